@@ -1,0 +1,71 @@
+// snp-impute: imputes untyped genotypes of study individuals from a phased
+// reference panel, one chromosome per run.
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <new>
+#include <string>
+
+#include "driver/run_driver.h"
+#include "model/errors.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: snp-impute [PARAMFILE]\n"
+    "Imputes the genotypes of study individuals at every reference marker of a\n"
+    "range from a phased reference panel, one chromosome per run.\n"
+    "\n"
+    "PARAMFILE  parameter file of 18 label/value pairs (default parameter.txt):\n"
+    "           current_chr population_marker population_sample typed_marker\n"
+    "           ncase ncontrol calling_genotype_threshood reference_directory\n"
+    "           study_directory haplotype_file reference_map case_genotypes\n"
+    "           case_map control_genotypes study_map result_file first_marker\n"
+    "           last_marker (labels are free; values are read in this order)\n"
+    "Options:\n"
+    "  --help   show this text\n"
+    "Exit status: 0 after a complete run, 1 on any error.\n";
+
+int report(const snp::FatalError& error) {
+  std::cout.flush();
+  std::ostream& stream = error.channel() == snp::Channel::standard_output ? std::cout : std::cerr;
+  stream << error.what();
+  stream.flush();
+  const auto* input = dynamic_cast<const snp::InputError*>(&error);
+  if (input && input->wait_for_keystroke() && ::isatty(STDIN_FILENO)) std::getchar();
+  return error.exit_status();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  std::string parameter_file = "parameter.txt";
+  bool have_file = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return 0;
+    }
+    if (arg.size() > 1 && arg[0] == '-') {
+      std::cerr << "Error: unknown option " << arg << "\n" << kUsage;
+      return 1;
+    }
+    if (have_file) {
+      std::cerr << "Warning: ignoring extra argument " << arg << "\n";
+      continue;
+    }
+    parameter_file = arg;
+    have_file = true;
+  }
+  snp::RunContext ctx;
+  try {
+    return snp::run_imputation_program(ctx, parameter_file, std::cerr);
+  } catch (const snp::FatalError& error) {
+    return report(error);
+  } catch (const std::bad_alloc&) {
+    return report(snp::AllocationError("allocation failure: out of memory"));
+  }
+}

@@ -1,0 +1,29 @@
+// The run's parameter file: 18 label/value pairs in a fixed order.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include "model/run_config.h"
+
+namespace snp {
+
+// Reads the values in order into cfg. Labels are free tokens and ignored.
+// Reading stops at the end of the text or at the first malformed value (a
+// warning naming the pair goes to `warnings`); later values keep theirs.
+void parse_parameter_text(const std::string& text, const std::string& path, RunConfig& cfg, std::ostream& warnings);
+
+// Opens and reads the file; false when it cannot be opened (cfg unchanged).
+bool read_parameter_file(const std::string& path, RunConfig& cfg, std::ostream& warnings);
+
+// Prints the settings and the nine paths as the run shows them at start-up.
+void echo_settings(const RunConfig& cfg, std::ostream& console);
+void echo_paths(const RunConfig& cfg, std::ostream& console);
+
+// Appends "/" to both data directories when missing.
+void normalise_directories(RunConfig& cfg);
+
+// Rejects counts the run cannot work with (throws InputError).
+void validate_counts(const RunConfig& cfg, const std::string& path);
+
+}  // namespace snp

@@ -1,0 +1,93 @@
+#include "input/text_source.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+namespace snp {
+
+std::optional<std::string> read_file_text(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string text;
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) text.reserve(static_cast<size_t>(info.st_size));
+  constexpr size_t chunk = 1 << 20;
+  for (;;) {
+    const size_t old_size = text.size();
+    text.resize(old_size + chunk);
+    const ssize_t got = ::read(fd, text.data() + old_size, chunk);
+    if (got < 0 && errno == EINTR) {
+      text.resize(old_size);
+      continue;
+    }
+    if (got < 0) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    text.resize(old_size + static_cast<size_t>(got));
+    if (got == 0) break;
+  }
+  ::close(fd);
+  return text;
+}
+
+void TextScanner::skip_space() {
+  while (pos_ < text_.size() && is_space(text_[pos_])) {
+    if (text_[pos_] == '\n') ++line_;
+    ++pos_;
+  }
+}
+
+bool TextScanner::next_token(std::string_view& token) {
+  skip_space();
+  if (pos_ >= text_.size()) return false;
+  const size_t start = pos_;
+  while (pos_ < text_.size() && !is_space(text_[pos_])) ++pos_;
+  token = text_.substr(start, pos_ - start);
+  return true;
+}
+
+bool TextScanner::next_char(char& c) {
+  skip_space();
+  if (pos_ >= text_.size()) return false;
+  c = text_[pos_++];
+  return true;
+}
+
+std::string_view TextScanner::rest_of_line() {
+  const size_t start = pos_;
+  const size_t end = text_.find('\n', pos_);
+  if (end == std::string_view::npos) {
+    pos_ = text_.size();
+    return text_.substr(start);
+  }
+  pos_ = end + 1;
+  ++line_;
+  return text_.substr(start, end - start);
+}
+
+std::optional<int> parse_int(std::string_view token) {
+  if (token.size() > 1 && token[0] == '+' && token[1] != '-') token.remove_prefix(1);
+  int value = 0;
+  const auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
+  if (ec != std::errc() || end != token.data() + token.size() || token.empty()) return std::nullopt;
+  return value;
+}
+
+std::optional<double> parse_double(std::string_view token) {
+  const std::string copy(token);
+  if (copy.empty()) return std::nullopt;
+  char* end = nullptr;
+  errno = 0;
+  const double value = std::strtod(copy.c_str(), &end);
+  if (end != copy.c_str() + copy.size() || errno == ERANGE || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+}  // namespace snp

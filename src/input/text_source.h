@@ -1,0 +1,43 @@
+// Whole-file reading and a cursor over text for the readers.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace snp {
+
+// Reads a whole file; nullopt when it cannot be opened or read.
+std::optional<std::string> read_file_text(const std::string& path);
+
+inline bool is_space(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+// Reads tokens, single characters and line remainders from text, keeping the
+// 1-based number of the line the cursor is on. Whitespace includes line ends.
+class TextScanner {
+ public:
+  explicit TextScanner(std::string_view text) : text_(text) {}
+
+  // Next whitespace-delimited token; false at end of text.
+  bool next_token(std::string_view& token);
+  // Next non-blank character; false at end of text.
+  bool next_char(char& c);
+  // The rest of the current line, without its line end; the cursor moves to
+  // the start of the next line.
+  std::string_view rest_of_line();
+  long line() const { return line_; }
+  bool at_end() const { return pos_ >= text_.size(); }
+
+ private:
+  void skip_space();
+  std::string_view text_;
+  size_t pos_ = 0;
+  long line_ = 1;
+};
+
+// Whole-token integer and decimal parsing; nullopt unless the token is
+// exactly one number that fits its type.
+std::optional<int> parse_int(std::string_view token);
+std::optional<double> parse_double(std::string_view token);
+
+}  // namespace snp

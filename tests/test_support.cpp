@@ -1,0 +1,138 @@
+#include "test_support.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+namespace snp::test {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "snp-test-XXXXXX").string();
+  if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary directory");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void TempDir::write(const std::string& name, const std::string& content) const {
+  std::ofstream out(file(name), std::ios::binary);
+  out << content;
+}
+
+std::string TempDir::read(const std::string& name) const { return read_text(file(name)); }
+
+std::string read_text(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+ProgramRun run_program(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
+                       int timeout_seconds) {
+  TempDir capture;
+  const std::string out_path = capture.file("out"), err_path = capture.file("err");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  // The child changes into cwd through /bin/sh, then execs the program.
+  std::vector<std::string> argv_storage = {"/bin/sh", "-c", "cd \"$0\" && exec \"$@\"", cwd, program};
+  argv_storage.insert(argv_storage.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : argv_storage) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  if (posix_spawn(&pid, "/bin/sh", &actions, nullptr, argv.data(), environ) != 0)
+    throw std::runtime_error("cannot start " + program);
+  posix_spawn_file_actions_destroy(&actions);
+
+  ProgramRun run;
+  int wstatus = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+  while (::waitpid(pid, &wstatus, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &wstatus, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  run.out = read_text(out_path);
+  run.err = read_text(err_path);
+  return run;
+}
+
+std::string TinyStudy::parameter_text(const std::string& dir) const {
+  std::ostringstream p;
+  p << "current_chr 7\npopulation_marker " << ref_names.size() << "\npopulation_sample " << haplotypes.size()
+    << "\ntyped_marker " << study_names.size() << "\nncase " << cases.size() << "\nncontrol " << controls.size()
+    << "\nthreshold 0.33\nref_dir " << dir << "\nstudy_dir " << dir
+    << "\nhap hapmap.hap\nmap hapmap.map\ncase_geno disease.geno\ncase_map disease.map\n"
+    << "control_geno normal.geno\nstudy_map normal.map\nresult " << dir << "/imputation_results.txt\n";
+  return p.str();
+}
+
+void TinyStudy::write(const TempDir& dir, const std::string& extra_params) const {
+  std::ostringstream hap, map, study_map, case_geno, control_geno;
+  for (const auto& h : haplotypes) {
+    for (size_t m = 0; m < h.size(); ++m) hap << (m ? " " : "") << h[m];
+    hap << "\n";
+  }
+  map << "rsID position allele0 allele1\n";
+  for (size_t j = 0; j < ref_names.size(); ++j)
+    map << ref_names[j] << " " << 1000 * (j + 1) << " " << ref_letters[j][0] << " " << ref_letters[j][1] << "\n";
+  for (size_t k = 0; k < study_names.size(); ++k)
+    study_map << "7 " << k << " " << study_names[k] << " " << study_letters[k][0] << " " << study_letters[k][1]
+              << " 0 0 0\n";
+  auto genotypes = [](const std::vector<std::string>& samples, const char* prefix, std::ostringstream& out) {
+    for (size_t s = 0; s < samples.size(); ++s) {
+      out << prefix << s << " 1 ";
+      for (char c : samples[s]) out << c << " ";
+      out << "\n";
+    }
+  };
+  genotypes(cases, "CASE", case_geno);
+  genotypes(controls, "CTRL", control_geno);
+  dir.write("hapmap.hap", hap.str());
+  dir.write("hapmap.map", map.str());
+  dir.write("normal.map", study_map.str());
+  dir.write("disease.map", study_map.str());
+  dir.write("disease.geno", case_geno.str());
+  dir.write("normal.geno", control_geno.str());
+  dir.write("parameter.txt", parameter_text(dir.path()) + extra_params);
+}
+
+RunContext context_for(const TinyStudy& study, const TempDir& dir, std::ostream& console) {
+  RunContext ctx;
+  RunConfig& c = ctx.config;
+  c.population_marker = static_cast<int>(study.ref_names.size());
+  c.population_sample = static_cast<int>(study.haplotypes.size());
+  c.typed_marker = static_cast<int>(study.study_names.size());
+  c.ncase = static_cast<int>(study.cases.size());
+  c.ncontrol = static_cast<int>(study.controls.size());
+  c.typed_sample = c.ncase + c.ncontrol;
+  c.path_hapmap_datadirectory = dir.path() + "/";
+  c.path_disease_datadirectory = dir.path() + "/";
+  ctx.console = &console;
+  return ctx;
+}
+
+}  // namespace snp::test
