@@ -24,7 +24,12 @@ constexpr const char* kUsage =
     "           case_map control_genotypes study_map result_file first_marker\n"
     "           last_marker (labels are free; values are read in this order)\n"
     "Options:\n"
-    "  --help   show this text\n"
+    "  --random-data        replace the data files by random data of the\n"
+    "                       configured sizes (for trying the phases out)\n"
+    "  --export-genotypes   write the coded study genotypes of the first 2999\n"
+    "                       study markers to als_trans_genotype_2999.txt and\n"
+    "                       stop without imputing\n"
+    "  --help               show this text\n"
     "Exit status: 0 after a complete run, 1 on any error.\n";
 
 int report(const snp::FatalError& error) {
@@ -43,11 +48,20 @@ int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   std::string parameter_file = "parameter.txt";
   bool have_file = false;
+  snp::RunContext ctx;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
       return 0;
+    }
+    if (arg == "--random-data") {
+      ctx.config.data_form = 1;
+      continue;
+    }
+    if (arg == "--export-genotypes") {
+      ctx.config.only_create_data_for_nature_papaer = 1;
+      continue;
     }
     if (arg.size() > 1 && arg[0] == '-') {
       std::cerr << "Error: unknown option " << arg << "\n" << kUsage;
@@ -60,7 +74,6 @@ int main(int argc, char** argv) {
     parameter_file = arg;
     have_file = true;
   }
-  snp::RunContext ctx;
   try {
     return snp::run_imputation_program(ctx, parameter_file, std::cerr);
   } catch (const snp::FatalError& error) {

@@ -5,7 +5,10 @@
 #include <fstream>
 #include <ostream>
 
+#include "coding/genotype_export.h"
 #include "coding/major_allele.h"
+#include "coding/random_data.h"
+#include "driver/imputation_step.h"
 #include "driver/parameter_file.h"
 #include "input/marker_alignment.h"
 
@@ -46,7 +49,10 @@ void allocate_marker_tables(RunContext& ctx) {
 }
 
 void run_input_phases(RunContext& ctx) {
-  read_two_part_data(ctx);
+  if (ctx.config.data_form != 0)
+    randomdata(ctx);
+  else
+    read_two_part_data(ctx);
   major_allele_transform1(ctx);
 }
 
@@ -58,14 +64,17 @@ MarkerRange imputation_range(const RunConfig& cfg) {
   return {first, end};
 }
 
-void run_imputation_loop(RunContext& ctx, std::ofstream& result) {
+void run_imputation_loop(RunContext& ctx) {
+  std::ofstream& result = ctx.fimput_out;
   const std::string& name = ctx.config.result_data_file;
   result.open(name, std::ios::out | std::ios::trunc);
   if (!result) result_file_error(name, "cannot create the result file");
   const MarkerRange range = imputation_range(ctx.config);
+  if (range.first < range.end) require_typed_markers(ctx.data);
   for (int i = range.first; i < range.end; ++i) {
     print_progress(ctx, i);
-    // The imputation engine writes one line per marker here.
+    run_imputation_step(ctx, i);
+    if (!result) result_file_error(name, "cannot write the result file");
   }
   result.close();
   if (result.fail()) result_file_error(name, "cannot write the result file");
@@ -77,9 +86,12 @@ int run_imputation_program(RunContext& ctx, const std::string& parameter_file, s
   configure_run(ctx, parameter_file, warnings);
   allocate_marker_tables(ctx);
   run_input_phases(ctx);
+  if (ctx.config.only_create_data_for_nature_papaer == 1) {
+    write_input_for_nature_paper(ctx);
+    return 0;
+  }
   times.after_input = std::time(nullptr);
-  std::ofstream result;
-  run_imputation_loop(ctx, result);
+  run_imputation_loop(ctx);
   times.end = std::time(nullptr);
   ctx.out() << "read data time =" << (times.after_input - times.start) << "\n"
             << "total time =" << (times.end - times.start) << "\n";

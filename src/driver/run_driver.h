@@ -36,7 +36,7 @@ MarkerRange imputation_range(const RunConfig& cfg);
 
 // Creates the result file and walks the range; throws when the file cannot
 // be created or written.
-void run_imputation_loop(RunContext& ctx, std::ofstream& result);
+void run_imputation_loop(RunContext& ctx);
 
 // The whole run; returns the process exit status.
 int run_imputation_program(RunContext& ctx, const std::string& parameter_file, std::ostream& warnings);

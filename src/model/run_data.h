@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include <fstream>
+
 #include "model/genotype_data.h"
+#include "model/imputation_step.h"
 #include "model/run_config.h"
 #include "numeric/arrays.h"
 
@@ -51,10 +54,13 @@ struct RunData {
   std::vector<int> different_larger;
 };
 
-// The state handed to every phase: configuration, data and console stream.
+// The state handed to every phase: configuration, data, the current
+// imputation step, the result stream and the console stream.
 struct RunContext {
   RunConfig config;
   RunData data;
+  ImputationStep step;
+  std::ofstream fimput_out;
   std::ostream* console = &std::cout;
   std::ostream& out() const { return *console; }
 };

@@ -1,7 +1,10 @@
 // Runs the snp-impute program on small committed or generated inputs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <regex>
+#include <sstream>
 
 #include "test_support.h"
 
@@ -134,16 +137,89 @@ TEST(ImputeProgram, CommandLine) {
   EXPECT_EQ(counts.err, "Error: bad.txt: population_marker must be at least 1, found -5\n");
 }
 
+// The committed parameter file of a data directory, pointed at that
+// directory, with the result file in `out_dir` and an optional range.
+std::string committed_parameters(const std::string& data_dir, const std::string& placeholder, const TempDir& out_dir,
+                                 const std::string& range = "") {
+  std::string params = test::read_text(data_dir + "/parameter.txt");
+  params = std::regex_replace(params, std::regex(placeholder), data_dir);
+  params = std::regex_replace(params, std::regex("imputation_results.txt"), out_dir.file("out.txt"));
+  if (!range.empty()) params = std::regex_replace(params, std::regex("first_marker[^]*"), range);
+  return params;
+}
+
+TEST(ImputeProgram, SmallDataSetWholeResultFile) {
+  TempDir dir;
+  const std::string data = std::string(SNP_SOURCE_DIR) + "/tests/data/small";
+  dir.write("parameter.txt", committed_parameters(data, "DATA", dir));
+  const ProgramRun run = impute({"parameter.txt"}, dir.path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(dir.read("out.txt"), test::read_text(data + "/expected_results.txt"));
+  std::string expected_out = test::read_text(data + "/expected_stdout.txt");
+  expected_out = std::regex_replace(expected_out, std::regex("DATA/"), data + "/");
+  expected_out = std::regex_replace(expected_out, std::regex("imputation_results.txt"), dir.file("out.txt"));
+  EXPECT_EQ(without_times(run.out), expected_out);
+}
+
 TEST(ImputeProgram, ExampleDataSet) {
   TempDir dir;
   const std::string examples = std::string(SNP_SOURCE_DIR) + "/examples";
-  std::string params = test::read_text(examples + "/parameter.txt");
-  params = std::regex_replace(params, std::regex("\\./examples"), examples);
-  params = std::regex_replace(params, std::regex("imputation_results.txt"), dir.file("out.txt"));
-  dir.write("parameter.txt", params);
+  dir.write("parameter.txt", committed_parameters(examples, "\\./examples", dir, "first 1001\nlast 1100\n"));
   const ProgramRun run = impute({"parameter.txt"}, dir.path());
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_NE(run.out.find("read data finish\ndifferent_big="), std::string::npos);
+  const std::string result = dir.read("out.txt");
+  EXPECT_EQ(std::count(result.begin(), result.end(), '\n'), 100);
+  EXPECT_EQ(result.rfind("1001\trs1001001 ", 0), 0u);
+}
+
+TEST(ImputeProgram, AWriteErrorOnTheResultFileFailsTheRun) {
+  TempDir dir;
+  TinyStudy s = striped_study(12);
+  s.write(dir);
+  dir.write("parameter.txt", std::regex_replace(s.parameter_text(dir.path()), std::regex("result .*"), "result /dev/full"));
+  const ProgramRun run = impute({"parameter.txt"}, dir.path());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("Error: /dev/full: cannot write the result file"), std::string::npos);
+}
+
+TEST(ImputeProgram, TooFewTypedMarkersIsAnError) {
+  TempDir dir;
+  TinyStudy s = striped_study(4);  // typed markers rs0 and rs3; drop one
+  s.study_names.pop_back();
+  s.study_letters.pop_back();
+  for (auto& g : s.cases) g.resize(2);
+  s.controls[0].resize(2);
+  s.write(dir);
+  const ProgramRun run = impute({"parameter.txt"}, dir.path());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("Error: 1 usable typed markers"), std::string::npos);
+}
+
+TEST(ImputeProgram, RandomDataAndGenotypeExport) {
+  TempDir dir;
+  dir.write("p.txt", "a 7 b 40 c 6 d 12 e 3 f 2 g 0.33\n");
+  const ProgramRun random = impute({"--random-data", "p.txt"}, dir.path());
+  ASSERT_EQ(random.status, 0) << random.err;
+  const std::string result = dir.read("imputation_results.txt");
+  EXPECT_EQ(std::count(result.begin(), result.end(), '\n'), 40);
+  // Same sizes, same data: a second run gives the same file.
+  ASSERT_EQ(impute({"--random-data", "p.txt"}, dir.path()).status, 0);
+  EXPECT_EQ(dir.read("imputation_results.txt"), result);
+
+  const ProgramRun exported = impute({"--random-data", "--export-genotypes", "p.txt"}, dir.path());
+  ASSERT_EQ(exported.status, 0) << exported.err;
+  EXPECT_EQ(exported.out.find("total time"), std::string::npos);
+  const std::string text = dir.read("als_trans_genotype_2999.txt");
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    // "SNPi name position l0 l1 " then 3 indicator columns for each of 5 samples.
+    std::istringstream fields(line);
+    std::vector<std::string> f{std::istream_iterator<std::string>(fields), {}};
+    EXPECT_EQ(f.size(), 5u + 15u) << line;
+    EXPECT_EQ(line.back(), ' ');
+  }
 }
 
 }  // namespace

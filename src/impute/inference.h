@@ -1,0 +1,26 @@
+// Genotype inference at the target marker and the result line.
+#pragma once
+
+#include "model/run_data.h"
+
+namespace snp {
+
+// Probability of the most probable code of individual r at the target, from
+// the compatible reference pairs (or the fallback for individuals without
+// one); the code goes to *g. Returns 0.0 with *g unchanged when no genotype
+// can be estimated.
+double freq_value_012_truncate_with_missing_neighbourhood(RunContext& ctx, int r, int* g);
+
+// Fallback from consecutive reference row pairs with the longest runs of
+// agreeing neighbourhood markers; stores the code's probability in *p (0 when
+// no pair could be used).
+int find_max_march_value(RunContext& ctx, int r, double* p);
+
+// Writes the result line of the target marker to ctx.fimput_out. Returns the
+// number of typed individuals whose call equals their observed code.
+double infer_value_with_missing_neighbourhood(RunContext& ctx, double* unused);
+
+// Code with the largest count, ties going to the lower code.
+int most_frequent_code(const long counts[3]);
+
+}  // namespace snp
