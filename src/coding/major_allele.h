@@ -14,6 +14,13 @@ double hardy_weinberg_pvalue(double g, std::ostream& console);
 // NaN when there are no such rows or no variation.
 double genotype_correlation(const std::int8_t* x, const std::int8_t* y, int rows);
 
+// A code column as bit sets over its rows: known codes, codes 1, codes 2.
+struct CodePlanes {
+  std::vector<std::uint64_t> known, one, two;
+};
+CodePlanes code_planes(const std::int8_t* column, int rows);
+double planes_correlation(const CodePlanes& x, const CodePlanes& y);
+
 void major_allele_transform1(RunContext& ctx);
 
 }  // namespace snp

@@ -67,7 +67,7 @@ const std::vector<std::pair<const char*, ValueSetter>>& parameter_order() {
 
 }  // namespace
 
-void parse_parameter_text(const std::string& text, const std::string& path, RunConfig& cfg, std::ostream& warnings) {
+void parse_parameter_text(std::string_view text, const std::string& path, RunConfig& cfg, std::ostream& warnings) {
   TextScanner scanner(text);
   int pair_number = 0;
   for (const auto& [kind, setter] : parameter_order()) {

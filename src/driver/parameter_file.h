@@ -3,6 +3,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 #include "model/run_config.h"
 
@@ -11,7 +12,7 @@ namespace snp {
 // Reads the values in order into cfg. Labels are free tokens and ignored.
 // Reading stops at the end of the text or at the first malformed value (a
 // warning naming the pair goes to `warnings`); later values keep theirs.
-void parse_parameter_text(const std::string& text, const std::string& path, RunConfig& cfg, std::ostream& warnings);
+void parse_parameter_text(std::string_view text, const std::string& path, RunConfig& cfg, std::ostream& warnings);
 
 // Opens and reads the file; false when it cannot be opened (cfg unchanged).
 bool read_parameter_file(const std::string& path, RunConfig& cfg, std::ostream& warnings);

@@ -1,5 +1,7 @@
 #include "input/marker_alignment.h"
 
+#include <algorithm>
+#include <cstring>
 #include <ostream>
 #include <string_view>
 #include <unordered_map>
@@ -34,17 +36,19 @@ bool all_four_bases(char s0, char s1, char r0, char r1) {
 
 // Copies the study rows (row per individual, column per study marker) into
 // the matched reference columns of data1.
-void lay_out_study_matrix(RunContext& ctx, const CharMatrix& rows, const std::vector<std::int16_t>& status) {
+void lay_out_study_matrix(RunContext& ctx, const CodeMatrix& rows, const std::vector<std::int16_t>& status) {
   const RunConfig& cfg = ctx.config;
   RunData& d = ctx.data;
   d.data1.sample_number = cfg.typed_sample;
   d.data1.marker_number = cfg.population_marker;
   d.data1.genotype.allocate(cfg.typed_sample, cfg.population_marker, -1);
   d.data1.status.assign(status.begin(), status.begin() + cfg.typed_sample);
+  // Study markers in ascending order, so that a later marker with the same
+  // reference column prevails.
   for (int k = 0; k < cfg.typed_marker; ++k) {
     if (!d.snp_matched[static_cast<size_t>(k)]) continue;
-    std::int8_t* column = d.data1.genotype.column(d.SNP_map[static_cast<size_t>(k)]);
-    for (int s = 0; s < cfg.typed_sample; ++s) column[s] = rows[s][k];
+    std::memcpy(d.data1.genotype.column(d.SNP_map[static_cast<size_t>(k)]), rows.column(k),
+                static_cast<size_t>(cfg.typed_sample));
   }
 }
 
@@ -83,21 +87,29 @@ void read_disease_data_SNP_name(RunContext& ctx) {
 }
 
 void match_study_markers(RunData& d, const std::vector<std::uint8_t>& monomorphic, int population_marker) {
-  // Reference indices of every name, ascending.
-  std::unordered_map<std::string_view, std::vector<int>> by_name;
-  by_name.reserve(d.population_data_SNP.size());
-  for (size_t j = 0; j < d.population_data_SNP.size(); ++j)
-    by_name[d.population_data_SNP[j]].push_back(static_cast<int>(j));
+  // First reference index of every name, and for every index the next one
+  // with the same name (-1 at the end).
+  const auto reference = static_cast<int>(d.population_data_SNP.size());
+  std::unordered_map<std::string_view, int> first_of_name;
+  first_of_name.reserve(static_cast<size_t>(reference));
+  std::vector<int> next_of_name(static_cast<size_t>(reference), -1);
+  for (int j = reference - 1; j >= 0; --j) {
+    auto [it, inserted] = first_of_name.try_emplace(d.population_data_SNP[static_cast<size_t>(j)], j);
+    if (!inserted) {
+      next_of_name[static_cast<size_t>(j)] = it->second;
+      it->second = j;
+    }
+  }
 
   const size_t typed = d.disease_data_SNP.size();
   d.SNP_map.assign(typed, 0);
   d.snp_matched.assign(typed, 0);
   for (size_t k = 0; k < typed; ++k) {
     d.SNP_map[k] = static_cast<int>(k % static_cast<size_t>(population_marker));
-    const auto found = by_name.find(d.disease_data_SNP[k]);
-    if (found == by_name.end()) continue;
+    const auto found = first_of_name.find(d.disease_data_SNP[k]);
+    if (found == first_of_name.end()) continue;
     // First polymorphic reference marker of the name, else the last one.
-    for (int j : found->second) {
+    for (int j = found->second; j >= 0; j = next_of_name[static_cast<size_t>(j)]) {
       d.SNP_map[k] = j;
       d.snp_matched[k] = 1;
       if (!monomorphic[static_cast<size_t>(j)]) break;
@@ -139,7 +151,7 @@ int read_two_part_data(RunContext& ctx) {
   diff_SNP_name(d);
   build_typed_marker_list(d, monomorphic);
 
-  CharMatrix rows = cmatrix(0, cfg.typed_sample - 1, 0, cfg.typed_marker - 1);
+  CodeMatrix rows(cfg.typed_sample, cfg.typed_marker);
   std::vector<std::int16_t> status(static_cast<size_t>(cfg.typed_sample) + 1, 0);
   d.cc_or_als = 1;
   if (cfg.ncase > 0) trans_ACGT_to_01_minus_1(ctx, rows, 0, cfg.typed_marker);

@@ -1,11 +1,32 @@
 #include "input/reference_panel.h"
 
+#include <algorithm>
+#include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <ostream>
+#include <vector>
 
 #include "input/text_source.h"
 
 namespace snp {
 namespace {
+
+constexpr std::int8_t kBadCode = 127;
+
+// Panel code of each character at a code position.
+struct CodeTable {
+  std::int8_t code[256];
+  constexpr CodeTable() : code() {
+    for (auto& c : code) c = kBadCode;
+    code[static_cast<unsigned char>('1')] = 1;
+    code[static_cast<unsigned char>('0')] = 0;
+    code[static_cast<unsigned char>('?')] = -1;
+  }
+  std::int8_t operator[](char c) const { return code[static_cast<unsigned char>(c)]; }
+};
+constexpr CodeTable kCodes;
 
 [[noreturn]] void bad_allele(int haplotype, int marker, char c) {
   throw InputError(InputProblem::malformed,
@@ -15,17 +36,86 @@ namespace {
                    Channel::standard_output);
 }
 
-void decode_haplotype_line(std::string_view line, int haplotype, CodeMatrix& panel, int marker_count) {
+// Whether every code position of the first `count` characters holds 1, 0 or ?.
+bool codes_valid(const char* text, size_t count) {
+  size_t k = 0;
+  bool bad = false;
+#ifdef __SSE2__
+  // Sixteen characters at a time; only the even positions are code positions.
+  const __m128i one = _mm_set1_epi8('1'), zero = _mm_set1_epi8('0'), missing = _mm_set1_epi8('?');
+  for (; k + 16 <= count; k += 16) {
+    const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + k));
+    const __m128i ok = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chars, one), _mm_cmpeq_epi8(chars, zero)),
+                                    _mm_cmpeq_epi8(chars, missing));
+    bad |= (_mm_movemask_epi8(ok) & 0x5555) != 0x5555;
+  }
+#endif
+  for (; k < count; k += 2) bad |= kCodes[text[k]] == kBadCode;
+  return !bad;
+}
+
+void check_codes(std::string_view line, int haplotype, int marker_count) {
+  if (codes_valid(line.data(), 2 * static_cast<size_t>(marker_count) - 1)) return;
   for (int m = 0; m < marker_count; ++m) {
     const char c = line[2 * static_cast<size_t>(m)];
-    std::int8_t code;
-    switch (c) {
-      case '1': code = 1; break;
-      case '0': code = 0; break;
-      case '?': code = -1; break;
-      default: bad_allele(haplotype, m, c);
+    if (kCodes[c] == kBadCode) bad_allele(haplotype, m, c);
+  }
+}
+
+// Next haplotype line, checked for length.
+std::string_view haplotype_line(TextScanner& scanner, const std::string& path, int i, int haplotype_count,
+                                int marker_count) {
+  const size_t longest = 2 * static_cast<size_t>(marker_count) + 2;
+  const size_t shortest = 2 * static_cast<size_t>(marker_count) - 1;
+  const long line_number = scanner.line();
+  if (scanner.at_end())
+    throw malformed_line(path, line_number,
+                         "expected " + std::to_string(haplotype_count) + " haplotype lines, found " + std::to_string(i));
+  const std::string_view line = scanner.rest_of_line();
+  if (line.size() > longest)
+    throw malformed_line(path, line_number,
+                         "expected at most " + std::to_string(longest) + " characters, found " + std::to_string(line.size()));
+  if (line.size() < shortest)
+    throw malformed_line(path, line_number,
+                         "expected " + std::to_string(marker_count) + " allele codes, found " +
+                             std::to_string((line.size() + 1) / 2));
+  return line;
+}
+
+// Codes of one checked haplotype line, one byte per marker.
+void decode_line(const char* text, int marker_count, std::int8_t* codes) {
+  int m = 0;
+#ifdef __SSE2__
+  // Thirty-two characters give sixteen codes: c - '0', or -1 for '?'.
+  const __m128i zero = _mm_set1_epi8('0'), missing = _mm_set1_epi8('?'), low_bytes = _mm_set1_epi16(0x00FF);
+  auto codes_of = [&](const char* at) {
+    const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i is_missing = _mm_cmpeq_epi8(chars, missing);
+    const __m128i code = _mm_or_si128(_mm_andnot_si128(is_missing, _mm_sub_epi8(chars, zero)), is_missing);
+    return _mm_and_si128(code, low_bytes);
+  };
+  for (; m + 16 < marker_count; m += 16) {  // the last 32 characters may run past the line
+    const __m128i packed = _mm_packus_epi16(codes_of(text + 2 * m), codes_of(text + 2 * m + 16));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(codes + m), packed);
+  }
+#endif
+  for (; m < marker_count; ++m) codes[m] = kCodes[text[2 * static_cast<size_t>(m)]];
+}
+
+// Writes the codes into the marker-major panel 64 haplotypes at a time, so
+// that each marker receives one cache line per group.
+void decode_lines(const std::vector<std::string_view>& lines, CodeMatrix& panel, int marker_count) {
+  constexpr size_t kGroup = 64;
+  std::vector<std::int8_t> rows(kGroup * static_cast<size_t>(marker_count));
+  for (size_t first = 0; first < lines.size(); first += kGroup) {
+    const size_t count = std::min(kGroup, lines.size() - first);
+    for (size_t l = 0; l < count; ++l)
+      decode_line(lines[first + l].data(), marker_count, rows.data() + l * static_cast<size_t>(marker_count));
+    for (int m = 0; m < marker_count; ++m) {
+      std::int8_t group[kGroup];
+      for (size_t l = 0; l < kGroup; ++l) group[l] = rows[l * static_cast<size_t>(marker_count) + static_cast<size_t>(m)];
+      std::memcpy(panel.column(m) + first, group, count);
     }
-    panel(haplotype, m) = code;
   }
 }
 
@@ -36,24 +126,14 @@ int readpopulationdata(const std::string& path, CodeMatrix& panel, int marker_co
   const auto text = read_file_text(path);
   if (!text) throw InputError(InputProblem::cannot_open, "find error for " + path + " \n", Channel::standard_output);
   TextScanner scanner(*text);
-  const size_t longest = 2 * static_cast<size_t>(marker_count) + 2;
-  const size_t shortest = 2 * static_cast<size_t>(marker_count) - 1;
+  std::vector<std::string_view> lines;
+  lines.reserve(static_cast<size_t>(haplotype_count));
   for (int i = 0; i < haplotype_count; ++i) {
     if (i % 1000 == 0) console << "read data=" << i << "\n";
-    const long line_number = scanner.line();
-    if (scanner.at_end())
-      throw malformed_line(path, line_number,
-                           "expected " + std::to_string(haplotype_count) + " haplotype lines, found " + std::to_string(i));
-    const std::string_view line = scanner.rest_of_line();
-    if (line.size() > longest)
-      throw malformed_line(path, line_number,
-                           "expected at most " + std::to_string(longest) + " characters, found " + std::to_string(line.size()));
-    if (line.size() < shortest)
-      throw malformed_line(path, line_number,
-                           "expected " + std::to_string(marker_count) + " allele codes, found " +
-                               std::to_string((line.size() + 1) / 2));
-    decode_haplotype_line(line, i, panel, marker_count);
+    lines.push_back(haplotype_line(scanner, path, i, haplotype_count, marker_count));
+    check_codes(lines.back(), i, marker_count);
   }
+  decode_lines(lines, panel, marker_count);
   return 0;
 }
 

@@ -1,6 +1,11 @@
 #include "input/study_reader.h"
 
+#include <algorithm>
+#include <cstring>
 #include <ostream>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "input/text_source.h"
 
@@ -22,34 +27,88 @@ int leading_blanks(std::string_view rest, int n) {
 }
 
 struct GroupCoding {
-  const StudyMap& map;
-  int n;
-  int current_chr;
-  bool controls;
+  std::vector<char> max_letters;
+  std::vector<char> min_letters;
+  // Each marker's letters repeated at the byte positions of its two alleles
+  // in the genotype text (bytes 0 and 2 of its four characters).
+  std::vector<std::uint32_t> max_patterns;
+  std::vector<std::uint32_t> min_patterns;
+  std::vector<int> never_coded;  // markers whose code is always -1
+  bool chr17_exception = false;
 };
 
-void code_sample_line(std::string_view rest, int offset, int sample, const GroupCoding& g, std::int8_t* cells) {
-  auto letter = [&](int m, int allele) -> char {
-    const size_t pos = static_cast<size_t>(offset) + 4 * static_cast<size_t>(m) + 2 * static_cast<size_t>(allele);
-    return pos < rest.size() ? rest[pos] : '0';
+std::uint32_t letter_pattern(char c) {
+  const auto byte = static_cast<std::uint32_t>(static_cast<unsigned char>(c));
+  return byte | byte << 16;
+}
+
+GroupCoding group_coding(const StudyMap& map, int n, int current_chr, bool controls) {
+  GroupCoding g;
+  for (int m = 0; m < n; ++m) {
+    const AllelePair& letters = map.letters[static_cast<size_t>(m)];
+    g.max_letters.push_back(letters[0]);
+    g.min_letters.push_back(letters[1]);
+    g.max_patterns.push_back(letter_pattern(letters[0]));
+    g.min_patterns.push_back(letter_pattern(letters[1]));
+    if (letters[0] == '-' || (current_chr == 10 && m == kChr10SkippedMarker)) g.never_coded.push_back(m);
+  }
+  g.chr17_exception = controls && current_chr == 17 && n > kChr17Marker;
+  return g;
+}
+
+// Codes of the markers eight at a time from the genotype text p (four
+// characters per marker, at least 4n readable); returns the first marker not
+// coded.
+int code_markers_in_bulk([[maybe_unused]] const char* p, [[maybe_unused]] const GroupCoding& g,
+                         [[maybe_unused]] int n, [[maybe_unused]] std::int8_t* cells) {
+  int m = 0;
+#ifdef __SSE2__
+  const __m128i allele_bytes = _mm_set1_epi32(0x00010001);
+  auto four = [&](int first) {
+    const __m128i text = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * first));
+    const __m128i mins = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g.min_patterns.data() + first));
+    const __m128i maxs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g.max_patterns.data() + first));
+    const __m128i is_min = _mm_and_si128(_mm_cmpeq_epi8(text, mins), allele_bytes);
+    const __m128i is_letter = _mm_and_si128(_mm_or_si128(_mm_cmpeq_epi8(text, mins), _mm_cmpeq_epi8(text, maxs)),
+                                            allele_bytes);
+    // Per marker: copies of the minimum letter, and the number of alleles
+    // that are one of the two letters (2 when the genotype is known).
+    const __m128i copies = _mm_and_si128(_mm_add_epi32(is_min, _mm_srli_epi32(is_min, 16)), _mm_set1_epi32(0xFF));
+    const __m128i letters = _mm_and_si128(_mm_add_epi32(is_letter, _mm_srli_epi32(is_letter, 16)), _mm_set1_epi32(0xFF));
+    const __m128i known = _mm_cmpeq_epi32(letters, _mm_set1_epi32(2));
+    return _mm_or_si128(_mm_and_si128(known, copies), _mm_andnot_si128(known, _mm_set1_epi32(-1)));
   };
-  for (int m = 0; m < g.n; ++m) {
-    const char max_letter = g.map.letters[static_cast<size_t>(m)][0];
-    const char min_letter = g.map.letters[static_cast<size_t>(m)][1];
-    if (max_letter == '-' || (g.current_chr == 10 && m == kChr10SkippedMarker)) {
-      cells[m] = -1;
-      continue;
-    }
-    const char first = letter(m, 0);
-    const char second = letter(m, 1);
-    cells[m] = code_genotype(first, second, max_letter, min_letter);
-    const bool chr17_exception = g.controls && g.current_chr == 17 && m == kChr17Marker &&
-                                 (sample == kChr17SampleA || sample == kChr17SampleB);
-    if (chr17_exception && first != min_letter && first != max_letter && first != '0') {
-      // The first allele counts as one copy of the minimum letter.
-      const std::int8_t other = code_genotype(min_letter, second, max_letter, min_letter);
-      cells[m] = other < 0 ? std::int8_t{-1} : other;
-    }
+  for (; m + 8 <= n; m += 8) {
+    const __m128i codes16 = _mm_packs_epi32(four(m), four(m + 4));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(cells + m), _mm_packs_epi16(codes16, codes16));
+  }
+#endif
+  return m;
+}
+
+// Letters of marker m stand at offset + 4m and offset + 4m + 2; letters past
+// the end of a short line count as missing ("0").
+void code_sample_line(std::string_view rest, int offset, int sample, const GroupCoding& g, std::int8_t* cells) {
+  const int n = static_cast<int>(g.max_letters.size());
+  const size_t needed = static_cast<size_t>(offset) + 4 * static_cast<size_t>(n);
+  std::string padded;
+  if (rest.size() < needed) {
+    padded.assign(rest);
+    padded.resize(needed, '0');
+    rest = padded;
+  }
+  const char* p = rest.data() + offset;
+  for (int m = code_markers_in_bulk(p, g, n, cells); m < n; ++m)
+    cells[m] = code_genotype(p[4 * m], p[4 * m + 2], g.max_letters[static_cast<size_t>(m)],
+                             g.min_letters[static_cast<size_t>(m)]);
+  for (int m : g.never_coded) cells[m] = -1;
+  if (g.chr17_exception && (sample == kChr17SampleA || sample == kChr17SampleB)) {
+    const int m = kChr17Marker;
+    const char first = p[4 * m];
+    const char max_letter = g.max_letters[m], min_letter = g.min_letters[m];
+    // An unknown first letter counts as one copy of the minimum letter.
+    if (max_letter != '-' && first != min_letter && first != max_letter && first != '0')
+      cells[m] = code_genotype(min_letter, p[4 * m + 2], max_letter, min_letter);
   }
 }
 
@@ -75,7 +134,7 @@ StudyMap parse_study_map(std::string_view text, const std::string& path, int mar
   return map;
 }
 
-void trans_ACGT_to_01_minus_1(RunContext& ctx, CharMatrix& rows, int first_row, int n) {
+void trans_ACGT_to_01_minus_1(RunContext& ctx, CodeMatrix& rows, int first_row, int n) {
   const RunConfig& cfg = ctx.config;
   const bool controls = ctx.data.cc_or_als == 0;
   const std::string map_path = cfg.path_disease_datadirectory + cfg.path_disease_data_mapfile0;
@@ -95,17 +154,30 @@ void trans_ACGT_to_01_minus_1(RunContext& ctx, CharMatrix& rows, int first_row, 
                      Channel::standard_output);
 
   const int count = controls ? cfg.ncontrol : cfg.ncase;
-  const GroupCoding coding{map, n, cfg.current_chr, controls};
+  const GroupCoding coding = group_coding(map, n, cfg.current_chr, controls);
   TextScanner scanner(*geno_text);
   int offset = 0;
-  for (int j = 0; j < count; ++j) {
-    std::string_view id, second_word;
-    if (!scanner.next_token(id) || !scanner.next_token(second_word))
-      throw malformed_line(geno_path, scanner.line(),
-                           "expected " + std::to_string(count) + " sample lines, found " + std::to_string(j));
-    const std::string_view rest = scanner.rest_of_line();
-    if (offset == 0) offset = leading_blanks(rest, n);
-    code_sample_line(rest, offset, j, coding, rows[first_row + j].data());
+  // Lines are coded into row buffers 64 at a time; each marker column then
+  // receives the group's codes as one cache line.
+  constexpr int kGroup = 64;
+  std::vector<std::int8_t> buffer(static_cast<size_t>(kGroup) * static_cast<size_t>(n));
+  for (int group_start = 0; group_start < count; group_start += kGroup) {
+    const int group_size = std::min(kGroup, count - group_start);
+    for (int l = 0; l < group_size; ++l) {
+      const int j = group_start + l;
+      std::string_view id, second_word;
+      if (!scanner.next_token(id) || !scanner.next_token(second_word))
+        throw malformed_line(geno_path, scanner.line(),
+                             "expected " + std::to_string(count) + " sample lines, found " + std::to_string(j));
+      const std::string_view rest = scanner.rest_of_line();
+      if (offset == 0) offset = leading_blanks(rest, n);
+      code_sample_line(rest, offset, j, coding, buffer.data() + static_cast<size_t>(l) * static_cast<size_t>(n));
+    }
+    for (int m = 0; m < n; ++m) {
+      std::int8_t codes[kGroup];
+      for (int l = 0; l < kGroup; ++l) codes[l] = buffer[static_cast<size_t>(l) * static_cast<size_t>(n) + static_cast<size_t>(m)];
+      std::memcpy(rows.column(m) + first_row + group_start, codes, static_cast<size_t>(group_size));
+    }
   }
 }
 

@@ -25,15 +25,14 @@ StudyMap parse_study_map(std::string_view text, const std::string& path, int mar
 // marker's maximum and minimum allele letters: copies of the minimum letter,
 // or -1 when an allele is "0" or any other letter.
 inline std::int8_t code_genotype(char first, char second, char max_letter, char min_letter) {
-  auto value = [&](char c) { return c == min_letter ? 1 : (c == max_letter ? 0 : -1); };
-  const int a = value(first);
-  const int b = value(second);
-  return (a < 0 || b < 0) ? std::int8_t{-1} : static_cast<std::int8_t>(a + b);
+  const int first_min = first == min_letter, second_min = second == min_letter;
+  const int known = (first_min | (first == max_letter)) & (second_min | (second == max_letter));
+  return static_cast<std::int8_t>(known ? first_min + second_min : -1);
 }
 
 // Reads the genotype file of the group selected by ctx.data.cc_or_als (1 =
-// cases, 0 = controls) into rows first_row.. of `rows`, one code per study
-// marker, coding with the letters of the study map.
-void trans_ACGT_to_01_minus_1(RunContext& ctx, CharMatrix& rows, int first_row, int n);
+// cases, 0 = controls) into rows first_row.. of `rows` (individuals by study
+// markers), coding with the letters of the study map.
+void trans_ACGT_to_01_minus_1(RunContext& ctx, CodeMatrix& rows, int first_row, int n);
 
 }  // namespace snp

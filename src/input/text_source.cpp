@@ -1,6 +1,7 @@
 #include "input/text_source.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,33 +9,55 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 namespace snp {
 
-std::optional<std::string> read_file_text(const std::string& path) {
+FileText::FileText(FileText&& other) noexcept
+    : mapped_(std::exchange(other.mapped_, nullptr)), size_(std::exchange(other.size_, 0)), copy_(std::move(other.copy_)) {}
+
+FileText& FileText::operator=(FileText&& other) noexcept {
+  std::swap(mapped_, other.mapped_);
+  std::swap(size_, other.size_);
+  std::swap(copy_, other.copy_);
+  return *this;
+}
+
+FileText::~FileText() {
+  if (mapped_) ::munmap(const_cast<char*>(mapped_), size_);
+}
+
+std::optional<FileText> read_file_text(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
-  std::string text;
+  FileText file;
   struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) text.reserve(static_cast<size_t>(info.st_size));
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    void* address = ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (address != MAP_FAILED) {
+      file.mapped_ = static_cast<const char*>(address);
+      file.size_ = static_cast<size_t>(info.st_size);
+      ::close(fd);
+      return file;
+    }
+  }
+  // Pipes, devices and empty files: read in chunks.
   constexpr size_t chunk = 1 << 20;
+  std::string& text = file.copy_;
   for (;;) {
     const size_t old_size = text.size();
     text.resize(old_size + chunk);
     const ssize_t got = ::read(fd, text.data() + old_size, chunk);
-    if (got < 0 && errno == EINTR) {
-      text.resize(old_size);
-      continue;
-    }
+    text.resize(old_size + static_cast<size_t>(got > 0 ? got : 0));
+    if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       ::close(fd);
       return std::nullopt;
     }
-    text.resize(old_size + static_cast<size_t>(got));
     if (got == 0) break;
   }
   ::close(fd);
-  return text;
+  return file;
 }
 
 void TextScanner::skip_space() {

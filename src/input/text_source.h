@@ -7,8 +7,28 @@
 
 namespace snp {
 
+// The whole contents of a file, mapped into memory when it is a regular file.
+class FileText {
+ public:
+  FileText() = default;
+  FileText(FileText&& other) noexcept;
+  FileText& operator=(FileText&& other) noexcept;
+  FileText(const FileText&) = delete;
+  FileText& operator=(const FileText&) = delete;
+  ~FileText();
+
+  std::string_view view() const { return mapped_ ? std::string_view(mapped_, size_) : std::string_view(copy_); }
+  operator std::string_view() const { return view(); }
+
+ private:
+  friend std::optional<FileText> read_file_text(const std::string& path);
+  const char* mapped_ = nullptr;
+  size_t size_ = 0;
+  std::string copy_;
+};
+
 // Reads a whole file; nullopt when it cannot be opened or read.
-std::optional<std::string> read_file_text(const std::string& path);
+std::optional<FileText> read_file_text(const std::string& path);
 
 inline bool is_space(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 

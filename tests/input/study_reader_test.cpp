@@ -39,8 +39,8 @@ struct GroupFiles {
     ctx.config.ncase = ctx.config.ncontrol = samples;
     ctx.data.cc_or_als = controls ? 0 : 1;
   }
-  CharMatrix read(int markers, int rows) {
-    CharMatrix m = cmatrix(0, rows - 1, 0, markers - 1);
+  CodeMatrix read(int markers, int rows) {
+    CodeMatrix m(rows, markers);
     trans_ACGT_to_01_minus_1(ctx, m, 0, markers);
     return m;
   }
@@ -57,23 +57,23 @@ TEST(StudyReader, LetterOffsetSkippedMarkersAndShortLines) {
   // One blank after the second word fixes the letter offset at 1.
   GroupFiles f(map_lines({"A G", "- C", "C T"}), "s0 x A G C C T T\ns1 x G G A C C T\ns2 x A A C C T\n", 3, 7,
                true);
-  CharMatrix m = f.read(3, 3);
+  CodeMatrix m = f.read(3, 3);
   EXPECT_EQ(f.console.str(), "read chromosome 7 maximum Allele Letter and minimum Allele Letter information\n");
-  EXPECT_EQ(m[0][0], 1);
-  EXPECT_EQ(m[0][1], -1);  // maximum letter "-": never coded
-  EXPECT_EQ(m[0][2], 2);
-  EXPECT_EQ(m[1][0], 2);
-  EXPECT_EQ(m[1][2], 1);
-  EXPECT_EQ(m[2][0], 0);
-  EXPECT_EQ(m[2][2], -1);  // line too short for the second allele
+  EXPECT_EQ(m(0, 0), 1);
+  EXPECT_EQ(m(0, 1), -1);  // maximum letter "-": never coded
+  EXPECT_EQ(m(0, 2), 2);
+  EXPECT_EQ(m(1, 0), 2);
+  EXPECT_EQ(m(1, 2), 1);
+  EXPECT_EQ(m(2, 0), 0);
+  EXPECT_EQ(m(2, 2), -1);  // line too short for the second allele
 }
 
 TEST(StudyReader, FirstLineWithoutBlankGivesOffsetZeroUntilALineHasBlanks) {
   GroupFiles f(map_lines({"A G"}), "s0 x\tA G\ns1 x  G G\n", 2, 7, true);
-  CharMatrix m = f.read(1, 2);
+  CodeMatrix m = f.read(1, 2);
   // Offset 0 for the first line: position 0 holds the tab (missing).
-  EXPECT_EQ(m[0][0], -1);
-  EXPECT_EQ(m[1][0], 2);
+  EXPECT_EQ(m(0, 0), -1);
+  EXPECT_EQ(m(1, 0), 2);
 }
 
 TEST(StudyReader, ChromosomeExceptions) {
@@ -81,9 +81,9 @@ TEST(StudyReader, ChromosomeExceptions) {
   std::string line = " ";
   for (size_t m = 0; m < letters.size(); ++m) line += "G G ";
   GroupFiles ten(map_lines(letters), "s0 x" + line + "\n", 1, 10, false);
-  CharMatrix m10 = ten.read(19597, 1);
-  EXPECT_EQ(m10[0][19595], 2);
-  EXPECT_EQ(m10[0][19596], -1);
+  CodeMatrix m10 = ten.read(19597, 1);
+  EXPECT_EQ(m10(0, 19595), 2);
+  EXPECT_EQ(m10(0, 19596), -1);
 
   letters.resize(13786);
   std::string lines;
@@ -96,12 +96,12 @@ TEST(StudyReader, ChromosomeExceptions) {
     lines += l + "\n";
   }
   GroupFiles controls(map_lines(letters), lines, 142, 17, true);
-  CharMatrix c17 = controls.read(13786, 142);
-  EXPECT_EQ(c17[40][13785], 2);   // T counts 1, G (minimum) counts 1
-  EXPECT_EQ(c17[141][13785], 1);  // T counts 1, A (maximum) counts 0
-  EXPECT_EQ(c17[39][13785], 0);
+  CodeMatrix c17 = controls.read(13786, 142);
+  EXPECT_EQ(c17(40, 13785), 2);   // T counts 1, G (minimum) counts 1
+  EXPECT_EQ(c17(141, 13785), 1);  // T counts 1, A (maximum) counts 0
+  EXPECT_EQ(c17(39, 13785), 0);
   GroupFiles cases(map_lines(letters), lines, 142, 17, false);
-  EXPECT_EQ(cases.read(13786, 142)[40][13785], -1);  // the exception is for controls only
+  EXPECT_EQ(cases.read(13786, 142)(40, 13785), -1);  // the exception is for controls only
 }
 
 TEST(StudyReader, MissingAndShortFiles) {
