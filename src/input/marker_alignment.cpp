@@ -4,7 +4,7 @@
 #include <cstring>
 #include <ostream>
 #include <string_view>
-#include <unordered_map>
+#include <functional>
 
 #include "input/reference_panel.h"
 #include "input/study_reader.h"
@@ -86,30 +86,48 @@ void read_disease_data_SNP_name(RunContext& ctx) {
   ctx.data.disease_allele_name = std::move(map.letters);
 }
 
-void match_study_markers(RunData& d, const std::vector<std::uint8_t>& monomorphic, int population_marker) {
-  // First reference index of every name, and for every index the next one
-  // with the same name (-1 at the end).
-  const auto reference = static_cast<int>(d.population_data_SNP.size());
-  std::unordered_map<std::string_view, int> first_of_name;
-  first_of_name.reserve(static_cast<size_t>(reference));
-  std::vector<int> next_of_name(static_cast<size_t>(reference), -1);
-  for (int j = reference - 1; j >= 0; --j) {
-    auto [it, inserted] = first_of_name.try_emplace(d.population_data_SNP[static_cast<size_t>(j)], j);
-    if (!inserted) {
-      next_of_name[static_cast<size_t>(j)] = it->second;
-      it->second = j;
+namespace {
+
+// Open-addressing index from SNP name to the first reference marker of that
+// name; next_of_name links the later markers of the same name.
+class NameIndex {
+ public:
+  explicit NameIndex(const std::vector<std::string>& names)
+      : names_(names), next_of_name_(names.size(), -1) {
+    size_t capacity = 16;
+    while (capacity < 2 * names.size()) capacity *= 2;
+    slots_.assign(capacity, -1);
+    for (int j = static_cast<int>(names.size()) - 1; j >= 0; --j) {
+      int& slot = slots_[find_slot(names[static_cast<size_t>(j)])];
+      next_of_name_[static_cast<size_t>(j)] = slot;
+      slot = j;
     }
   }
+  int first(std::string_view name) const { return slots_[find_slot(name)]; }
+  int next(int j) const { return next_of_name_[static_cast<size_t>(j)]; }
 
+ private:
+  size_t find_slot(std::string_view name) const {
+    const size_t mask = slots_.size() - 1;
+    for (size_t slot = std::hash<std::string_view>{}(name) & mask;; slot = (slot + 1) & mask)
+      if (slots_[slot] < 0 || names_[static_cast<size_t>(slots_[slot])] == name) return slot;
+  }
+  const std::vector<std::string>& names_;
+  std::vector<int> next_of_name_;
+  std::vector<int> slots_;
+};
+
+}  // namespace
+
+void match_study_markers(RunData& d, const std::vector<std::uint8_t>& monomorphic, int population_marker) {
+  const NameIndex index(d.population_data_SNP);
   const size_t typed = d.disease_data_SNP.size();
   d.SNP_map.assign(typed, 0);
   d.snp_matched.assign(typed, 0);
   for (size_t k = 0; k < typed; ++k) {
     d.SNP_map[k] = static_cast<int>(k % static_cast<size_t>(population_marker));
-    const auto found = first_of_name.find(d.disease_data_SNP[k]);
-    if (found == first_of_name.end()) continue;
     // First polymorphic reference marker of the name, else the last one.
-    for (int j = found->second; j >= 0; j = next_of_name[static_cast<size_t>(j)]) {
+    for (int j = index.first(d.disease_data_SNP[k]); j >= 0; j = index.next(j)) {
       d.SNP_map[k] = j;
       d.snp_matched[k] = 1;
       if (!monomorphic[static_cast<size_t>(j)]) break;
