@@ -24,6 +24,9 @@ constexpr const char* kUsage =
     "           case_map control_genotypes study_map result_file first_marker\n"
     "           last_marker (labels are free; values are read in this order)\n"
     "Options:\n"
+    "  --engine=fast|reference\n"
+    "                       imputation engine: fast (default) or the\n"
+    "                       step-by-step reference; both give the same output\n"
     "  --random-data        replace the data files by random data of the\n"
     "                       configured sizes (for trying the phases out)\n"
     "  --export-genotypes   write the coded study genotypes of the first 2999\n"
@@ -54,6 +57,10 @@ int main(int argc, char** argv) {
     if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
       return 0;
+    }
+    if (arg == "--engine=reference" || arg == "--engine=fast") {
+      ctx.config.engine = arg == "--engine=fast" ? snp::RunConfig::Engine::fast : snp::RunConfig::Engine::reference;
+      continue;
     }
     if (arg == "--random-data") {
       ctx.config.data_form = 1;

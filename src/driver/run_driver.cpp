@@ -10,6 +10,7 @@
 #include "coding/random_data.h"
 #include "driver/imputation_step.h"
 #include "driver/parameter_file.h"
+#include "impute/fast_engine.h"
 #include "input/marker_alignment.h"
 
 namespace snp {
@@ -71,9 +72,13 @@ void run_imputation_loop(RunContext& ctx) {
   if (!result) result_file_error(name, "cannot create the result file");
   const MarkerRange range = imputation_range(ctx.config);
   if (range.first < range.end) require_typed_markers(ctx.data);
+  FastEngine fast(ctx);
   for (int i = range.first; i < range.end; ++i) {
     print_progress(ctx, i);
-    run_imputation_step(ctx, i);
+    if (ctx.config.engine == RunConfig::Engine::fast)
+      fast.impute(i);
+    else
+      run_imputation_step(ctx, i);
     if (!result) result_file_error(name, "cannot write the result file");
   }
   result.close();

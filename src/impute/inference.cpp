@@ -57,14 +57,36 @@ int agreeing_run(const RunContext& ctx, int r, int q) {
   return run;
 }
 
-void write_line_header(RunContext& ctx, int t) {
-  const RunData& d = ctx.data;
+}  // namespace
+
+void append_line_header(std::string& line, const RunData& d, int t) {
   const AllelePair& letters = d.allele_name[static_cast<size_t>(t)];
-  ctx.fimput_out << t + 1 << '\t' << d.population_data_SNP[static_cast<size_t>(t)] << ' '
-                 << d.position_SNP[static_cast<size_t>(t)] << ' ' << letters[0] << ' ' << letters[1] << ' ';
+  line += std::to_string(t + 1);
+  line += '\t';
+  line += d.population_data_SNP[static_cast<size_t>(t)];
+  line += ' ';
+  line += std::to_string(d.position_SNP[static_cast<size_t>(t)]);
+  line += ' ';
+  line += letters[0];
+  line += ' ';
+  line += letters[1];
+  line += ' ';
 }
 
-}  // namespace
+int output_code(int observed, int called, double probability, double threshold) {
+  if (observed >= 0 && observed <= 2) return observed;
+  // A probability of 0 means nothing was estimated: never a call.
+  return probability > 0.0 && probability > threshold ? called : -1;
+}
+
+void append_code(std::string& line, int code) {
+  if (code < 0) {
+    line += "-1 ";
+  } else {
+    line += static_cast<char>('0' + code);
+    line += ' ';
+  }
+}
 
 int most_frequent_code(const long counts[3]) {
   if (counts[0] >= counts[1] && counts[0] >= counts[2]) return 0;
@@ -150,21 +172,19 @@ double freq_value_012_truncate_with_missing_neighbourhood(RunContext& ctx, int r
 double infer_value_with_missing_neighbourhood(RunContext& ctx, double*) {
   const int t = ctx.step.impute_marker[0];
   const double threshold = ctx.config.calling_genotype_threshood;
-  write_line_header(ctx, t);
-  std::string codes;
+  std::string line;
+  append_line_header(line, ctx.data, t);
   int concordant = 0;
   for (int r = 0; r < ctx.data.data1.sample_number; ++r) {
     const int observed = ctx.data.data1.genotype(r, t);
     int called = -1;
     const double p = freq_value_012_truncate_with_missing_neighbourhood(ctx, r, &called);
-    // A probability of 0 means nothing was estimated: never a call.
-    const bool call = p > 0.0 && p > threshold;
-    const bool typed = observed >= 0 && observed <= 2;
-    if (typed && call && called == observed) ++concordant;
-    codes += std::to_string(typed ? observed : (call ? called : -1));
-    codes += ' ';
+    const int code = output_code(observed, called, p, threshold);
+    if (observed >= 0 && code == observed && p > 0.0 && p > threshold && called == observed) ++concordant;
+    append_code(line, code);
   }
-  ctx.fimput_out << codes << '\n';
+  line += '\n';
+  ctx.fimput_out << line;
   ctx.fimput_out.flush();
   return concordant;
 }

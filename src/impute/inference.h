@@ -1,6 +1,8 @@
 // Genotype inference at the target marker and the result line.
 #pragma once
 
+#include <string>
+
 #include "model/run_data.h"
 
 namespace snp {
@@ -19,6 +21,14 @@ int find_max_march_value(RunContext& ctx, int r, double* p);
 // Writes the result line of the target marker to ctx.fimput_out. Returns the
 // number of typed individuals whose call equals their observed code.
 double infer_value_with_missing_neighbourhood(RunContext& ctx, double* unused);
+
+// Pieces of a result line: "index<TAB>name position letter letter " and the
+// individuals' codes, each followed by a blank.
+void append_line_header(std::string& line, const RunData& d, int t);
+void append_code(std::string& line, int code);
+// The observed code when typed, else the call when its probability is above
+// the threshold (and above 0), else -1.
+int output_code(int observed, int called, double probability, double threshold);
 
 // Code with the largest count, ties going to the lower code.
 int most_frequent_code(const long counts[3]);

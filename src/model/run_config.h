@@ -42,6 +42,11 @@ struct RunConfig {
   std::optional<int> first_marker;
   std::optional<int> last_marker;
 
+  // Engine of the imputation steps: the fast one, or the step-by-step
+  // reference it is checked against. Both write the same bytes.
+  enum class Engine { fast, reference };
+  Engine engine = Engine::fast;
+
   // Alternative data paths, both off unless selected on the command line.
   int data_form = 0;
   int only_create_data_for_nature_papaer = 0;

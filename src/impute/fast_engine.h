@@ -1,0 +1,64 @@
+// Imputation step computed with bit sets and pattern histograms. It writes
+// the same result lines and console diagnostics as the step-by-step engine
+// (imputation_step.h), which stays the reference for it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/run_data.h"
+
+namespace snp {
+
+class FastEngine {
+ public:
+  explicit FastEngine(RunContext& ctx);
+  // Imputes reference marker i (0-based) and appends its result line.
+  void impute(int i);
+
+ private:
+  // Panel row over the neighbourhood: bit c set in `known` when the allele at
+  // position c is known, and in `ones` when it is 1; target allele or -1.
+  struct RowBits {
+    std::uint16_t known;
+    std::uint16_t ones;
+    std::int8_t target;
+  };
+  // Individual over the neighbourhood: non-missing, heterozygous and
+  // homozygous-for-1 positions.
+  struct Genotype {
+    std::uint16_t present;
+    std::uint16_t het;
+    std::uint16_t twos;
+  };
+  struct Estimate {
+    bool have_pair = false;
+    long counts[3] = {0, 0, 0};
+  };
+
+  void load_rows();
+  void load_individuals();
+  void estimate_from_pairs();
+  void build_pattern_tables(std::uint16_t present);
+  void clear_pattern_tables();
+  void estimate_individual(int r);
+  void check_coverage(int r);
+  void write_line();
+
+  RunContext& ctx_;
+  int positions_ = 0;
+  std::vector<RowBits> rows_;
+  std::vector<Genotype> individuals_;
+  std::vector<Estimate> estimates_;
+  std::array<int, 12> het_bits_{};
+  // Per pattern (alleles at the non-missing positions): whether a usable row
+  // has it, and how many such rows carry target allele 0 and 1.
+  std::vector<std::uint8_t> pattern_present_;
+  std::vector<std::array<long, 2>> pattern_targets_;
+  std::vector<std::uint16_t> touched_patterns_;
+  std::string line_;
+};
+
+}  // namespace snp
