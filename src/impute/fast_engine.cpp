@@ -12,27 +12,40 @@ namespace {
 
 constexpr int kPatterns = 1 << 12;
 
-// Phasing k of a genotype: bit s of k goes to the first haplotype at the s-th
-// heterozygous position, its complement to the second.
-struct Phasing {
-  std::uint16_t first;
-  std::uint16_t second;
+// The phasings of a genotype in order k = 0, 1, ...: bit s of k goes to the
+// first haplotype at the s-th heterozygous position (the last heterozygous
+// position always goes to the second haplotype), its complement to the
+// second. Counting k up enumerates the subsets of the free heterozygous
+// positions in increasing order, which is what `next` does.
+class Phasings {
+ public:
+  Phasings(std::uint16_t twos, std::uint16_t het)
+      : twos_(twos), het_(het), free_(static_cast<std::uint16_t>(het & ~highest_bit(het))) {}
+  std::uint16_t first() const { return static_cast<std::uint16_t>(twos_ | spread_); }
+  std::uint16_t second() const { return static_cast<std::uint16_t>(twos_ | (het_ & ~spread_)); }
+  // Moves to the next phasing; false after the last.
+  bool next() {
+    spread_ = static_cast<std::uint16_t>((spread_ - free_) & free_);
+    return spread_ != 0;
+  }
+
+ private:
+  static std::uint16_t highest_bit(std::uint16_t bits) {
+    return bits ? static_cast<std::uint16_t>(1u << (std::bit_width(static_cast<unsigned>(bits)) - 1)) : 0;
+  }
+  std::uint16_t twos_;
+  std::uint16_t het_;
+  std::uint16_t free_;
+  std::uint16_t spread_ = 0;
 };
-
-Phasing phasing(std::uint16_t twos, std::uint16_t het, const std::array<int, 12>& het_bits, int heterozygous,
-                int k) {
-  std::uint16_t spread = 0;
-  for (int s = 0; s < heterozygous; ++s)
-    if ((k >> s) & 1) spread = static_cast<std::uint16_t>(spread | (1u << het_bits[static_cast<size_t>(s)]));
-  return {static_cast<std::uint16_t>(twos | spread), static_cast<std::uint16_t>(twos | (het & ~spread))};
-}
-
-int phasing_count(int heterozygous) { return heterozygous >= 1 ? 1 << (heterozygous - 1) : 1; }
 
 }  // namespace
 
 FastEngine::FastEngine(RunContext& ctx)
-    : ctx_(ctx), pattern_present_(kPatterns, 0), pattern_targets_(kPatterns, std::array<long, 2>{0, 0}) {}
+    : ctx_(ctx),
+      pattern_present_(kPatterns, 0),
+      pattern_targets_(kPatterns, std::array<long, 2>{0, 0}),
+      group_of_mask_(kPatterns, -1) {}
 
 void FastEngine::impute(int i) {
   ImputationStep& step = ctx_.step;
@@ -42,6 +55,7 @@ void FastEngine::impute(int i) {
   determinate_len(ctx_);
   positions_ = step.positions();
   load_rows();
+  load_row_pairs();
   load_individuals();
   estimate_from_pairs();
   for (int r = 0; r < static_cast<int>(individuals_.size()); ++r)
@@ -65,6 +79,65 @@ void FastEngine::load_rows() {
   for (size_t h = 0; h < rows_.size(); ++h) rows_[h].target = target[h] < 0 ? std::int8_t{-1} : target[h];
 }
 
+void FastEngine::load_row_pairs() {
+  pairs_.clear();
+  for (size_t q = 0; q + 1 < rows_.size(); ++q) {
+    const RowBits& x = rows_[q];
+    const RowBits& y = rows_[q + 1];
+    const auto known = static_cast<std::uint16_t>(x.known & y.known);
+    const int target = x.target < 0 || y.target < 0 ? -1 : x.target + y.target;
+    pairs_.push_back({known, static_cast<std::uint16_t>((x.ones ^ y.ones) & known),
+                      static_cast<std::uint16_t>(x.ones & y.ones & known), static_cast<std::int8_t>(target)});
+  }
+}
+
+// The fallback for an individual without a compatible pair: consecutive row
+// pairs visited as the step-by-step engine does (pair q = i / 2 for every row
+// i), scored by their runs of agreeing neighbourhood markers.
+int FastEngine::fallback(int r, double* probability) const {
+  const Genotype& g = individuals_[static_cast<size_t>(r)];
+  const int len1 = ctx_.step.len1, len2 = ctx_.step.len2;
+  auto run_of = [&](const RowPair& pair) {
+    const unsigned agree = g.present & pair.known & ~((g.het ^ pair.sum_one) | (g.twos ^ pair.sum_two)) & 0xFFFFu;
+    // marker1 from the marker next to the target outwards (bit len1-1 down),
+    // marker2 from its farthest marker inwards (bit L-1 down to len1).
+    auto ones_from_top = [](unsigned bits, int width) { return width ? std::countl_one(bits << (32 - width)) : 0; };
+    return ones_from_top(agree, len1) + ones_from_top(agree >> len1, len2);
+  };
+  int best_run = 0, ties = 0, last_code = -1;
+  long counts[3] = {0, 0, 0};
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    const size_t q = i / 2;
+    if (q >= pairs_.size()) continue;
+    const RowPair& pair = pairs_[q];
+    if (pair.target < 0) continue;
+    const int run = run_of(pair);
+    if (run > best_run) {
+      best_run = run;
+      ties = 1;
+      counts[0] = counts[1] = counts[2] = 0;
+      counts[pair.target] = 1;
+      last_code = pair.target;
+    } else if (run == best_run) {
+      ++ties;
+      ++counts[pair.target];
+      last_code = pair.target;
+    }
+  }
+  const long total = counts[0] + counts[1] + counts[2];
+  if (total == 0) {
+    *probability = 0.0;
+    return -1;
+  }
+  if (ties == 1) {
+    *probability = 1.0;
+    return last_code;
+  }
+  const int code = most_frequent_code(counts);
+  *probability = static_cast<double>(counts[code]) / static_cast<double>(total);
+  return code;
+}
+
 void FastEngine::load_individuals() {
   const case_and_control_genotype_data& data1 = ctx_.data.data1;
   individuals_.assign(static_cast<size_t>(data1.sample_number), Genotype{0, 0, 0});
@@ -86,19 +159,24 @@ void FastEngine::load_individuals() {
 // time so that its pattern tables serve every individual that shares it.
 void FastEngine::estimate_from_pairs() {
   estimates_.assign(individuals_.size(), Estimate{});
-  std::vector<int> order(individuals_.size());
-  for (size_t r = 0; r < order.size(); ++r) order[r] = static_cast<int>(r);
-  std::stable_sort(order.begin(), order.end(), [&](int x, int y) {
-    return individuals_[static_cast<size_t>(x)].present < individuals_[static_cast<size_t>(y)].present;
-  });
-  for (size_t first = 0; first < order.size();) {
-    const std::uint16_t present = individuals_[static_cast<size_t>(order[first])].present;
-    build_pattern_tables(present);
-    size_t last = first;
-    for (; last < order.size() && individuals_[static_cast<size_t>(order[last])].present == present; ++last)
-      estimate_individual(order[last]);
+  // Individuals grouped by their set of non-missing positions, groups in
+  // order of first appearance.
+  std::vector<std::uint16_t> masks;
+  std::vector<int> group_of(individuals_.size());
+  for (size_t r = 0; r < individuals_.size(); ++r) {
+    const std::uint16_t present = individuals_[r].present;
+    if (group_of_mask_[present] < 0) {
+      group_of_mask_[present] = static_cast<int>(masks.size());
+      masks.push_back(present);
+    }
+    group_of[r] = group_of_mask_[present];
+  }
+  for (size_t group = 0; group < masks.size(); ++group) {
+    build_pattern_tables(masks[group]);
+    for (size_t r = 0; r < individuals_.size(); ++r)
+      if (group_of[r] == static_cast<int>(group)) estimate_individual(static_cast<int>(r));
     clear_pattern_tables();
-    first = last;
+    group_of_mask_[masks[group]] = -1;
   }
 }
 
@@ -128,16 +206,13 @@ void FastEngine::clear_pattern_tables() {
 void FastEngine::estimate_individual(int r) {
   const Genotype& g = individuals_[static_cast<size_t>(r)];
   Estimate& e = estimates_[static_cast<size_t>(r)];
-  const int heterozygous = std::popcount(g.het);
-  for (int c = 0, s = 0; c < positions_; ++c)
-    if ((g.het >> c) & 1) het_bits_[static_cast<size_t>(s++)] = c;
-  const int phasings = phasing_count(heterozygous);
-  for (int k = 0; k < phasings; ++k) {
-    const Phasing p = phasing(g.twos, g.het, het_bits_, heterozygous, k);
-    if (pattern_present_[p.first] && pattern_present_[p.second]) e.have_pair = true;
-    const auto& a = pattern_targets_[p.first];
-    const auto& b = pattern_targets_[p.second];
-    if (p.first != p.second) {
+  Phasings phasing(g.twos, g.het);
+  do {
+    const std::uint16_t first = phasing.first(), second = phasing.second();
+    if (pattern_present_[first] && pattern_present_[second]) e.have_pair = true;
+    const auto& a = pattern_targets_[first];
+    const auto& b = pattern_targets_[second];
+    if (first != second) {
       e.counts[0] += a[0] * b[0];
       e.counts[1] += a[0] * b[1] + a[1] * b[0];
       e.counts[2] += a[1] * b[1];
@@ -146,35 +221,33 @@ void FastEngine::estimate_individual(int r) {
       e.counts[1] += a[0] * a[1];
       e.counts[2] += a[1] * (a[1] + 1) / 2;
     }
-  }
+  } while (phasing.next());
 }
 
 // Segmentation check of an individual without a compatible pair; prints the
 // same diagnostic as the step-by-step engine when coverage stops.
 void FastEngine::check_coverage(int r) {
   const Genotype& g = individuals_[static_cast<size_t>(r)];
-  const int heterozygous = std::popcount(g.het);
-  for (int c = 0, s = 0; c < positions_; ++c)
-    if ((g.het >> c) & 1) het_bits_[static_cast<size_t>(s++)] = c;
-  const int phasings = phasing_count(heterozygous);
   // Reach of a haplotype from `start`: the furthest first disagreement over
   // all rows (a missing row allele disagrees), or L when a row agrees to the end.
   auto reach = [&](std::uint16_t haplotype, int start) {
-    const unsigned from = ~0u << start;
+    const unsigned from = (~0u << start) & 0xFFFFu;
     int furthest = 0;
     for (const RowBits& row : rows_) {
-      const unsigned differ = g.present & (~row.known | (row.ones ^ haplotype)) & from & 0xFFFFu;
-      const int stop = differ ? std::countr_zero(differ) : positions_;
-      furthest = std::max(furthest, std::min(stop, positions_));
+      const unsigned differ = g.present & (~row.known | (row.ones ^ haplotype)) & from;
+      if (!differ) return positions_;
+      furthest = std::max(furthest, std::countr_zero(differ));
     }
     return furthest;
   };
   int start = 0, best = 0, previous = 0;
   for (;;) {
-    for (int k = 0; k < phasings; ++k) {
-      const Phasing p = phasing(g.twos, g.het, het_bits_, heterozygous, k);
-      best = std::max(best, std::min(reach(p.first, start), reach(p.second, start)));
-    }
+    Phasings phasing(g.twos, g.het);
+    do {
+      // Only a phasing whose both haplotypes reach beyond the best can raise it.
+      const int first_reach = reach(phasing.first(), start);
+      if (first_reach > best) best = std::min(first_reach, reach(phasing.second(), start));
+    } while (phasing.next());
     if (best >= positions_) return;
     if (best <= previous) break;
     start = previous = best;
@@ -202,7 +275,7 @@ void FastEngine::write_line() {
     int called = -1;
     double p = 0.0;
     if (!e.have_pair) {
-      called = find_max_march_value(ctx_, r, &p);
+      called = fallback(r, &p);
     } else {
       const long total = e.counts[0] + e.counts[1] + e.counts[2];
       if (total == 0) {

@@ -33,13 +33,23 @@ class FastEngine {
     std::uint16_t het;
     std::uint16_t twos;
   };
+  // Consecutive panel rows q and q+1: positions where both alleles are known,
+  // where their sum is 1 and where it is 2; target code or -1.
+  struct RowPair {
+    std::uint16_t known;
+    std::uint16_t sum_one;
+    std::uint16_t sum_two;
+    std::int8_t target;
+  };
   struct Estimate {
     bool have_pair = false;
     long counts[3] = {0, 0, 0};
   };
 
   void load_rows();
+  void load_row_pairs();
   void load_individuals();
+  int fallback(int r, double* probability) const;
   void estimate_from_pairs();
   void build_pattern_tables(std::uint16_t present);
   void clear_pattern_tables();
@@ -52,12 +62,13 @@ class FastEngine {
   std::vector<RowBits> rows_;
   std::vector<Genotype> individuals_;
   std::vector<Estimate> estimates_;
-  std::array<int, 12> het_bits_{};
+  std::vector<RowPair> pairs_;
   // Per pattern (alleles at the non-missing positions): whether a usable row
   // has it, and how many such rows carry target allele 0 and 1.
   std::vector<std::uint8_t> pattern_present_;
   std::vector<std::array<long, 2>> pattern_targets_;
   std::vector<std::uint16_t> touched_patterns_;
+  std::vector<int> group_of_mask_;
   std::string line_;
 };
 
