@@ -31,7 +31,7 @@ class Phasings {
 
  private:
   static std::uint16_t highest_bit(std::uint16_t bits) {
-    return bits ? static_cast<std::uint16_t>(1u << (std::bit_width(static_cast<unsigned>(bits)) - 1)) : 0;
+    return static_cast<std::uint16_t>(std::bit_floor(static_cast<unsigned>(bits)));
   }
   std::uint16_t twos_;
   std::uint16_t het_;

@@ -88,7 +88,9 @@ TEST(StudyReader, ChromosomeExceptions) {
   letters.resize(13786);
   std::string lines;
   for (int s = 0; s < 142; ++s) {
-    std::string l = "s" + std::to_string(s) + " x ";
+    std::string l = "s";
+    l += std::to_string(s);
+    l += " x ";
     for (size_t m = 0; m < letters.size(); ++m) {
       const bool special = m == 13785 && (s == 40 || s == 141);
       l += special ? (s == 40 ? "T G " : "T A ") : "A A ";
