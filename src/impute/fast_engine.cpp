@@ -104,38 +104,12 @@ int FastEngine::fallback(int r, double* probability) const {
     auto ones_from_top = [](unsigned bits, int width) { return width ? std::countl_one(bits << (32 - width)) : 0; };
     return ones_from_top(agree, len1) + ones_from_top(agree >> len1, len2);
   };
-  int best_run = 0, ties = 0, last_code = -1;
-  long counts[3] = {0, 0, 0};
+  BestRunTally tally;
   for (size_t i = 0; i < rows_.size(); ++i) {
     const size_t q = i / 2;
-    if (q >= pairs_.size()) continue;
-    const RowPair& pair = pairs_[q];
-    if (pair.target < 0) continue;
-    const int run = run_of(pair);
-    if (run > best_run) {
-      best_run = run;
-      ties = 1;
-      counts[0] = counts[1] = counts[2] = 0;
-      counts[pair.target] = 1;
-      last_code = pair.target;
-    } else if (run == best_run) {
-      ++ties;
-      ++counts[pair.target];
-      last_code = pair.target;
-    }
+    if (q < pairs_.size() && pairs_[q].target >= 0) tally.add(run_of(pairs_[q]), pairs_[q].target);
   }
-  const long total = counts[0] + counts[1] + counts[2];
-  if (total == 0) {
-    *probability = 0.0;
-    return -1;
-  }
-  if (ties == 1) {
-    *probability = 1.0;
-    return last_code;
-  }
-  const int code = most_frequent_code(counts);
-  *probability = static_cast<double>(counts[code]) / static_cast<double>(total);
-  return code;
+  return tally.result(probability);
 }
 
 void FastEngine::load_individuals() {

@@ -93,40 +93,45 @@ int most_frequent_code(const long counts[3]) {
   return counts[1] >= counts[2] ? 1 : 2;
 }
 
-int find_max_march_value(RunContext& ctx, int r, double* p) {
-  const int rows = ctx.data.data_population.sample_number;
-  int best_run = 0, ties = 0, last_code = -1;
-  long counts[3] = {0, 0, 0};
-  for (int i = 0; i < rows; ++i) {
-    const int q = i / 2;
-    if (q + 1 >= rows) continue;  // a one-row panel has no pair
-    const int code = target_code(ctx, q, q + 1);
-    if (code < 0) continue;
-    const int run = agreeing_run(ctx, r, q);
-    if (run > best_run) {
-      best_run = run;
-      ties = 1;
-      counts[0] = counts[1] = counts[2] = 0;
-      counts[code] = 1;
-      last_code = code;
-    } else if (run == best_run) {
-      ++ties;
-      ++counts[code];
-      last_code = code;
-    }
+void BestRunTally::add(int run, int code) {
+  if (run > best_run_) {
+    best_run_ = run;
+    ties_ = 1;
+    counts_[0] = counts_[1] = counts_[2] = 0;
+    counts_[code] = 1;
+    last_code_ = code;
+  } else if (run == best_run_) {
+    ++ties_;
+    ++counts_[code];
+    last_code_ = code;
   }
-  const long total = counts[0] + counts[1] + counts[2];
+}
+
+int BestRunTally::result(double* p) const {
+  const long total = counts_[0] + counts_[1] + counts_[2];
   if (total == 0) {
     *p = 0.0;
     return -1;
   }
-  if (ties == 1) {
+  if (ties_ == 1) {
     *p = 1.0;
-    return last_code;
+    return last_code_;
   }
-  const int code = most_frequent_code(counts);
-  *p = static_cast<double>(counts[code]) / static_cast<double>(total);
+  const int code = most_frequent_code(counts_);
+  *p = static_cast<double>(counts_[code]) / static_cast<double>(total);
   return code;
+}
+
+int find_max_march_value(RunContext& ctx, int r, double* p) {
+  const int rows = ctx.data.data_population.sample_number;
+  BestRunTally tally;
+  for (int i = 0; i < rows; ++i) {
+    const int q = i / 2;
+    if (q + 1 >= rows) continue;  // a one-row panel has no pair
+    const int code = target_code(ctx, q, q + 1);
+    if (code >= 0) tally.add(agreeing_run(ctx, r, q), code);
+  }
+  return tally.result(p);
 }
 
 double freq_value_012_truncate_with_missing_neighbourhood(RunContext& ctx, int r, int* g) {

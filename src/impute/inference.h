@@ -30,6 +30,22 @@ void append_code(std::string& line, int code);
 // the threshold (and above 0), else -1.
 int output_code(int observed, int called, double probability, double threshold);
 
+// Fallback tally over visited row pairs: a longer run of agreeing markers
+// restarts the counts, an equal one adds to them. The result is the code of
+// a unique best visit with probability 1, else the most frequent code among
+// the best visits with its share; probability 0 when nothing was counted.
+class BestRunTally {
+ public:
+  void add(int run, int code);
+  int result(double* p) const;
+
+ private:
+  int best_run_ = 0;
+  int ties_ = 0;
+  int last_code_ = -1;
+  long counts_[3] = {0, 0, 0};
+};
+
 // Code with the largest count, ties going to the lower code.
 int most_frequent_code(const long counts[3]);
 
