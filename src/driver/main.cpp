@@ -27,6 +27,9 @@ constexpr const char* kUsage =
     "  --engine=fast|reference\n"
     "                       imputation engine: fast (default) or the\n"
     "                       step-by-step reference; both give the same output\n"
+    "  --probabilities FILE write the estimated probabilities of codes 0, 1, 2\n"
+    "                       of every individual at every imputed marker to FILE\n"
+    "                       (\"NA NA NA\" where none could be estimated)\n"
     "  --random-data        replace the data files by random data of the\n"
     "                       configured sizes (for trying the phases out)\n"
     "  --export-genotypes   write the coded study genotypes of the first 2999\n"
@@ -62,6 +65,10 @@ int main(int argc, char** argv) {
       ctx.config.engine = arg == "--engine=fast" ? snp::RunConfig::Engine::fast : snp::RunConfig::Engine::reference;
       continue;
     }
+    if (arg.rfind("--probabilities=", 0) == 0 || (arg == "--probabilities" && i + 1 < argc)) {
+      ctx.config.probabilities_file = arg == "--probabilities" ? argv[++i] : arg.substr(16);
+      continue;
+    }
     if (arg == "--random-data") {
       ctx.config.data_form = 1;
       continue;
@@ -80,6 +87,10 @@ int main(int argc, char** argv) {
     }
     parameter_file = arg;
     have_file = true;
+  }
+  if (!ctx.config.probabilities_file.empty() && ctx.config.engine != snp::RunConfig::Engine::fast) {
+    std::cerr << "Error: --probabilities needs the fast engine\n";
+    return 1;
   }
   try {
     return snp::run_imputation_program(ctx, parameter_file, std::cerr);

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <ostream>
 
 #include "coding/genotype_export.h"
@@ -11,6 +12,7 @@
 #include "driver/imputation_step.h"
 #include "driver/parameter_file.h"
 #include "impute/fast_engine.h"
+#include "impute/probability_writer.h"
 #include "input/marker_alignment.h"
 
 namespace snp {
@@ -73,16 +75,21 @@ void run_imputation_loop(RunContext& ctx) {
   const MarkerRange range = imputation_range(ctx.config);
   if (range.first < range.end) require_typed_markers(ctx.data);
   FastEngine fast(ctx);
+  std::optional<ProbabilityWriter> probabilities;
+  if (!ctx.config.probabilities_file.empty()) probabilities.emplace(ctx.config.probabilities_file);
   for (int i = range.first; i < range.end; ++i) {
     print_progress(ctx, i);
-    if (ctx.config.engine == RunConfig::Engine::fast)
+    if (ctx.config.engine == RunConfig::Engine::fast) {
       fast.impute(i);
-    else
+      if (probabilities) probabilities->write(ctx.data, i, fast.calls());
+    } else {
       run_imputation_step(ctx, i);
+    }
     if (!result) result_file_error(name, "cannot write the result file");
   }
   result.close();
   if (result.fail()) result_file_error(name, "cannot write the result file");
+  if (probabilities) probabilities->close();
 }
 
 int run_imputation_program(RunContext& ctx, const std::string& parameter_file, std::ostream& warnings) {

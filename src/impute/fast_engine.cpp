@@ -94,7 +94,7 @@ void FastEngine::load_row_pairs() {
 // The fallback for an individual without a compatible pair: consecutive row
 // pairs visited as the step-by-step engine does (pair q = i / 2 for every row
 // i), scored by their runs of agreeing neighbourhood markers.
-int FastEngine::fallback(int r, double* probability) const {
+int FastEngine::fallback(int r, double* probability, std::array<double, 3>& probabilities) const {
   const Genotype& g = individuals_[static_cast<size_t>(r)];
   const int len1 = ctx_.step.len1, len2 = ctx_.step.len2;
   auto run_of = [&](const RowPair& pair) {
@@ -109,6 +109,7 @@ int FastEngine::fallback(int r, double* probability) const {
     const size_t q = i / 2;
     if (q < pairs_.size() && pairs_[q].target >= 0) tally.add(run_of(pairs_[q]), pairs_[q].target);
   }
+  tally.distribution(probabilities);
   return tally.result(probability);
 }
 
@@ -244,12 +245,14 @@ void FastEngine::write_line() {
   const std::int8_t* observed = ctx_.data.data1.genotype.column(t);
   line_.clear();
   append_line_header(line_, ctx_.data, t);
+  calls_.assign(individuals_.size(), GenotypeCall{});
   for (int r = 0; r < static_cast<int>(individuals_.size()); ++r) {
     const Estimate& e = estimates_[static_cast<size_t>(r)];
+    GenotypeCall& call = calls_[static_cast<size_t>(r)];
     int called = -1;
     double p = 0.0;
     if (!e.have_pair) {
-      called = fallback(r, &p);
+      called = fallback(r, &p, call.probabilities);
     } else {
       const long total = e.counts[0] + e.counts[1] + e.counts[2];
       if (total == 0) {
@@ -258,9 +261,12 @@ void FastEngine::write_line() {
       } else {
         called = most_frequent_code(e.counts);
         p = static_cast<double>(e.counts[called]) / static_cast<double>(total);
+        for (size_t g = 0; g < 3; ++g) call.probabilities[g] = static_cast<double>(e.counts[g]) / static_cast<double>(total);
       }
     }
-    append_code(line_, output_code(observed[r], called, p, threshold));
+    call.estimated = p > 0.0;
+    call.output = output_code(observed[r], called, p, threshold);
+    append_code(line_, call.output);
   }
   line_ += '\n';
   ctx_.fimput_out << line_;

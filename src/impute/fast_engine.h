@@ -12,11 +12,20 @@
 
 namespace snp {
 
+// What the engine concluded for one individual at the current marker.
+struct GenotypeCall {
+  bool estimated = false;                      // false: no genotype could be estimated
+  std::array<double, 3> probabilities{};       // of codes 0, 1, 2
+  int output = -1;                             // the code written to the result line
+};
+
 class FastEngine {
  public:
   explicit FastEngine(RunContext& ctx);
   // Imputes reference marker i (0-based) and appends its result line.
   void impute(int i);
+  // The individuals' calls at the marker of the last impute().
+  const std::vector<GenotypeCall>& calls() const { return calls_; }
 
  private:
   // Panel row over the neighbourhood: bit c set in `known` when the allele at
@@ -49,7 +58,7 @@ class FastEngine {
   void load_rows();
   void load_row_pairs();
   void load_individuals();
-  int fallback(int r, double* probability) const;
+  int fallback(int r, double* probability, std::array<double, 3>& probabilities) const;
   void estimate_from_pairs();
   void build_pattern_tables(std::uint16_t present);
   void clear_pattern_tables();
@@ -70,6 +79,7 @@ class FastEngine {
   std::vector<std::uint16_t> touched_patterns_;
   std::vector<int> group_of_mask_;
   std::string line_;
+  std::vector<GenotypeCall> calls_;
 };
 
 }  // namespace snp

@@ -122,6 +122,18 @@ int BestRunTally::result(double* p) const {
   return code;
 }
 
+bool BestRunTally::distribution(std::array<double, 3>& probabilities) const {
+  const long total = counts_[0] + counts_[1] + counts_[2];
+  probabilities = {0.0, 0.0, 0.0};
+  if (total == 0) return false;
+  if (ties_ == 1) {
+    probabilities[static_cast<size_t>(last_code_)] = 1.0;
+    return true;
+  }
+  for (size_t g = 0; g < 3; ++g) probabilities[g] = static_cast<double>(counts_[g]) / static_cast<double>(total);
+  return true;
+}
+
 int find_max_march_value(RunContext& ctx, int r, double* p) {
   const int rows = ctx.data.data_population.sample_number;
   BestRunTally tally;

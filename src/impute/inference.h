@@ -1,6 +1,7 @@
 // Genotype inference at the target marker and the result line.
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "model/run_data.h"
@@ -38,6 +39,8 @@ class BestRunTally {
  public:
   void add(int run, int code);
   int result(double* p) const;
+  // Probabilities of codes 0, 1, 2 behind result(); false when nothing was counted.
+  bool distribution(std::array<double, 3>& probabilities) const;
 
  private:
   int best_run_ = 0;

@@ -46,6 +46,8 @@ struct RunConfig {
   // reference it is checked against. Both write the same bytes.
   enum class Engine { fast, reference };
   Engine engine = Engine::fast;
+  // Optional file of the estimated genotype probabilities (fast engine only).
+  std::string probabilities_file;
 
   // Alternative data paths, both off unless selected on the command line.
   int data_form = 0;

@@ -161,6 +161,50 @@ TEST(ImputeProgram, SmallDataSetWholeResultFile) {
   EXPECT_EQ(without_times(run.out), expected_out);
 }
 
+TEST(ImputeProgram, ProbabilitiesFileLeavesResultAndConsoleAlone) {
+  TempDir dir;
+  const std::string data = std::string(SNP_SOURCE_DIR) + "/tests/data/small";
+  dir.write("parameter.txt", committed_parameters(data, "DATA", dir));
+  const ProgramRun plain = impute({"parameter.txt"}, dir.path());
+  const std::string result = dir.read("out.txt");
+  const ProgramRun with = impute({"--probabilities", "p.txt", "parameter.txt"}, dir.path());
+  ASSERT_EQ(with.status, 0) << with.err;
+  EXPECT_EQ(dir.read("out.txt"), result);
+  EXPECT_EQ(without_times(with.out), without_times(plain.out));
+
+  // Same layout as the result file, three probabilities (summing to 1) or
+  // "NA NA NA" per individual; an untyped call is the most probable code.
+  const std::string study_map = test::read_text(data + "/normal.map");
+  std::istringstream results(result), probabilities(dir.read("p.txt"));
+  std::string result_line, probability_line;
+  int lines = 0;
+  while (std::getline(results, result_line) && std::getline(probabilities, probability_line)) {
+    ++lines;
+    std::istringstream r(result_line), p(probability_line);
+    std::string field, name;
+    r >> field >> name;
+    const bool typed = study_map.find(" " + name + " ") != std::string::npos;
+    for (int k = 0; k < 5; ++k) p >> field;
+    for (int k = 0; k < 3; ++k) r >> field;
+    int code;
+    while (r >> code) {
+      std::string a, b, c;
+      ASSERT_TRUE(p >> a >> b >> c) << probability_line;
+      if (a == "NA") {
+        EXPECT_TRUE(b == "NA" && c == "NA");
+        continue;
+      }
+      const double p0 = std::stod(a), p1 = std::stod(b), p2 = std::stod(c);
+      EXPECT_NEAR(p0 + p1 + p2, 1.0, 2e-4);
+      if (!typed && code >= 0) {
+        EXPECT_EQ(std::max({p0, p1, p2}), std::vector<double>({p0, p1, p2})[static_cast<size_t>(code)]) << name;
+      }
+    }
+  }
+  EXPECT_EQ(lines, 40);
+  EXPECT_EQ(impute({"--engine=reference", "--probabilities", "p.txt", "parameter.txt"}, dir.path()).status, 1);
+}
+
 TEST(ImputeProgram, ExampleDataSet) {
   TempDir dir;
   const std::string examples = std::string(SNP_SOURCE_DIR) + "/examples";

@@ -1,0 +1,48 @@
+#include "impute/probability_writer.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "impute/inference.h"
+
+namespace snp {
+namespace {
+
+[[noreturn]] void probability_file_error(const std::string& path, const char* what) {
+  throw FatalError("Error: " + path + ": " + what + " (" + std::strerror(errno) + ")\n", Channel::standard_error);
+}
+
+void append_probability(std::string& line, double p) {
+  char text[16];
+  const int length = std::snprintf(text, sizeof text, "%.4f ", p);
+  line.append(text, static_cast<size_t>(length));
+}
+
+}  // namespace
+
+ProbabilityWriter::ProbabilityWriter(const std::string& path) : path_(path), out_(path, std::ios::out | std::ios::trunc) {
+  if (!out_) probability_file_error(path_, "cannot create the probability file");
+}
+
+void ProbabilityWriter::write(const RunData& d, int t, const std::vector<GenotypeCall>& calls) {
+  line_.clear();
+  append_line_header(line_, d, t);
+  for (const GenotypeCall& call : calls) {
+    if (!call.estimated) {
+      line_ += "NA NA NA ";
+      continue;
+    }
+    for (double p : call.probabilities) append_probability(line_, p);
+  }
+  line_ += '\n';
+  out_ << line_;
+  if (!out_) probability_file_error(path_, "cannot write the probability file");
+}
+
+void ProbabilityWriter::close() {
+  out_.close();
+  if (out_.fail()) probability_file_error(path_, "cannot write the probability file");
+}
+
+}  // namespace snp
