@@ -1,0 +1,327 @@
+#include "analysis/clustering.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ostream>
+
+#include "analysis/csm.h"
+#include "analysis/quickindex.h"
+#include "model/errors.h"
+#include "numeric/gamma.h"
+
+namespace snp {
+namespace {
+
+constexpr int kPermutedRuns = 500;
+constexpr int kMostGroups = 10;
+constexpr int kMostKmeansRounds = 99;
+
+double share(int count, int total) { return total > 0 ? static_cast<double>(count) / total : 0.0; }
+
+// Two-proportion statistic of shares u (cases) and v (controls) with group
+// sizes n_case and n_control; 0 when the shares agree.
+double proportion_statistic(double u, double v, double n_case, double n_control) {
+  if (u == v) return 0.0;
+  return (u - v) * (u - v) * (1.0 / (v / n_case + u / n_control) + 1.0 / ((1.0 - u) / n_control + (1.0 - v) / n_case));
+}
+
+// Upper-tail p-value of a statistic with df degrees of freedom; 0.5 when the
+// statistic is not positive.
+double tail_or_half(int df, double statistic, std::ostream& console) {
+  return statistic <= 0.0 ? 0.5 : chisq_upper_tail(df, statistic, console);
+}
+
+// Draws without replacement: the j-th of the positions 1..n still in the
+// pool, by a Fenwick tree over the positions.
+class RemainingPool {
+ public:
+  explicit RemainingPool(int n) : n_(n), tree_(static_cast<size_t>(n) + 1, 0) {
+    for (int i = 1; i <= n; ++i) {
+      tree_[static_cast<size_t>(i)] += 1;
+      const int parent = i + (i & -i);
+      if (parent <= n) tree_[static_cast<size_t>(parent)] += tree_[static_cast<size_t>(i)];
+    }
+    while (top_ * 2 <= n_) top_ *= 2;
+  }
+
+  int take(int j) {
+    int position = 0;
+    for (int step = top_; step > 0; step /= 2) {
+      const int next = position + step;
+      if (next <= n_ && tree_[static_cast<size_t>(next)] < j) {
+        position = next;
+        j -= tree_[static_cast<size_t>(next)];
+      }
+    }
+    const int taken = position + 1;
+    for (int i = taken; i <= n_; i += i & -i) tree_[static_cast<size_t>(i)] -= 1;
+    return taken;
+  }
+
+ private:
+  int n_;
+  int top_ = 1;
+  std::vector<int> tree_;
+};
+
+}  // namespace
+
+SingleMarkerChoice choose_single_marker_model(const std::vector<int>& cases, const std::vector<int>& controls,
+                                              int Ncase, int N, int G, std::ostream& console) {
+  if (G < 2 || G > 3) throw FatalError("find error (nclass>3) when run OneMarkerCluster \n", Channel::standard_output);
+  SingleMarkerChoice choice;
+  choice.label = {0, 1, 1, 2};
+  const int Nctrl = N - Ncase;
+  if (Ncase <= 0 || Nctrl <= 0) {  // nothing to compare: class 3 against the rest
+    choice.p_value = {0.5, 0.5, 0.5, 0.5};
+    return choice;
+  }
+  std::array<double, 4> p1{}, p2{};
+  for (size_t c = 1; c <= 3; ++c) {
+    p1[c] = share(cases[c], Ncase);
+    p2[c] = share(controls[c], Nctrl);
+  }
+  auto& X = choice.statistic;
+  auto& p = choice.p_value;
+  X[0] = p1[3] + p2[3] == 0.0 ? 0.5 : proportion_statistic(p1[3], p2[3], Ncase, Nctrl);
+  const double u = share(cases[2] + 2 * cases[1], 2 * Ncase);
+  const double v = share(controls[2] + 2 * controls[1], 2 * Nctrl);
+  X[1] = u + v <= 0.0 ? 0.5 : proportion_statistic(u, v, 2.0 * Ncase, 2.0 * Nctrl);
+  X[2] = p1[1] + p2[1] <= 0.0 ? 0.5 : proportion_statistic(p1[1], p2[1], Ncase, Nctrl);
+  X[3] = 0.0;
+  for (size_t c = 1; c <= 3; ++c)
+    if (p1[c] + p2[c] > 0.0) X[3] += (p1[c] - p2[c]) * (p1[c] - p2[c]) / (p1[c] / Nctrl + p2[c] / Ncase);
+  for (size_t m = 0; m < 3; ++m) p[m] = tail_or_half(1, X[m], console);
+  p[3] = X[3] <= 0.0 ? p[2] : chisq_upper_tail(2, X[3], console);
+
+  size_t best = 0;
+  for (size_t m = 1; m < 4; ++m)
+    if (p[m] < p[best]) best = m;
+  choice.model = static_cast<SingleMarkerModel>(best);
+  switch (choice.model) {
+    case SingleMarkerModel::class3_against_rest:
+      choice.label = {0, 1, 1, 2};
+      break;
+    case SingleMarkerModel::class1_against_rest:
+      choice.label = {0, 1, 2, 2};
+      break;
+    case SingleMarkerModel::allele_shares:
+    case SingleMarkerModel::three_classes:
+      if (G == 3)
+        choice.label = {0, 1, 2, 3};
+      else
+        choice.label = X[2] < X[0] ? std::array<int, 4>{0, 1, 1, 2} : std::array<int, 4>{0, 1, 2, 2};
+      break;
+  }
+  return choice;
+}
+
+std::vector<int> kmeans_labels(const std::vector<double>& sums, const std::vector<int>& counts, int T, int G) {
+  const auto classes = static_cast<size_t>(T);
+  std::vector<double> mean(classes + 1, 0.0);
+  for (size_t c = 1; c <= classes; ++c) mean[c] = counts[c] > 0 ? sums[c] / counts[c] : 0.0;
+  const auto [lo, hi] = std::minmax_element(mean.begin() + 1, mean.end());
+  const double low = *lo, high = *hi;
+  std::vector<double> centre(static_cast<size_t>(G) + 1, 0.0);
+  for (int g = 1; g <= G; ++g) centre[static_cast<size_t>(g)] = high - (g - 0.5) * (high - low) / G;
+  std::vector<int> label(classes + 1, 0);
+  for (size_t c = 1; c <= classes; ++c) label[c] = static_cast<int>(c);
+
+  std::vector<int> nearest(classes + 1, 0);
+  for (int round = 0; round < kMostKmeansRounds; ++round) {
+    bool changed = false;
+    for (size_t c = 1; c <= classes; ++c) {
+      int best = 1;
+      double best_distance = std::fabs(mean[c] - centre[1]);
+      for (int g = 2; g <= G; ++g) {
+        const double distance = std::fabs(mean[c] - centre[static_cast<size_t>(g)]);
+        if (distance < best_distance) {
+          best = g;
+          best_distance = distance;
+        }
+      }
+      nearest[c] = best;
+      if (best != label[c]) changed = true;
+    }
+    if (!changed) break;
+    label = nearest;
+    std::vector<double> group_sum(static_cast<size_t>(G) + 1, 0.0);
+    std::vector<int> group_count(static_cast<size_t>(G) + 1, 0);
+    for (size_t c = 1; c <= classes; ++c) {
+      group_sum[static_cast<size_t>(label[c])] += sums[c];
+      group_count[static_cast<size_t>(label[c])] += counts[c];
+    }
+    for (size_t g = 1; g <= static_cast<size_t>(G); ++g)
+      centre[g] = group_count[g] > 0 ? group_sum[g] / group_count[g] : 0.0;
+  }
+  return label;
+}
+
+void CSM::OneMarkerCluster(const std::vector<int>& cases, const std::vector<int>& controls, std::vector<int>& label,
+                           int /*T*/, int G) const {
+  const auto choice = choose_single_marker_model(cases, controls, case_count_, p_.sample_size, G, ctx_.out());
+  label.assign(choice.label.begin(), choice.label.end());
+}
+
+std::optional<double> CSM::objectivefunction_quantitive(int k, int rank, BestClusterInformationArray& array) {
+  const int N = p_.sample_size;
+  const int M = p_.number_of_markers;
+  const auto markers = unrank_marker_set(binomial_, M, k, rank);
+  const int space = static_cast<int>(genotype_space(static_cast<unsigned>(k)));
+
+  // Classes 1..T numbered by first appearance of their genotype code.
+  std::vector<int> class_of(static_cast<size_t>(N) + 1, 0);
+  std::vector<bool> left_out(static_cast<size_t>(N) + 1, false);
+  std::vector<int> class_of_code(static_cast<size_t>(space), 0);
+  std::vector<int> code_of_class(1, 0);
+  for (int i = 1; i <= N; ++i) {
+    const int code = genotype_code(genotype_[i], markers);
+    if (code < 0 || code >= space)
+      throw FatalError("There are some wrong GenotypeCode=" + std::to_string(code) +
+                           " space_size=" + std::to_string(space) + "\n",
+                       Channel::standard_output);
+    int& c = class_of_code[static_cast<size_t>(code)];
+    if (c == 0) {
+      c = static_cast<int>(code_of_class.size());
+      code_of_class.push_back(code);
+    }
+    class_of[static_cast<size_t>(i)] = c;
+    left_out[static_cast<size_t>(i)] = excluded(i, markers);
+  }
+  const int T = static_cast<int>(code_of_class.size()) - 1;
+  if (T < 2) return std::nullopt;
+  const int Gmax = std::min(T, kMostGroups);
+  const size_t class_slots = static_cast<size_t>(std::max(T, 3)) + 1;
+
+  std::vector<double> saved(static_cast<size_t>(N) + 1, 0.0);
+  for (int i = 1; i <= N; ++i) saved[static_cast<size_t>(i)] = phenotype_[i];
+  std::vector<std::vector<double>> score(kPermutedRuns + 1, std::vector<double>(static_cast<size_t>(Gmax) + 1, 0.0));
+  std::vector<BestClusterInformation> records;
+  const int Ncase = case_count_;
+  const int Nctrl = N - Ncase;
+
+  for (int b = 0; b <= kPermutedRuns; ++b) {
+    if (b >= 1) {
+      RemainingPool pool(N);
+      for (int i = 1; i <= N; ++i) {
+        const int j = static_cast<int>(rand1(ctx_.generator) * (N - i + 1)) + 1;
+        phenotype_[i] = saved[static_cast<size_t>(pool.take(j))];
+      }
+    }
+    std::vector<int> n(class_slots, 0), cases(class_slots, 0), controls(class_slots, 0);
+    std::vector<double> sums(class_slots, 0.0);
+    double total = 0.0;
+    int counted = 0;
+    for (int i = 1; i <= N; ++i) {
+      if (left_out[static_cast<size_t>(i)]) continue;
+      const auto c = static_cast<size_t>(class_of[static_cast<size_t>(i)]);
+      ++n[c];
+      ++(phenotype_[i] > 0 ? cases[c] : controls[c]);
+      total += phenotype_[i];
+      ++counted;
+    }
+    if (k >= 2) {
+      const double ybar = counted > 0 ? total / counted : 0.0;
+      for (int i = 1; i <= N; ++i)
+        if (!left_out[static_cast<size_t>(i)])
+          sums[static_cast<size_t>(class_of[static_cast<size_t>(i)])] += phenotype_[i] - ybar;
+    }
+
+    for (int G = 2; G <= Gmax; ++G) {
+      if (!ctx_.cluster_method_shown) {
+        ctx_.cluster_method_shown = true;
+        ctx_.out() << "clustermethod=" << 0 << "\n";
+      }
+      std::vector<int> label;
+      if (k == 1)
+        OneMarkerCluster(cases, controls, label, T, G);
+      else
+        label = kmeans_labels(sums, n, T, G);
+
+      const auto groups = static_cast<size_t>(G);
+      std::vector<int> n_g(groups + 1, 0), cases_g(groups + 1, 0), controls_g(groups + 1, 0);
+      for (size_t c = 1; c <= static_cast<size_t>(T); ++c) {
+        const auto g = static_cast<size_t>(label[c]);
+        n_g[g] += n[c];
+        cases_g[g] += cases[c];
+        controls_g[g] += controls[c];
+      }
+
+      if (b == 0) {
+        BestClusterInformation record(static_cast<unsigned>(k), static_cast<unsigned>(G), M);
+        for (size_t c = 1; c <= static_cast<size_t>(T); ++c) {
+          record.Tindex[static_cast<size_t>(label[c] - 1)].set(static_cast<unsigned>(c));
+          record.GenotypeCode[c] = static_cast<unsigned>(code_of_class[c]);
+        }
+        double running = 0.0;
+        unsigned filled = 0;
+        for (size_t g = 1; g <= groups && running <= 1.0; ++g) {
+          if (n_g[g] == 0) continue;
+          const double frequency = static_cast<double>(n_g[g]) / N;
+          record.GroupFrequency[g - 1] = frequency;
+          record.GroupAverage[g - 1] = static_cast<double>(cases_g[g]) / n_g[g];
+          running += frequency;
+          ++filled;
+        }
+        record.Nozerogroupnum = std::min(static_cast<unsigned>(G), filled);
+        records.push_back(std::move(record));
+      }
+
+      double X = 0.0;
+      if (!quantitative_) {
+        if (Ncase > 0 && Nctrl > 0) {
+          for (size_t g = 1; g <= groups; ++g) {
+            const double a = static_cast<double>(cases_g[g]) / Ncase;
+            const double c = static_cast<double>(controls_g[g]) / Nctrl;
+            if (a + c > 0.0) X += (a - c) * (a - c) / (a / Nctrl + c / Ncase);
+          }
+        }
+      } else if (variance_ > 0.0) {
+        int P = 0;
+        for (size_t g = 1; g <= groups; ++g) P += cases_g[g];
+        for (size_t g = 1; g <= groups; ++g) {
+          if (n_g[g] == 0) continue;
+          const double deviation = static_cast<double>(cases_g[g]) / n_g[g] - static_cast<double>(P) / N;
+          X += n_g[g] * deviation * deviation / variance_;
+        }
+      }
+      score[static_cast<size_t>(b)][static_cast<size_t>(G)] = X;
+    }
+  }
+  for (int i = 1; i <= N; ++i) phenotype_[i] = saved[static_cast<size_t>(i)];
+
+  // Per G, the observed and permuted values become rank scores: the largest
+  // gets 0, the smallest 1.
+  constexpr int runs = kPermutedRuns + 1;
+  DoubleVector values = dvector(1, runs);
+  IntVector order = ivector(1, runs);
+  for (size_t G = 2; G <= static_cast<size_t>(Gmax); ++G) {
+    for (int b = 0; b < runs; ++b) values[b + 1] = score[static_cast<size_t>(b)][G];
+    Quickindex(values, order, runs);
+    for (int position = 1; position <= runs; ++position)
+      score[static_cast<size_t>(order[position] - 1)][G] = static_cast<double>(runs - position) / kPermutedRuns;
+  }
+  std::vector<double> minp(runs, 0.0);
+  int best_groups = Gmax;
+  for (size_t b = 0; b < static_cast<size_t>(runs); ++b) {
+    int chosen = Gmax;
+    double smallest = score[b][static_cast<size_t>(Gmax)];
+    for (int G = 2; G <= Gmax; ++G) {
+      if (score[b][static_cast<size_t>(G)] < smallest) {
+        smallest = score[b][static_cast<size_t>(G)];
+        chosen = G;
+      }
+    }
+    minp[b] = smallest;
+    if (b == 0) best_groups = chosen;
+  }
+
+  BestClusterInformation kept = records[static_cast<size_t>(best_groups - 2)];
+  kept.setrank = rank;
+  if (!array.append(std::move(kept))) ctx_.out() << "There are some error for BestClusterInformationArray size\n";
+
+  const auto better = std::count_if(minp.begin(), minp.end(), [&](double m) { return m < minp[0]; });
+  return 1.0 - static_cast<double>(better) / kPermutedRuns;
+}
+
+}  // namespace snp
