@@ -1,0 +1,216 @@
+#include "convert/command_line.h"
+
+#include <algorithm>
+#include <map>
+#include <ostream>
+
+#include "convert/output_files.h"
+#include "convert/panel_converter.h"
+#include "convert/panel_directory.h"
+#include "convert/study_converter.h"
+#include "input/text_source.h"
+#include "model/errors.h"
+
+namespace snp::convert {
+namespace {
+
+constexpr const char* kMainUsage =
+    "Usage: snp-convert panel --vcf PANEL.vcf.gz --out DIR [--chromosome NAME]\n"
+    "       snp-convert study --vcf STUDY.vcf.gz --cases IDS.txt --out DIR [options]\n"
+    "       snp-convert [panel|study] --help\n"
+    "Converts VCF/BCF files (plain, bgzipped or BCF) into the text files that\n"
+    "snp-impute reads. Typical use, for one chromosome:\n"
+    "  snp-convert panel --vcf panel.vcf.gz --out run\n"
+    "  snp-convert study --vcf chip.vcf.gz --cases cases.txt --out run\n"
+    "  snp-impute run/parameter.txt\n"
+    "Exit status: 0 on success, 1 on any error.\n";
+
+constexpr const char* kPanelUsage =
+    "Usage: snp-convert panel --vcf PANEL.vcf.gz --out DIR [--chromosome NAME]\n"
+    "Writes DIR/hapmap.hap and DIR/hapmap.map from the phased biallelic SNPs of\n"
+    "one chromosome. Two haplotypes per sample, in sample order; REF is coded 0\n"
+    "and ALT 1, and the map lists REF then ALT; '?' marks a missing allele.\n"
+    "SNP names come from the ID column, or are CHROM:POS where it is '.'.\n"
+    "Multi-allelic records, indels, records with an unphased heterozygous or a\n"
+    "non-diploid genotype and repeated positions are skipped and counted.\n"
+    "Options:\n"
+    "  --vcf FILE         phased reference panel (VCF, VCF.gz or BCF); required\n"
+    "  --out DIR          output directory, created when missing; required\n"
+    "  --chromosome NAME  chromosome to convert; required when FILE holds several\n"
+    "  --help             show this text\n";
+
+constexpr const char* kStudyUsage =
+    "Usage: snp-convert study --vcf STUDY.vcf.gz --cases IDS.txt --out DIR [options]\n"
+    "Writes the study map (DIR/normal.map and its copy DIR/disease.map), the\n"
+    "genotypes of the cases (DIR/disease.geno) and of the controls\n"
+    "(DIR/normal.geno), each in VCF sample order, and DIR/parameter.txt for\n"
+    "snp-impute. Cases are the samples listed in IDS.txt (first word of each\n"
+    "line; '#' lines skipped), controls all other samples. Genotypes may be\n"
+    "phased or unphased; a missing allele is written '0'.\n"
+    "The reference counts and directory of the parameter file come from the\n"
+    "converted panel in the panel directory; study markers whose name is not in\n"
+    "the panel but whose position and alleles are take the panel's name.\n"
+    "Options:\n"
+    "  --vcf FILE         study genotypes (VCF, VCF.gz or BCF); required\n"
+    "  --cases FILE       sample IDs of the cases; required\n"
+    "  --out DIR          output directory, created when missing; required\n"
+    "  --panel-dir DIR    directory of the converted panel (default: --out DIR)\n"
+    "  --chromosome NAME  chromosome to convert; required when FILE holds several\n"
+    "  --threshold X      calling threshold for the parameter file (default 0.33)\n"
+    "  --help             show this text\n";
+
+[[noreturn]] void usage_error(const std::string& what, const char* usage) {
+  throw FatalError("Error: " + what + "\n" + usage, Channel::standard_error);
+}
+
+// Options of one subcommand as name -> value, checked against `known`.
+std::map<std::string, std::string> parse_options(const std::vector<std::string>& args,
+                                                 const std::vector<std::string>& known, const char* usage) {
+  std::map<std::string, std::string> values;
+  for (size_t i = 1; i < args.size(); ++i) {
+    std::string name = args[i], value;
+    const size_t equals = name.find('=');
+    const bool inline_value = name.starts_with("--") && equals != std::string::npos;
+    if (inline_value) {
+      value = name.substr(equals + 1);
+      name.resize(equals);
+    }
+    if (std::find(known.begin(), known.end(), name) == known.end())
+      usage_error(name.starts_with("-") ? "unknown option " + name : "unexpected argument " + name, usage);
+    if (!inline_value) {
+      if (i + 1 >= args.size()) usage_error("option " + name + " needs a value", usage);
+      value = args[++i];
+    }
+    values[name] = value;
+  }
+  return values;
+}
+
+std::string required(const std::map<std::string, std::string>& values, const std::string& name, const char* usage) {
+  const auto it = values.find(name);
+  if (it == values.end() || it->second.empty()) usage_error("missing " + name, usage);
+  return it->second;
+}
+
+std::optional<std::string> optional_value(const std::map<std::string, std::string>& values, const std::string& name) {
+  const auto it = values.find(name);
+  return it == values.end() ? std::nullopt : std::optional<std::string>(it->second);
+}
+
+bool wants_help(const std::vector<std::string>& args) {
+  return std::find_if(args.begin(), args.end(), [](const std::string& a) { return a == "--help" || a == "-h"; }) !=
+         args.end();
+}
+
+PanelCommand panel_command(const std::vector<std::string>& args) {
+  const auto values = parse_options(args, {"--vcf", "--out", "--chromosome"}, kPanelUsage);
+  return {required(values, "--vcf", kPanelUsage), required(values, "--out", kPanelUsage),
+          optional_value(values, "--chromosome")};
+}
+
+StudyCommand study_command(const std::vector<std::string>& args) {
+  const auto values =
+      parse_options(args, {"--vcf", "--cases", "--out", "--panel-dir", "--chromosome", "--threshold"}, kStudyUsage);
+  StudyCommand command{required(values, "--vcf", kStudyUsage), required(values, "--cases", kStudyUsage),
+                       required(values, "--out", kStudyUsage), optional_value(values, "--panel-dir"),
+                       optional_value(values, "--chromosome")};
+  if (const auto text = optional_value(values, "--threshold")) {
+    const auto value = parse_double(*text);
+    if (!value || *value < 0 || *value > 1) usage_error("--threshold needs a number from 0 to 1, found " + *text, kStudyUsage);
+    command.threshold = *value;
+  }
+  return command;
+}
+
+// Reads the converted panel for the parameter file; nullopt (with a warning)
+// when the default panel directory holds none.
+std::optional<PanelIndex> panel_for_study(const StudyCommand& command, std::ostream& err) {
+  if (command.panel_dir) return read_panel_directory(*command.panel_dir);
+  if (has_panel(command.out)) return read_panel_directory(command.out);
+  err << "Warning: no converted panel in " << command.out
+      << " (run snp-convert panel first or give --panel-dir); " << kParameterFile
+      << " gives 0 reference markers and haplotypes\n";
+  return std::nullopt;
+}
+
+void report_match(const NameMatch& match, const PanelIndex& panel, std::ostream& err) {
+  err << "Study markers found in the panel of " << panel.directory << ": " << match.by_name << " by name, "
+      << match.by_position << " by position (renamed); " << match.unmatched << " not in the panel\n";
+  if (match.by_name + match.by_position == 0)
+    err << "Warning: no study marker is in the panel; check that both files hold the same chromosome\n";
+}
+
+// On chromosome 10 snp-impute leaves one study marker of its original data
+// set uncoded; say so when the converted study reaches it.
+void warn_fixed_exception(int chromosome, const StudyData& study, std::ostream& err) {
+  constexpr size_t kSkippedMarker = 19596;
+  if (chromosome == 10 && study.markers.size() > kSkippedMarker)
+    err << "Warning: on chromosome 10 snp-impute never codes study marker " << kSkippedMarker + 1 << " ("
+        << study.markers[kSkippedMarker].name << ")\n";
+}
+
+int chromosome_for_parameters(const std::string& name, std::ostream& err) {
+  if (const auto number = chromosome_number(name)) return *number;
+  err << "Warning: chromosome " << name << " has no number; " << kParameterFile << " gives 0\n";
+  return 0;
+}
+
+}  // namespace
+
+Command parse_command_line(const std::vector<std::string>& args) {
+  if (args.empty()) usage_error("missing subcommand (panel or study)", kMainUsage);
+  const std::string& sub = args[0];
+  if (sub == "--help" || sub == "-h") return HelpRequest{kMainUsage};
+  if (sub == "panel") return wants_help(args) ? Command{HelpRequest{kPanelUsage}} : Command{panel_command(args)};
+  if (sub == "study") return wants_help(args) ? Command{HelpRequest{kStudyUsage}} : Command{study_command(args)};
+  usage_error(sub.starts_with("-") ? "unknown option " + sub : "unknown subcommand " + sub, kMainUsage);
+}
+
+void run_panel(const PanelCommand& command, std::ostream& out, std::ostream& err) {
+  VcfReader reader(command.vcf);
+  const PanelData panel = convert_panel(reader, command.chromosome);
+  report_skipped(panel.summary, command.vcf, err);
+  make_directory(command.out);
+  const std::string hap = write_file(command.out, kHaplotypeFile, [&](std::ostream& s) { write_haplotype_file(panel, s); });
+  const std::string map = write_file(command.out, kReferenceMapFile, [&](std::ostream& s) { write_reference_map(panel, s); });
+  out << "Panel: " << panel.markers.size() << " markers and " << panel.haplotypes.size()
+      << " haplotypes of chromosome " << panel.summary.chromosome << " written to " << hap << " and " << map << "\n";
+}
+
+void run_study(const StudyCommand& command, std::ostream& out, std::ostream& err) {
+  const auto ids_text = read_file_text(command.cases);
+  if (!ids_text) throw InputError(InputProblem::cannot_open, "Error: cannot open " + command.cases + "\n");
+  VcfReader reader(command.vcf);
+  StudyData study = convert_study(reader, parse_case_ids(*ids_text), command.cases, command.chromosome);
+  report_skipped(study.summary, command.vcf, err);
+  if (study.non_diploid_genotypes > 0)
+    err << study.non_diploid_genotypes << " genotypes of other than two alleles written as missing (0 0)\n";
+  const std::optional<PanelIndex> panel = panel_for_study(command, err);
+  if (panel) report_match(match_panel_names(study, panel->markers), *panel, err);
+
+  RunParameters p;
+  p.chromosome = chromosome_for_parameters(study.summary.chromosome, err);
+  warn_fixed_exception(p.chromosome, study, err);
+  p.reference_markers = panel ? static_cast<int>(panel->markers.size()) : 0;
+  p.haplotypes = panel ? panel->haplotypes : 0;
+  p.study_markers = static_cast<int>(study.markers.size());
+  p.cases = study.count(true);
+  p.controls = study.count(false);
+  p.threshold = command.threshold;
+  p.study_directory = absolute_directory(command.out);
+  p.reference_directory = panel ? panel->directory : p.study_directory;
+  p.result_file = p.study_directory + kResultFile;
+  const std::string parameters = parameter_text(p);
+
+  make_directory(command.out);
+  write_file(command.out, kStudyMapFile, [&](std::ostream& s) { write_study_map(study, s); });
+  write_file(command.out, kCaseMapFile, [&](std::ostream& s) { write_study_map(study, s); });
+  write_file(command.out, kCaseGenotypeFile, [&](std::ostream& s) { write_genotypes(study, true, s); });
+  write_file(command.out, kControlGenotypeFile, [&](std::ostream& s) { write_genotypes(study, false, s); });
+  const std::string parameter_path = write_file(command.out, kParameterFile, [&](std::ostream& s) { s << parameters; });
+  out << "Study: " << p.study_markers << " markers of " << p.cases << " cases and " << p.controls
+      << " controls of chromosome " << study.summary.chromosome << " written to " << p.study_directory << "\n"
+      << "Run: snp-impute " << parameter_path << "\n";
+}
+
+}  // namespace snp::convert

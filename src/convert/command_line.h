@@ -1,0 +1,43 @@
+// The snp-convert command line: subcommands, their options and their runs.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace snp::convert {
+
+struct HelpRequest {
+  std::string text;
+};
+
+struct PanelCommand {
+  std::string vcf;
+  std::string out;
+  std::optional<std::string> chromosome;
+};
+
+struct StudyCommand {
+  std::string vcf;
+  std::string cases;
+  std::string out;
+  std::optional<std::string> panel_dir;  // defaults to out
+  std::optional<std::string> chromosome;
+  double threshold = 0.33;
+};
+
+using Command = std::variant<HelpRequest, PanelCommand, StudyCommand>;
+
+// Parses the arguments after the program name. Options take their value as
+// the next argument or after "=". Throws FatalError (status 1) on an unknown
+// subcommand or option, a missing value or a missing required option.
+Command parse_command_line(const std::vector<std::string>& args);
+
+// The phases of each subcommand: read, convert, write. Results go to `out`,
+// skipped records and warnings to `err`.
+void run_panel(const PanelCommand& command, std::ostream& out, std::ostream& err);
+void run_study(const StudyCommand& command, std::ostream& out, std::ostream& err);
+
+}  // namespace snp::convert

@@ -1,0 +1,171 @@
+// Study conversion: genotype letters and their coding by the program's own
+// reader, case selection, matching to the panel, the parameter file.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+
+#include "convert/output_files.h"
+#include "convert/panel_directory.h"
+#include "convert/study_converter.h"
+#include "driver/parameter_file.h"
+#include "input/study_reader.h"
+#include "model/errors.h"
+#include "test_support.h"
+#include "vcf_fixture.h"
+
+namespace snp::convert {
+namespace {
+
+using snp::test::TempDir;
+
+StudyData convert_text(const TempDir& dir, const std::string& text, const std::vector<std::string>& cases) {
+  dir.write("study.vcf", text);
+  VcfReader reader(dir.file("study.vcf"));
+  return convert_study(reader, cases, "ids.txt", std::nullopt);
+}
+
+std::string genotype_file(const StudyData& study, bool cases) {
+  std::ostringstream out;
+  write_genotypes(study, cases, out);
+  return out.str();
+}
+
+std::string study_map(const StudyData& study) {
+  std::ostringstream out;
+  write_study_map(study, out);
+  return out.str();
+}
+
+const std::vector<std::string> kRows = {
+    "chr7 100 rs1 A G 0/1 1|1 0/0 ./.",
+    "chr7 200 . C T 1/0 0/. 1 1/1",  // half missing; haploid written missing
+    "chr7 300 rs3 G A 0|0 1|0 0/1 ./1",
+};
+
+TEST(ConvertStudy, GenotypeFilesInSampleOrder) {
+  TempDir dir;
+  const StudyData study = convert_text(dir, test::vcf_text({"A1", "B2", "C3", "D4"}, kRows), {"D4", "B2"});
+  EXPECT_EQ(genotype_file(study, true), "B2 1 G G C 0 A G \nD4 1 0 0 T T 0 A \n");
+  EXPECT_EQ(genotype_file(study, false), "A1 0 A G T C G G \nC3 0 A A 0 0 G A \n");
+  EXPECT_EQ(study_map(study), "chr7 1 rs1 A G 100 0 0\nchr7 2 chr7:200 C T 200 0 0\nchr7 3 rs3 G A 300 0 0\n");
+  EXPECT_EQ(study.non_diploid_genotypes, 1);
+  EXPECT_EQ(study.count(true), 2);
+  EXPECT_EQ(study.count(false), 2);
+}
+
+// The program's reader codes every written genotype as its count of ALT
+// alleles (the allele the panel codes 1), or -1 when an allele is missing.
+TEST(ConvertStudy, ProgramCodesCountTheAltAllele) {
+  TempDir dir;
+  const StudyData study = convert_text(dir, test::vcf_text({"A1", "B2", "C3", "D4"}, kRows), {});
+  const StudyMap map = parse_study_map(study_map(study), "normal.map", 3);
+  std::istringstream lines(genotype_file(study, false));
+  const std::vector<std::vector<int>> expected = {{1, 1, 0}, {2, -1, 1}, {0, -1, 1}, {-1, 2, -1}};
+  std::string line;
+  for (const auto& alt_counts : expected) {
+    ASSERT_TRUE(std::getline(lines, line));
+    const std::string letters = line.substr(line.find(' ', line.find(' ') + 1) + 1);
+    for (size_t m = 0; m < 3; ++m)
+      EXPECT_EQ(code_genotype(letters[4 * m], letters[4 * m + 2], map.letters[m][0], map.letters[m][1]), alt_counts[m])
+          << line << " marker " << m;
+  }
+}
+
+TEST(ConvertStudy, CaseIdsAndTheirErrors) {
+  EXPECT_EQ(parse_case_ids("# cases\nB2 extra words\n\n  D4\nB2\r\n"), (std::vector<std::string>{"B2", "D4"}));
+  TempDir dir;
+  auto error_of = [&](const std::vector<std::string>& samples, const std::vector<std::string>& cases) {
+    try {
+      convert_text(dir, test::vcf_text(samples, {"7 100 rs1 A G 0/1 1/1 0/0"}), cases);
+    } catch (const InputError& error) {
+      return std::regex_replace(error.what(), std::regex(dir.path()), "DIR");
+    }
+    return std::string();
+  };
+  EXPECT_EQ(error_of({"A1", "B2", "C3"}, {"B2", "X9", "Y8"}),
+            "Error: ids.txt: 2 case ID(s) not among the samples of DIR/study.vcf: X9, Y8\n");
+  EXPECT_EQ(error_of({"A1", "B 2", "C3"}, {}),
+            "Error: DIR/study.vcf: sample ID \"B 2\" holds white space, which the genotype files cannot hold\n");
+  EXPECT_EQ(error_of({"A1", "B2", "C3"}, {}), "");  // no cases: every sample is a control
+}
+
+TEST(ConvertStudy, MarkersTakePanelNamesByPosition) {
+  TempDir dir;
+  StudyData study = convert_text(dir, test::vcf_text({"A1"}, {"7 100 rs1 A G 0/1", "7 200 . C T 0/1",
+                                                               "7 300 chip3 G A 0/1", "7 400 chip4 A C 0/1",
+                                                               "7 500 chip5 A G 0/1"}),
+                                 {});
+  const std::vector<ConvertedMarker> panel = {{"rs1", 999, 'A', 'G'},   {"rs200", 200, 'T', 'C'},
+                                              {"rs300", 300, 'C', 'T'}, {"rs400", 400, 'A', 'G'},
+                                              {"rs500a", 500, 'A', 'T'}, {"rs500b", 500, 'A', 'G'}};
+  const NameMatch match = match_panel_names(study, panel);
+  EXPECT_EQ(match.by_name, 1);
+  EXPECT_EQ(match.by_position, 3);  // swapped, complementary, second panel marker at a position
+  EXPECT_EQ(match.unmatched, 1);    // letters A/C against A/G
+  std::vector<std::string> names;
+  for (const auto& m : study.markers) names.push_back(m.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"rs1", "rs200", "rs300", "chip4", "rs500b"}));
+}
+
+TEST(ConvertParameters, ProgramReadsTheWrittenValues) {
+  RunParameters p{23, 2072, 120, 400, 100, 99, 0.5, "/data/ref/", "/data/study/", "/data/study/out.txt"};
+  RunConfig cfg;
+  std::ostringstream warnings;
+  parse_parameter_text(parameter_text(p), "parameter.txt", cfg, warnings);
+  EXPECT_EQ(warnings.str(), "");
+  EXPECT_EQ(cfg.current_chr, 23);
+  EXPECT_EQ(cfg.population_marker, 2072);
+  EXPECT_EQ(cfg.population_sample, 120);
+  EXPECT_EQ(cfg.typed_marker, 400);
+  EXPECT_EQ(cfg.ncase, 100);
+  EXPECT_EQ(cfg.ncontrol, 99);
+  EXPECT_EQ(cfg.calling_genotype_threshood, 0.5);
+  EXPECT_EQ(cfg.path_hapmap_datadirectory, "/data/ref/");
+  EXPECT_EQ(cfg.path_disease_datadirectory, "/data/study/");
+  EXPECT_EQ(cfg.path_hapmap_data_file, "hapmap.hap");
+  EXPECT_EQ(cfg.path_disease_data_file1, "disease.geno");
+  EXPECT_EQ(cfg.path_disease_data_file0, "normal.geno");
+  EXPECT_EQ(cfg.path_disease_data_mapfile0, "normal.map");
+  EXPECT_EQ(cfg.result_data_file, "/data/study/out.txt");
+  EXPECT_EQ(cfg.first_marker, 1);
+  EXPECT_EQ(cfg.last_marker, 2072);
+  p.study_directory = "/data/my study/";
+  EXPECT_THROW(parameter_text(p), InputError);
+}
+
+TEST(ConvertParameters, ChromosomeNumbers) {
+  EXPECT_EQ(chromosome_number("7"), 7);
+  EXPECT_EQ(chromosome_number("chr12"), 12);
+  EXPECT_EQ(chromosome_number("chrX"), 23);
+  EXPECT_EQ(chromosome_number("Y"), 24);
+  EXPECT_EQ(chromosome_number("chrMT"), 26);
+  EXPECT_EQ(chromosome_number("NC_000007.14"), std::nullopt);
+  EXPECT_EQ(chromosome_number("chr-1"), std::nullopt);
+}
+
+TEST(ConvertPanelDirectory, MapAndHaplotypeCountsMustAgree) {
+  const auto markers = parse_reference_map("rsID position allele0 allele1\nrs1 100 A G\n7:200 200 CT\n", "m");
+  ASSERT_EQ(markers.size(), 2u);
+  EXPECT_EQ(markers[1].name, "7:200");
+  EXPECT_EQ(markers[1].position, 200);
+  EXPECT_EQ(markers[1].alt, 'T');
+  EXPECT_EQ(count_haplotype_lines("0 1\n1 ?\n0 0 \r\n", "h", 2), 3);
+  auto error_of = [](auto&& call) {
+    try {
+      call();
+    } catch (const InputError& error) {
+      return std::string(error.what());
+    }
+    return std::string();
+  };
+  EXPECT_EQ(error_of([] { count_haplotype_lines("0 1\n1 ? 0\n", "h", 2); }),
+            "Error: line 2 of h: expected 2 allele codes, found 3\n");
+  EXPECT_EQ(error_of([] { parse_reference_map("a b c d\nrs1 1x A G\n", "m"); }),
+            "Error: line 2 of m: expected an integer position, found \"1x\"\n");
+  EXPECT_EQ(error_of([] { parse_reference_map("a b c d\n", "m"); }),
+            "Error: m: expected marker records after the header, found none\n");
+}
+
+}  // namespace
+}  // namespace snp::convert
