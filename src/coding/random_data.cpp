@@ -41,6 +41,8 @@ int randomdata(RunContext& ctx) {
   d.data1.marker_number = p;
   d.data1.genotype.allocate(cfg.typed_sample, p);
   d.data1.status.assign(static_cast<size_t>(cfg.typed_sample), 0);
+  d.sample_ids.clear();
+  for (int s = 0; s < cfg.typed_sample; ++s) d.sample_ids.push_back("random" + std::to_string(s + 1));
   for (int s = 0; s < cfg.typed_sample; ++s) {
     for (int m = 0; m < p; ++m)
       d.data1.genotype(s, m) = std::rand() % 20 == 0 ? std::int8_t{-1} : static_cast<std::int8_t>(std::rand() % 3);

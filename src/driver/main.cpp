@@ -30,6 +30,9 @@ constexpr const char* kUsage =
     "  --probabilities FILE write the estimated probabilities of codes 0, 1, 2\n"
     "                       of every individual at every imputed marker to FILE\n"
     "                       (\"NA NA NA\" where none could be estimated)\n"
+    "  --vcf-out FILE.vcf.gz\n"
+    "                       also write the imputed markers as a bgzipped VCF with\n"
+    "                       a tabix index: GT, DS, GP; INFO AF, R2 and TYPED\n"
     "  --random-data        replace the data files by random data of the\n"
     "                       configured sizes (for trying the phases out)\n"
     "  --export-genotypes   write the coded study genotypes of the first 2999\n"
@@ -69,6 +72,10 @@ int main(int argc, char** argv) {
       ctx.config.probabilities_file = arg == "--probabilities" ? argv[++i] : arg.substr(16);
       continue;
     }
+    if (arg.rfind("--vcf-out=", 0) == 0 || (arg == "--vcf-out" && i + 1 < argc)) {
+      ctx.config.vcf_output_file = arg == "--vcf-out" ? argv[++i] : arg.substr(10);
+      continue;
+    }
     if (arg == "--random-data") {
       ctx.config.data_form = 1;
       continue;
@@ -88,8 +95,9 @@ int main(int argc, char** argv) {
     parameter_file = arg;
     have_file = true;
   }
-  if (!ctx.config.probabilities_file.empty() && ctx.config.engine != snp::RunConfig::Engine::fast) {
-    std::cerr << "Error: --probabilities needs the fast engine\n";
+  const bool extra_outputs = !ctx.config.probabilities_file.empty() || !ctx.config.vcf_output_file.empty();
+  if (extra_outputs && ctx.config.engine != snp::RunConfig::Engine::fast) {
+    std::cerr << "Error: --probabilities and --vcf-out need the fast engine\n";
     return 1;
   }
   try {

@@ -13,6 +13,7 @@
 #include "driver/parameter_file.h"
 #include "impute/fast_engine.h"
 #include "impute/probability_writer.h"
+#include "impute/vcf_output.h"
 #include "input/marker_alignment.h"
 
 namespace snp {
@@ -77,11 +78,14 @@ void run_imputation_loop(RunContext& ctx) {
   FastEngine fast(ctx);
   std::optional<ProbabilityWriter> probabilities;
   if (!ctx.config.probabilities_file.empty()) probabilities.emplace(ctx.config.probabilities_file);
+  std::optional<VcfWriter> vcf;
+  if (!ctx.config.vcf_output_file.empty()) vcf.emplace(ctx.config.vcf_output_file, ctx);
   for (int i = range.first; i < range.end; ++i) {
     print_progress(ctx, i);
     if (ctx.config.engine == RunConfig::Engine::fast) {
       fast.impute(i);
       if (probabilities) probabilities->write(ctx.data, i, fast.calls());
+      if (vcf) vcf->write(ctx.data, i, fast.calls());
     } else {
       run_imputation_step(ctx, i);
     }
@@ -90,6 +94,7 @@ void run_imputation_loop(RunContext& ctx) {
   result.close();
   if (result.fail()) result_file_error(name, "cannot write the result file");
   if (probabilities) probabilities->close();
+  if (vcf) vcf->close();
 }
 
 int run_imputation_program(RunContext& ctx, const std::string& parameter_file, std::ostream& warnings) {

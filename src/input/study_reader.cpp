@@ -154,6 +154,8 @@ void trans_ACGT_to_01_minus_1(RunContext& ctx, CodeMatrix& rows, int first_row, 
                      Channel::standard_output);
 
   const int count = controls ? cfg.ncontrol : cfg.ncase;
+  if (ctx.data.sample_ids.size() < static_cast<size_t>(first_row + count))
+    ctx.data.sample_ids.resize(static_cast<size_t>(first_row + count));
   const GroupCoding coding = group_coding(map, n, cfg.current_chr, controls);
   TextScanner scanner(*geno_text);
   int offset = 0;
@@ -170,6 +172,7 @@ void trans_ACGT_to_01_minus_1(RunContext& ctx, CodeMatrix& rows, int first_row, 
         throw malformed_line(geno_path, scanner.line(),
                              "expected " + std::to_string(count) + " sample lines, found " + std::to_string(j));
       const std::string_view rest = scanner.rest_of_line();
+      ctx.data.sample_ids[static_cast<size_t>(first_row + j)] = std::string(id);
       if (offset == 0) offset = leading_blanks(rest, n);
       code_sample_line(rest, offset, j, coding, buffer.data() + static_cast<size_t>(l) * static_cast<size_t>(n));
     }

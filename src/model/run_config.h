@@ -48,6 +48,8 @@ struct RunConfig {
   Engine engine = Engine::fast;
   // Optional file of the estimated genotype probabilities (fast engine only).
   std::string probabilities_file;
+  // Optional bgzipped VCF of the imputed markers (fast engine only).
+  std::string vcf_output_file;
 
   // Alternative data paths, both off unless selected on the command line.
   int data_form = 0;

@@ -42,6 +42,10 @@ struct RunData {
   // Allele concordance tag per reference marker (-1 where unset or not comparable).
   std::vector<int> diff_SNP_name_tag;
 
+  // Identifiers of the study individuals (first word of their genotype
+  // lines), in the row order of data1.
+  std::vector<std::string> sample_ids;
+
   // Study genotype codes on the reference marker axis; cases first.
   case_and_control_genotype_data data1;
   // Which study group the study reader fills next: 1 = cases, 0 = controls.

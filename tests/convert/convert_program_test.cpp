@@ -1,6 +1,10 @@
 // The snp-convert program: command line, exit statuses, and the path from a
 // panel VCF and a study VCF through snp-impute.
 #include <gtest/gtest.h>
+#include <htslib/hts.h>
+#include <htslib/vcf.h>
+
+#include <cstdlib>
 
 #include <algorithm>
 #include <filesystem>
@@ -287,6 +291,89 @@ TEST(ConvertRoundTrip, ExampleDataAsVcfGiveTheSameResultFile) {
   const std::string result = dir.read("run/imputation_results.txt");
   EXPECT_EQ(std::count(result.begin(), result.end(), '\n'), 150);
   EXPECT_EQ(result, dir.read("original.txt"));
+}
+
+namespace vcf_out {
+
+// One record of an imputed VCF read back with htslib.
+struct ImputedRecord {
+  std::string id;
+  bool typed = false;
+  std::vector<int> codes;  // per sample: ALT count of GT, -1 when missing
+  std::vector<float> dosages;
+};
+
+std::vector<ImputedRecord> read_imputed_vcf(const std::string& path, std::vector<std::string>& samples) {
+  htsFile* file = hts_open(path.c_str(), "r");
+  EXPECT_NE(file, nullptr);
+  if (!file) return {};
+  bcf_hdr_t* header = bcf_hdr_read(file);
+  for (int s = 0; s < bcf_hdr_nsamples(header); ++s) samples.emplace_back(header->samples[s]);
+  bcf1_t* record = bcf_init();
+  std::vector<ImputedRecord> records;
+  int32_t* gt = nullptr;
+  float* ds = nullptr;
+  int gt_size = 0, ds_size = 0;
+  while (bcf_read(file, header, record) == 0) {
+    bcf_unpack(record, BCF_UN_ALL);
+    ImputedRecord r;
+    r.id = record->d.id;
+    r.typed = bcf_get_info_flag(header, record, "TYPED", nullptr, nullptr) == 1;
+    const int n = bcf_get_genotypes(header, record, &gt, &gt_size);
+    for (int k = 0; k + 1 < n; k += 2)
+      r.codes.push_back(bcf_gt_is_missing(gt[k]) ? -1 : bcf_gt_allele(gt[k]) + bcf_gt_allele(gt[k + 1]));
+    const int m = bcf_get_format_float(header, record, "DS", &ds, &ds_size);
+    r.dosages.assign(ds, ds + std::max(m, 0));
+    records.push_back(r);
+  }
+  free(gt);
+  free(ds);
+  bcf_destroy(record);
+  bcf_hdr_destroy(header);
+  hts_close(file);
+  return records;
+}
+
+}  // namespace vcf_out
+
+TEST(ConvertRoundTrip, ImputedVcfMatchesTheResultFile) {
+  TempDir dir;
+  const Simulation sim(60);
+  std::vector<std::vector<int>> alt_counts;
+  test::write_bgzipped(dir.file("panel.vcf.gz"), panel_vcf(sim));
+  dir.write("study.vcf", study_vcf(sim, alt_counts));
+  dir.write("cases.txt", "S9\nS1\nS4\n");
+  ASSERT_EQ(convert({"panel", "--vcf", "panel.vcf.gz", "--out", "run"}, dir.path()).status, 0);
+  ASSERT_EQ(convert({"study", "--vcf", "study.vcf", "--cases", "cases.txt", "--out", "run"}, dir.path()).status, 0);
+  const ProgramRun plain = snp::test::run_program(SNP_IMPUTE_BIN, {"run/parameter.txt"}, dir.path());
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  const std::string result = dir.read("run/imputation_results.txt");
+  const ProgramRun with_vcf =
+      snp::test::run_program(SNP_IMPUTE_BIN, {"--vcf-out", "out.vcf.gz", "run/parameter.txt"}, dir.path());
+  ASSERT_EQ(with_vcf.status, 0) << with_vcf.err;
+  EXPECT_EQ(dir.read("run/imputation_results.txt"), result);  // the result file does not change
+  EXPECT_TRUE(std::filesystem::exists(dir.file("out.vcf.gz.tbi")));
+
+  std::vector<std::string> samples;
+  const auto records = vcf_out::read_imputed_vcf(dir.file("out.vcf.gz"), samples);
+  ASSERT_EQ(records.size(), static_cast<size_t>(Simulation::kMarkers));
+  ASSERT_EQ(samples.size(), 30u);
+  EXPECT_EQ(std::vector<std::string>(samples.begin(), samples.begin() + 3), (std::vector<std::string>{"S1", "S4", "S9"}));
+  std::istringstream lines(result);
+  std::string line;
+  for (const auto& record : records) {
+    ASSERT_TRUE(std::getline(lines, line));
+    const std::vector<std::string> words = split(line);
+    EXPECT_EQ(record.id, words[1]);
+    for (size_t c = 0; c < 30; ++c) {
+      EXPECT_EQ(record.codes[c], std::stoi(words[5 + c])) << record.id << " sample " << c;
+      if (record.codes[c] >= 0 && !bcf_float_is_missing(record.dosages[c])) {
+        EXPECT_NEAR(record.dosages[c], record.codes[c], 1.0) << record.id;
+      }
+    }
+  }
+  const long typed = std::count_if(records.begin(), records.end(), [](const auto& r) { return r.typed; });
+  EXPECT_EQ(typed, 15);
 }
 
 }  // namespace

@@ -203,6 +203,9 @@ TEST(ImputeProgram, ProbabilitiesFileLeavesResultAndConsoleAlone) {
   }
   EXPECT_EQ(lines, 40);
   EXPECT_EQ(impute({"--engine=reference", "--probabilities", "p.txt", "parameter.txt"}, dir.path()).status, 1);
+  const ProgramRun no_vcf = impute({"--vcf-out", "missing/out.vcf.gz", "parameter.txt"}, dir.path());
+  EXPECT_EQ(no_vcf.status, 1);
+  EXPECT_NE(no_vcf.err.find("Error: missing/out.vcf.gz: cannot create the VCF file"), std::string::npos) << no_vcf.err;
 }
 
 TEST(ImputeProgram, ExampleDataSet) {

@@ -1,0 +1,143 @@
+#include "impute/vcf_output.h"
+
+#include <htslib/hts.h>
+#include <htslib/tbx.h>
+#include <htslib/vcf.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+
+namespace snp {
+
+struct VcfWriter::Handles {
+  htsFile* file = nullptr;
+  bcf_hdr_t* header = nullptr;
+  bcf1_t* record = nullptr;
+  ~Handles() {
+    if (record) bcf_destroy(record);
+    if (header) bcf_hdr_destroy(header);
+    if (file) hts_close(file);
+  }
+};
+
+namespace {
+
+[[noreturn]] void vcf_error(const std::string& path, const std::string& what) {
+  throw FatalError("Error: " + path + ": " + what + "\n", Channel::standard_error);
+}
+
+const char* const kHeaderLines[] = {
+    "##INFO=<ID=TYPED,Number=0,Type=Flag,Description=\"Marker typed in the study\">",
+    "##INFO=<ID=AF,Number=1,Type=Float,Description=\"Estimated frequency of the ALT allele\">",
+    "##INFO=<ID=R2,Number=1,Type=Float,Description=\"Estimated allelic r-squared of the dosages\">",
+    "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype as in the result file\">",
+    "##FORMAT=<ID=DS,Number=1,Type=Float,Description=\"Estimated ALT dosage\">",
+    "##FORMAT=<ID=GP,Number=G,Type=Float,Description=\"Estimated genotype probabilities\">",
+};
+
+bool marker_is_typed(const RunData& d, int t) {
+  const std::int8_t* codes = d.data1.genotype.column(t);
+  for (int r = 0; r < d.data1.sample_number; ++r)
+    if (codes[r] >= 0 && codes[r] <= 2) return true;
+  return false;
+}
+
+}  // namespace
+
+double allelic_r2(const std::vector<double>& dosages) {
+  if (dosages.empty()) return std::numeric_limits<double>::quiet_NaN();
+  double sum = 0, squares = 0;
+  for (double x : dosages) sum += x, squares += x * x;
+  const double n = static_cast<double>(dosages.size());
+  const double mean = sum / n;
+  const double f = mean / 2;
+  if (f <= 0 || f >= 1) return std::numeric_limits<double>::quiet_NaN();
+  const double variance = squares / n - mean * mean;
+  return std::max(0.0, variance) / (2 * f * (1 - f));
+}
+
+VcfWriter::VcfWriter(const std::string& path, const RunContext& ctx) : path_(path), handles_(new Handles) {
+  handles_->file = hts_open(path.c_str(), "wz");
+  if (!handles_->file) vcf_error(path, "cannot create the VCF file");
+  handles_->header = bcf_hdr_init("w");
+  const std::string contig = "##contig=<ID=" + std::to_string(ctx.config.current_chr) + ">";
+  bcf_hdr_append(handles_->header, contig.c_str());
+  for (const char* line : kHeaderLines) bcf_hdr_append(handles_->header, line);
+  for (const std::string& id : ctx.data.sample_ids)
+    if (bcf_hdr_add_sample(handles_->header, id.c_str()) != 0) vcf_error(path, "sample name " + id + " repeats");
+  if (bcf_hdr_sync(handles_->header) != 0 || bcf_hdr_write(handles_->file, handles_->header) != 0)
+    vcf_error(path, "cannot write the VCF header");
+  handles_->record = bcf_init();
+}
+
+VcfWriter::~VcfWriter() = default;
+
+void VcfWriter::write(const RunData& d, int t, const std::vector<GenotypeCall>& calls) {
+  const long position = d.position_SNP[static_cast<size_t>(t)];
+  if (position < 1 || position < last_position_)
+    vcf_error(path_, "marker " + d.population_data_SNP[static_cast<size_t>(t)] +
+                         " is out of position order (position " + std::to_string(position) + ")");
+  last_position_ = position;
+  bcf_hdr_t* header = handles_->header;
+  bcf1_t* record = handles_->record;
+  bcf_clear(record);
+  record->rid = 0;
+  record->pos = position - 1;
+  bcf_update_id(header, record, d.population_data_SNP[static_cast<size_t>(t)].c_str());
+  const AllelePair& letters = d.allele_name[static_cast<size_t>(t)];
+  const std::string alleles{letters[0], ',', letters[1]};
+  bcf_update_alleles_str(header, record, alleles.c_str());
+
+  const size_t n = calls.size();
+  const std::int8_t* observed = d.data1.genotype.column(t);
+  std::vector<std::int32_t> genotypes(2 * n);
+  std::vector<float> ds(n), gp(3 * n);
+  std::vector<double> estimated_dosages, written_dosages;
+  for (size_t r = 0; r < n; ++r) {
+    const GenotypeCall& call = calls[r];
+    const int code = call.output;
+    genotypes[2 * r] = code < 0 ? bcf_gt_missing : bcf_gt_unphased(code == 2 ? 1 : 0);
+    genotypes[2 * r + 1] = code < 0 ? bcf_gt_missing : bcf_gt_unphased(code >= 1 ? 1 : 0);
+    if (call.estimated) estimated_dosages.push_back(call.probabilities[1] + 2 * call.probabilities[2]);
+    std::array<double, 3> probabilities = call.probabilities;
+    const bool typed = observed[r] >= 0 && observed[r] <= 2;
+    if (typed) {
+      // An observed genotype is certain.
+      probabilities = {0.0, 0.0, 0.0};
+      probabilities[static_cast<size_t>(observed[r])] = 1.0;
+    } else if (!call.estimated) {
+      bcf_float_set_missing(ds[r]);
+      for (size_t g = 0; g < 3; ++g) bcf_float_set_missing(gp[3 * r + g]);
+      continue;
+    }
+    const double dosage = probabilities[1] + 2 * probabilities[2];
+    written_dosages.push_back(dosage);
+    ds[r] = static_cast<float>(dosage);
+    for (size_t g = 0; g < 3; ++g) gp[3 * r + g] = static_cast<float>(probabilities[g]);
+  }
+  const double r2 = allelic_r2(estimated_dosages);
+  double sum = 0;
+  for (double x : written_dosages) sum += x;
+  float af = 0, r2_value = 0;
+  if (written_dosages.empty()) bcf_float_set_missing(af);
+  else af = static_cast<float>(sum / static_cast<double>(written_dosages.size()) / 2);
+  if (std::isnan(r2)) bcf_float_set_missing(r2_value);
+  else r2_value = static_cast<float>(r2);
+  bcf_update_info_float(header, record, "AF", &af, 1);
+  bcf_update_info_float(header, record, "R2", &r2_value, 1);
+  if (marker_is_typed(d, t)) bcf_update_info_flag(header, record, "TYPED", nullptr, 1);
+  bcf_update_genotypes(header, record, genotypes.data(), static_cast<int>(genotypes.size()));
+  bcf_update_format_float(header, record, "DS", ds.data(), static_cast<int>(ds.size()));
+  bcf_update_format_float(header, record, "GP", gp.data(), static_cast<int>(gp.size()));
+  if (bcf_write(handles_->file, header, record) != 0) vcf_error(path_, "cannot write the VCF file");
+}
+
+void VcfWriter::close() {
+  const int closed = hts_close(handles_->file);
+  handles_->file = nullptr;
+  if (closed != 0) vcf_error(path_, "cannot write the VCF file");
+  if (tbx_index_build(path_.c_str(), 0, &tbx_conf_vcf) != 0) vcf_error(path_, "cannot build the tabix index");
+}
+
+}  // namespace snp

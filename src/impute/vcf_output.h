@@ -1,0 +1,42 @@
+// Optional VCF output of the imputed markers: bgzipped, with a tabix index.
+// REF and ALT are the reference map's letters (ALT is the allele coded 1).
+// Per individual GT (the result file's code), DS (ALT dosage) and GP: the
+// engine's probabilities, or certainty for an observed genotype. Per marker
+// AF (mean DS over two), R2 (allelic r-squared of the engine's dosages, the
+// imputation quality) and TYPED when the study typed the marker.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "impute/fast_engine.h"
+#include "model/run_data.h"
+
+namespace snp {
+
+class VcfWriter {
+ public:
+  // Creates the file and writes the header; throws FatalError on failure.
+  VcfWriter(const std::string& path, const RunContext& ctx);
+  ~VcfWriter();
+  VcfWriter(const VcfWriter&) = delete;
+  VcfWriter& operator=(const VcfWriter&) = delete;
+
+  void write(const RunData& d, int t, const std::vector<GenotypeCall>& calls);
+  // Closes the file and builds its tabix index; throws FatalError on failure.
+  void close();
+
+ private:
+  struct Handles;
+  std::string path_;
+  std::unique_ptr<Handles> handles_;
+  long last_position_ = 0;
+};
+
+// Allelic r-squared of dosages: their variance over the expected binomial
+// variance 2 f (1 - f), f the mean dosage over two; NaN when f is 0 or 1 or
+// there are no dosages.
+double allelic_r2(const std::vector<double>& dosages);
+
+}  // namespace snp
