@@ -124,10 +124,12 @@ TEST(ImputeProgram, CommandLine) {
   TempDir dir;
   const ProgramRun help = impute({"--help"}, dir.path());
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("Usage: snp-impute [PARAMFILE]"), std::string::npos);
+  EXPECT_NE(help.out.find("Usage: snp-impute [OPTIONS] [PARAMFILE]"), std::string::npos);
   const ProgramRun bad = impute({"--fast"}, dir.path());
   EXPECT_EQ(bad.status, 1);
   EXPECT_EQ(bad.err.rfind("Error: unknown option --fast\n", 0), 0u);
+  EXPECT_EQ(impute({"--vcf-out"}, dir.path()).err.rfind("Error: option --vcf-out needs a value\n", 0), 0u);
+  EXPECT_EQ(impute({"--engine=slow"}, dir.path()).status, 1);
   TinyStudy s = striped_study(12);
   s.write(dir);
   dir.write("parameter.txt", s.parameter_text(dir.path()) + "first 1\nlast 0\n");
