@@ -5,6 +5,7 @@ need=()
 command -v cmake >/dev/null || need+=(cmake)
 command -v g++ >/dev/null || need+=(g++)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
+command -v snakemake >/dev/null || need+=(snakemake)
 command -v pkg-config >/dev/null || need+=(pkg-config)
 [ -f /usr/include/htslib/vcf.h ] || need+=(libhts-dev)
 if [ ${#need[@]} -gt 0 ]; then

@@ -75,7 +75,7 @@ trap 'exit 130' INT TERM
 mungekey --create --keyfile="$cluster/munge.key"
 munged --foreground --key-file="$cluster/munge.key" --socket="$cluster/munge.socket" \
   --pid-file="$cluster/munged.pid" --log-file="$cluster/munged.log" \
-  --seed-file="$cluster/munged.seed" &
+  --seed-file="$cluster/munged.seed" >> "$cluster/daemons.out" 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do [ -S "$cluster/munge.socket" ] && break; sleep 0.1; done
 munge --socket="$cluster/munge.socket" -n | unmunge --socket="$cluster/munge.socket" >/dev/null
@@ -111,9 +111,9 @@ PartitionName=local Nodes=$host Default=YES MaxTime=INFINITE State=UP
 EOF
 echo "slurm.conf node: $node"
 
-slurmctld -D -f "$SLURM_CONF" &
+slurmctld -D -f "$SLURM_CONF" >> "$cluster/daemons.out" 2>&1 &
 pids+=($!)
-slurmd -D -f "$SLURM_CONF" -N "$host" &
+slurmd -D -f "$SLURM_CONF" -N "$host" >> "$cluster/daemons.out" 2>&1 &
 pids+=($!)
 state=
 for _ in $(seq 60); do
@@ -131,7 +131,7 @@ sinfo
 cd "$cluster/work"
 ln -s "$src/examples" examples
 seconds() { date +%s.%N; }
-elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f s", b - a }'; }
+elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f s", b - a }'; }
 
 t0=$(seconds)
 "$program" "$src/examples/parameter.txt" > whole.out
@@ -158,6 +158,30 @@ if [ "$submitted" -ne "$chunks" ]; then
   echo "slurm-local-test: $chunks chunks but $submitted Slurm jobs" >&2
   exit 1
 fi
+# A chunk that fails on the cluster fails the workflow, names its log and
+# leaves no result.
+cat > failing-program <<EOF
+#!/usr/bin/env bash
+if grep -qx 'first_marker 1001' "\$1"; then echo "simulated crash" >&2; exit 3; fi
+exec "$program" "\$@"
+EOF
+chmod +x failing-program
+if snakemake -s "$src/workflow/Snakefile" --profile "$src/workflow/profiles/slurm" \
+     --configfile "$src/workflow/example-config.yaml" \
+     --config program="$PWD/failing-program" chunk_size="$chunk_size" output_dir=failing > failing.log 2>&1; then
+  echo "slurm-local-test: the run with a failing chunk succeeded" >&2
+  exit 1
+fi
+failed_log=failing/chr7/logs/1001-$((1000 + chunk_size)).log
+if ! grep -qF "$failed_log" failing.log || ! grep -qF "simulated crash" "$failed_log" ||
+   ls failing/chr7.imputed.txt* >/dev/null 2>&1; then
+  tail -n 40 failing.log >&2
+  echo "slurm-local-test: a failing chunk was not reported with its log, or a result was left" >&2
+  exit 1
+fi
+grep -B1 -A5 "^Error in rule impute" failing.log
+echo "a failing chunk failed the Slurm run and named its log ($failed_log)"
+
 echo "example data, 2072 markers; chunks of $chunk_size markers: $chunks"
 echo "whole-range run:           $(elapsed "$t0" "$t1")"
 echo "chunked, local (2 cores):  $(elapsed "$t1" "$t2")"
