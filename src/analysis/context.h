@@ -39,6 +39,13 @@ struct DriverSettings {
   int permutation = 200;    // permutations of the last analysis
 };
 
+// Markers selected by analyses whose p-value fell below 0.05: those among
+// analysis markers 1 and 2, and all of them.
+struct SelectionTally {
+  int first_two = 0;
+  int all = 0;
+};
+
 struct AnalysisContext {
   std::ostream* console = &std::cout;   // progress and the library's messages
   std::ostream* warnings = &std::cerr;  // notes about questionable input
@@ -48,6 +55,7 @@ struct AnalysisContext {
   // Prefix of the work files: the machine's host name.
   std::string hostname;
   DriverSettings driver;
+  SelectionTally tally;
   Rand1State generator;
   MarkerNaming naming;
   bool test_method_shown = false;

@@ -37,9 +37,12 @@ std::vector<int> main_elas3(AnalysisContext& ctx, const AnalysisInput& input) {
     missingdatatest(ctx, input, permutation_simulation);
     return {};
   }
-  const std::vector<int> final_markers = permutation_simulation(ctx, input);
+  std::vector<int> final_markers = permutation_simulation(ctx, input);
+  // The list ends at its first entry that is not a marker.
+  final_markers.erase(std::find_if(final_markers.begin(), final_markers.end(), [](int m) { return m <= 0; }),
+                      final_markers.end());
   const auto& row = input.columns.empty() ? std::vector<int>{} : input.columns.front();
-  for (size_t j = 0; j < final_markers.size() && j < kNamedMarkers && final_markers[j] > 0; ++j) {
+  for (size_t j = 0; j < final_markers.size() && j < kNamedMarkers; ++j) {
     const auto m = static_cast<size_t>(final_markers[j] - 1);
     if (m >= row.size())
       throw FatalError("Error: final marker " + std::to_string(final_markers[j]) + " has no marker column\n",

@@ -15,8 +15,8 @@ namespace snp {
 // (1-based analysis marker numbers).
 using AnalysisRun = std::function<std::vector<int>(AnalysisContext&, const AnalysisInput&)>;
 
-// Runs the analysis on the caller's data and returns its final markers
-// (none after repeated analyses).
+// Runs the analysis on the caller's data and returns its final markers,
+// without an end mark (none after repeated analyses).
 std::vector<int> main_elas3(AnalysisContext& ctx, const AnalysisInput& input);
 
 // Prints the chromosome, locus and SNP name of the first min(50,

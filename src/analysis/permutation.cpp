@@ -1,17 +1,227 @@
 #include "analysis/permutation.h"
 
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <sstream>
+
 #include "analysis/csm.h"
+#include "analysis/csm_lars.h"
+#include "analysis/driver.h"
+#include "analysis/final_report.h"
+#include "analysis/lars.h"
+#include "analysis/parameter_file.h"
+#include "analysis/quickindex.h"
+#include "model/errors.h"
 
 namespace snp {
+namespace {
+
+constexpr double kNoEvidence = 0.5;
+constexpr double kSignificance = 0.05;
+
+std::vector<std::unique_ptr<BestClusterInformation>> restore_records(const std::string& store, int count) {
+  std::vector<std::unique_ptr<BestClusterInformation>> records;
+  for (int n = 0; n < count; ++n) {
+    auto record = BestClusterInformation::ReStore(store, n);
+    if (!record) throw inconsistent_file(store, "record " + std::to_string(n) + " is missing or incomplete");
+    records.push_back(std::move(record));
+  }
+  return records;
+}
+
+// Takes the coefficients in column order over the groups that became
+// columns, and keeps a base learner for every nonzero one.
+void collect_base_learners(AnalysisContext& ctx, const std::vector<std::unique_ptr<BestClusterInformation>>& records,
+                           const BetaFile& beta, ObservedModel& model) {
+  std::ostream& out = ctx.out();
+  int q = 0;
+  for (size_t n = 0; n < records.size(); ++n) {
+    const auto& record = *records[n];
+    out << "BCIpointer->Nozerogroupnum=" << record.Nozerogroupnum << "\n";
+    record.ShowMemberInGroup(out);
+    bool any = false;
+    for (int k = 0; k <= static_cast<int>(record.Nozerogroupnum) - 2; ++k) {
+      const double f = record.GroupFrequency[static_cast<size_t>(k)];
+      if (!(f > 0.0 && f < 1.0)) continue;
+      if (q >= beta.columns)
+        throw inconsistent_file(ctx.host_file("beta.txt"), "holds " + std::to_string(beta.columns) +
+                                                               " columns, the store file more");
+      const auto column = static_cast<size_t>(q++);
+      if (beta.beta[column] == 0.0) continue;
+      std::vector<int> markers, codes;
+      calculationimportfactor(record, model.importance, beta.beta[column], beta.scale[column], true, markers, codes,
+                              k, out);
+      out << "group k=" << k << " beta[" << column << "]=>markerset=" << n << "\n";
+      model.learners.push_back(make_base_learner(static_cast<int>(model.learners.size()), record, k, markers, codes,
+                                                 beta.beta[column], beta.scale[column]));
+      any = true;
+    }
+    if (any) record.ShowMemberInGroup(out);
+  }
+  if (beta.count != q) out << "nC=" << beta.count << " q=" << q << "\n";
+}
+
+bool any_selected(const BitSet& selected) {
+  for (unsigned m = 0; m < selected.size(); ++m)
+    if (selected.test(m)) return true;
+  return false;
+}
+
+std::vector<double> run_permutations(AnalysisContext& ctx, CSM& csm, CSM_LARS& coupling, const AnalysisInput& input,
+                                     double cp0) {
+  std::ostream& out = ctx.out();
+  csm.set_permutation(true);
+  std::vector<double> permuted;
+  for (int p = 0; p < csm.parameters().number_of_permutation; ++p) {
+    out << "permutation = " << p << " \n";
+    permuted.push_back(coupling.run(input.first_permuted + p, input));
+    out << "Cp0=" << cp0 << " Cp_per=" << permuted.back() << "\n";
+  }
+  return permuted;
+}
+
+// Selected markers in decreasing order of importance, into `model`.
+void rank_markers(AnalysisContext& ctx, const ObservedModel& observed, double level, int M, FinalModel& model) {
+  std::ostream& out = ctx.out();
+  IntVector index = ivector(1, M);
+  Quickindex(observed.importance, index, M);
+  for (int i = M; i >= 1; --i) {
+    const int m = index[i];
+    if (!observed.selected.test(static_cast<unsigned>(m))) continue;
+    model.best.push_back(m);
+    model.importance.push_back(static_cast<int>(std::trunc(std::abs(observed.importance[m]))));
+  }
+  out << (level < kSignificance ? "Best marker is " : "drop marker is ");
+  for (const int m : model.best) out << m << ' ';
+  out << "\n" << (level < kSignificance ? "Importantmeasure is " : "importantmeasure is ");
+  for (const int v : model.importance) out << v << ' ';
+  out << "\n";
+  for (unsigned m = 0; m < observed.selected.size(); ++m) out << (observed.selected.test(m) ? '1' : '0');
+  out << "\n";
+}
+
+void tally_selection(AnalysisContext& ctx, const BitSet& selected, double p_value) {
+  if (p_value < kSignificance) {
+    for (unsigned m = 1; m <= 2; ++m) ctx.tally.first_two += selected.test(m) ? 1 : 0;
+    for (unsigned m = 0; m < selected.size(); ++m) ctx.tally.all += selected.test(m) ? 1 : 0;
+  }
+  ctx.out() << "nn=" << ctx.tally.first_two << ":):):):):):)))\n" << "mm=" << ctx.tally.all << ":(:(:(:(:(:(((\n";
+}
+
+void write_text(const std::string& path, const std::string& text, std::ios::openmode mode) {
+  std::ofstream out(path, std::ios::binary | mode);
+  out << text;
+  out.close();
+  if (!out) throw FatalError("Error: cannot write " + path + "\n", Channel::standard_error);
+}
+
+}  // namespace
+
+ObservedModel read_observed_model(AnalysisContext& ctx, const std::string& store, int M) {
+  std::ostream& out = ctx.out();
+  ObservedModel model;
+  model.importance = dvector(1, M);
+  model.selected = BitSet(static_cast<unsigned>(M) + 1);
+  const int count = count_store_records(store);
+  if (count == 0) {
+    out << "CSM Method find there aren't any model for the data\n";
+    return model;
+  }
+  const auto records = restore_records(store, count);
+  const std::string beta_file = ctx.host_file("beta.txt");
+  // Without a fit there is no coefficient file.
+  const BetaFile beta = std::filesystem::exists(beta_file) ? readbeta(beta_file, out) : BetaFile{};
+  if (beta.count == 0) {
+    out << "LARS Method find there aren't any model for the data\n";
+    return model;
+  }
+  collect_base_learners(ctx, records, beta, model);
+  for (int m = 1; m <= M; ++m) {
+    model.importance[m] = std::abs(model.importance[m]);
+    if (model.importance[m] > 0.0) model.selected.set(static_cast<unsigned>(m));
+  }
+  model.found = true;
+  return model;
+}
+
+int count_store_records(const std::string& path) {
+  Myfstream in(path);
+  if (!in.is_open()) throw FatalError("file open find error for file=" + path + "\n", Channel::standard_error);
+  long largest = -1;
+  while (in.find("<number ") != 0) {
+    long n = -1;
+    if (in.stream() >> n) largest = std::max(largest, n);
+    in.stream().clear();
+  }
+  return static_cast<int>(largest + 1);
+}
+
+double permutation_p_value(double observed, const std::vector<double>& permuted) {
+  if (permuted.empty()) return 1.0;
+  const auto below = std::count_if(permuted.begin(), permuted.end(), [&](double cp) { return cp < observed; });
+  return static_cast<double>(below) / static_cast<double>(permuted.size());
+}
+
+std::string p_value_report(double p_value, double observed, const std::vector<double>& permuted) {
+  const auto statistic = [](double cp) -> std::string {
+    if (cp >= 1.0 || cp < 0.0) return "0";
+    std::ostringstream text;
+    text << 1.0 - cp;
+    return text.str();
+  };
+  std::ostringstream text;
+  text << "P-value information\n===================\nOverall P-value=" << p_value << "\n"
+       << "\nThe value of statistics in original data set\nT0=" << statistic(observed) << "\n\n"
+       << "The values of the statistics in permuted data sets\n\n";
+  for (size_t p = 0; p < permuted.size(); ++p)
+    text << "T0=" << statistic(observed) << "\t T" << p + 1 << "=" << statistic(permuted[p]) << "\n";
+  return text.str();
+}
 
 std::vector<int> permutation_simulation(AnalysisContext& ctx, const AnalysisInput& input) {
+  std::ostream& out = ctx.out();
   CSM csm(ctx);
-  ctx.driver.repeat = csm.parameters().simulated_repetitions;
-  ctx.driver.permutation = csm.parameters().number_of_permutation;
+  CSM_LARS coupling(ctx, csm);
+  const CsmParameters& parameters = csm.parameters();
+  const int M = parameters.number_of_markers;
+  ctx.driver.repeat = parameters.simulated_repetitions;
+  ctx.driver.permutation = parameters.number_of_permutation;
+  out << "permutation=" << parameters.number_of_permutation << "\n"
+      << "nmarker=" << M << "\n" << "nsample=" << parameters.sample_size << "\n";
   ctx.generator.seed(1, 3, 5);
   csm.set_permutation(false);
-  csm.run(0, input);
-  return {};
+
+  // The one simulated repetition analyses the observed data, data set 0.
+  out << "Simulation=" << 0 << "\n";
+  const double cp0 = coupling.run(0, input);
+  FinalModel final_model;
+  final_model.first_ten_first = coupling.first_ten_first();
+  final_model.first_ten_last = coupling.first_ten_last();
+  const ObservedModel observed = read_observed_model(ctx, csm.store_file(), M);
+  double p_value = kNoEvidence;
+  std::vector<double> permuted;
+  if (observed.found && any_selected(observed.selected)) {
+    permuted = run_permutations(ctx, csm, coupling, input, cp0);
+    p_value = permutation_p_value(cp0, permuted);
+    out << "pvalue=" << p_value << "\n";
+  }
+  write_text(ctx.work_file("P_value.txt"), p_value_report(p_value, cp0, permuted), std::ios::trunc);
+  const double level = std::min(p_value, 1.0);
+  rank_markers(ctx, observed, level, M, final_model);
+  tally_selection(ctx, observed.selected, p_value);
+
+  if (observed.learners.empty()) {
+    const std::string report = ctx.work_file("Final_result.txt");
+    filecopy(ctx.work_file(kParameterFile), report);
+    write_text(report, first_ten_lines(final_model.first_ten_first, final_model.first_ten_last, ctx.driver.nm),
+               std::ios::app);
+    return {};
+  }
+  final_model.learners = observed.learners;
+  return Final_result(ctx, 0, input, ctx.driver.ns, ctx.driver.nm, final_model);
 }
 
 }  // namespace snp

@@ -1,16 +1,46 @@
-// One complete analysis of the caller's data.
+// One complete analysis of the caller's data: the search and fit on the
+// observed data, the base learners and marker importances of the fitted
+// model, the same search and fit on every permuted data set for an overall
+// p-value, and the reports "P_value.txt" and "Final_result.txt".
 #pragma once
 
+#include <string>
 #include <vector>
 
+#include "analysis/bit_set.h"
 #include "analysis/context.h"
+#include "analysis/csm_lars.h"
+#include "numeric/arrays.h"
 
 namespace snp {
 
-// Searches the observed data set (data set 0) with the generator restarted,
-// writing the store file, and returns the final markers. The model fit, the
-// permuted data sets and the reports are still to come, so the list is
-// empty for now.
+// Runs the analysis and returns the final markers (1-based analysis
+// markers) followed by -1, or nothing when the fit kept no base learner.
 std::vector<int> permutation_simulation(AnalysisContext& ctx, const AnalysisInput& input);
+
+// The fitted model of the observed data turned into base learners.
+struct ObservedModel {
+  bool found = false;  // store records and nonzero coefficients exist
+  std::vector<output_information> learners;
+  DoubleVector importance;  // 1..M, absolute values
+  BitSet selected;          // bit m: marker m has a positive importance
+};
+
+// Restores the records of the store file and takes the coefficients of the
+// coefficient file in column order; every nonzero one becomes a base
+// learner and adds to the importance of the set's markers.
+ObservedModel read_observed_model(AnalysisContext& ctx, const std::string& store, int M);
+
+// Records in a store file: the largest n of its "<number n>" tags plus one;
+// 0 when it has none.
+int count_store_records(const std::string& path);
+
+// Share of the permuted fit values strictly below the observed one; 1 (no
+// evidence) when no permutation was run.
+double permutation_p_value(double observed, const std::vector<double>& permuted);
+
+// Text of "P_value.txt". A fit value outside [0, 1) is written as the
+// statistic 0.
+std::string p_value_report(double p_value, double observed, const std::vector<double>& permuted);
 
 }  // namespace snp

@@ -1,0 +1,129 @@
+#include "analysis/lars.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numeric>
+
+#include "analysis/csm_lars.h"
+#include "model/errors.h"
+#include "scratch_dir.h"
+
+namespace snp {
+namespace {
+
+using test::CapturedContext;
+using test::ScratchDir;
+
+using Columns = std::vector<std::vector<double>>;
+
+// Centred copy of `v`.
+std::vector<double> centred(std::vector<double> v) {
+  const double mean = std::accumulate(v.begin(), v.end(), 0.0) / static_cast<double>(v.size());
+  for (double& x : v) x -= mean;
+  return v;
+}
+
+struct Fit {
+  explicit Fit(Columns design) : columns(std::move(design)), c(dir) {
+    std::ostringstream ignored;
+    standardise_columns(columns, ignored);
+  }
+  FosResult run(const std::vector<double>& y) {
+    LARS lars(c.ctx, static_cast<int>(y.size()), static_cast<int>(columns.size()), "", "");
+    return lars.fos(columns, y);
+  }
+  Columns columns;
+  ScratchDir dir;
+  CapturedContext c;
+};
+
+TEST(AnalysisLars, AColumnThatExplainsThePhenotypeExactlyEndsWithAZeroResidual) {
+  const std::vector<double> x = {1, 1, 0, 0, 1, 0, 0, 0};
+  const std::vector<double> noise = {0, 1, 1, 0, 0, 0, 1, 0};
+  const auto y = centred({3, 3, 0, 0, 3, 0, 0, 0});
+  Fit two({noise, x});
+  const FosResult exact = two.run(y);
+  EXPECT_EQ(exact.cp_ratio, 0.0);
+  EXPECT_NE(exact.beta[1], 0.0);
+  EXPECT_EQ(exact.beta[0], 0.0);
+  EXPECT_NE(two.c.console.str().find("Residual prediction error vector E[1] is zero, at 1 step !\n"),
+            std::string::npos);
+  // With the one column only, the fit ends after its step: still a perfect fit.
+  Fit one({x});
+  EXPECT_EQ(one.run(y).cp_ratio, 0.0);
+}
+
+TEST(AnalysisLars, ASingleColumnTakesOneStepAndComparesCpOneWithCpZero) {
+  const auto y = centred({1, 1, 0, 1, 0, 0, 1, 0, 0, 0});
+  Fit fit({{1, 1, 1, 0, 0, 0, 1, 0, 0, 1}});
+  const FosResult result = fit.run(y);
+  const double x_dot_y = std::inner_product(fit.columns[0].begin(), fit.columns[0].end(), y.begin(), 0.0);
+  EXPECT_NEAR(result.beta[0], x_dot_y, 1e-12);
+  // K = 1 and sigma2 = RSS(1): Cp(0) = 8 RSS(0) / RSS(1), Cp(1) = 0.5 + 8.
+  const double rss0 = std::inner_product(y.begin(), y.end(), y.begin(), 0.0);
+  const double rss1 = rss0 - x_dot_y * x_dot_y;
+  const double cp0 = 8 * rss0 / rss1;
+  EXPECT_EQ(result.stopstep, 1);
+  EXPECT_NEAR(result.cp_ratio, 8.5 / cp0, 1e-12);
+  const std::string console = fit.c.console.str();
+  EXPECT_NE(console.find("Cp[1]=8.5\n"), std::string::npos);
+  EXPECT_EQ(console.find("Cp[2]"), std::string::npos);
+}
+
+TEST(AnalysisLars, ANegativelyRelatedColumnLeavesTheFitWithANegativeCoefficient) {
+  const auto y = centred({1, 1, 1, 0, 0, 0, 1, 0});
+  Fit fit({{0, 0, 0, 1, 1, 1, 1, 0}, {1, 0, 1, 0, 1, 0, 1, 0}});
+  const Columns as_read = fit.columns;
+  const FosResult result = fit.run(y);
+  EXPECT_LT(result.beta[0], 0.0);
+  EXPECT_NE(fit.c.console.str().find("reverse column 0\n"), std::string::npos);
+  EXPECT_EQ(fit.columns, as_read);
+}
+
+TEST(AnalysisLars, RunFitsTheStoreFileAndWritesTheCoefficientFileThatReadbetaReads) {
+  ScratchDir dir;
+  CapturedContext c(dir);
+  // Column 1 is the phenotype; column 2 is constant and never enters.
+  dir.write("host-output_X_Y.txt",
+            "0.500000 1 1 \n0.500000 1 1 \n-0.500000 0 1 \n-0.500000 0 1 \npara  4 2\n<number 0>\n");
+  const StoreShape shape = read_store_shape(dir.file("host-output_X_Y.txt"));
+  ASSERT_EQ(shape.rows, 4);
+  ASSERT_EQ(shape.columns, 2);
+  LARS lars(c.ctx, 4, 2, dir.file("host-output_X_Y.txt"), dir.file("host-beta.txt"));
+  EXPECT_EQ(lars.run(), 0.0);
+  EXPECT_EQ(dir.read("host-beta.txt"), "2\n1\nbeta[ 0 ]= 1 0.25\n");
+  EXPECT_NE(c.console.str().find("correct rate=1\n"), std::string::npos);
+  const BetaFile beta = readbeta(dir.file("host-beta.txt"), c.console);
+  EXPECT_EQ(beta.count, 1);
+  EXPECT_EQ(beta.beta, (std::vector<double>{1.0, 0.0}));
+  EXPECT_EQ(beta.scale, (std::vector<double>{0.25, 0.0}));
+
+  dir.write("host-beta.txt", "2\n1\nbeta[ 2 ]= 1 0.25\n");
+  try {
+    readbeta(dir.file("host-beta.txt"), c.console);
+    FAIL() << "no error";
+  } catch (const InputError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("Error: line 3 of " + dir.file("host-beta.txt") + ": expected", 0), 0u);
+  }
+}
+
+TEST(AnalysisLars, StoreFilesWithoutAUsableParaLineStopTheRun) {
+  ScratchDir dir;
+  dir.write("a.txt", "0.5 1 \nparx 4 1\n");
+  dir.write("b.txt", "0.5 1 \npara  -1 1\n");
+  dir.write("c.txt", "0.5 1 \npara  2 1\n");
+  EXPECT_THROW(read_store_shape(dir.file("a.txt")), FatalError);
+  EXPECT_THROW(read_store_shape(dir.file("absent.txt")), FatalError);
+  try {
+    read_store_shape(dir.file("b.txt"));
+    FAIL() << "no error";
+  } catch (const FatalError& e) {
+    EXPECT_EQ(std::string(e.what()), "find error in restore file output_X_Y.txt\nRow=-1 Col=1\n");
+  }
+  // Fewer rows than the para line announces.
+  EXPECT_THROW(read_design(dir.file("c.txt"), {2, 1}), FatalError);
+}
+
+}  // namespace
+}  // namespace snp
