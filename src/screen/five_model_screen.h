@@ -1,0 +1,92 @@
+// Genome-wide single-marker screen: every marker of the case/control data
+// file is tested under the four genetic models and their minimum; markers
+// passing fixed p-value thresholds are listed, and markers are selected per
+// model by the Benjamini-Hochberg rule and written with their chromosome and
+// locus to "FDR_results.txt".
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <iostream>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/marker_naming.h"
+#include "screen/case_control_file.h"
+#include "screen/single_marker_tests.h"
+
+namespace snp::screen {
+
+// Model names as printed; each has nine characters.
+inline constexpr std::array<std::string_view, 5> modelname = {"additive ", "dominant ", "recessive", "genotype ",
+                                                              "minimum  "};
+inline constexpr int kMinimumModel = 4;
+inline constexpr const char* kResultFileName = "FDR_results.txt";
+
+struct ScreenSettings {
+  int Sample = 547;     // individuals (lines of the data file)
+  int Marker = 541325;  // markers (codes per line)
+  std::string Datapath2 = "/home/kestrune/Study_workdir/Data/";  // directory of the data file
+  SampleSize samplesize;
+};
+
+// Everything one screen reads and writes besides its data file.
+struct ScreenContext {
+  ScreenSettings settings;
+  MarkerNaming naming;  // chromosome and locus of selected markers
+  std::ostream* console = &std::cout;
+  // Directory (ending in '/') of "FDR_results.txt"; empty: the current one.
+  std::string result_directory;
+};
+
+// P-values of every marker under the four models, and the minimum model.
+// No list or selection of the screen reads a p-value above 0.05: those are
+// not evaluated and read kNotEvaluated.
+inline constexpr double kNotEvaluated = 1.0;
+
+struct ScreenTables {
+  std::array<std::vector<double>, 4> p;
+  std::vector<double> minimum;
+  std::vector<std::uint8_t> minimum_model;  // 0..3, the model that gave it
+};
+
+struct MinimumPvalue {
+  double value;
+  int model;
+};
+
+// The smallest of the four p-values; a tie keeps the earlier model.
+MinimumPvalue minimum_of(const ModelPvalues& p);
+
+// The p-value of a statistic as the screen needs it: exact where it can be
+// 0.05 or less, otherwise kNotEvaluated. Throws like pvalue_of for a
+// negative statistic.
+double screened_pvalue(double statistic, int df);
+
+ScreenTables test_all_markers(const MarkerCounts& counts, const SampleSize& samplesize);
+
+// Benjamini-Hochberg count over ascending p-values: the largest rank r
+// (1-based) with sorted[r-1] <= r * rate / M, or 0. Ranks beyond
+// sorted.size() are taken to hold p-values above M * rate / M.
+int fdr_selected_count(std::span<const double> sorted, int M, double rate);
+
+// Markers whose p-value is at most the largest threshold M * rate / M,
+// ordered by p-value with Quickindex1; a prefix of the full sort order.
+std::vector<int> fdr_candidates(std::span<const double> p, double rate);
+
+// Lists the markers at or below the nominal thresholds (0.002; minimum
+// model 0.0005) and their counts.
+void report_nominal(const ScreenTables& t, std::ostream& out);
+
+// Benjamini-Hochberg selection of one model (0..3, or kMinimumModel),
+// written to the console and to `file`.
+void report_fdr(ScreenContext& ctx, const ScreenTables& t, int model, std::ostream& file);
+
+// Runs the whole screen; returns 0. Throws FatalError (InputError) for a
+// data file that cannot be opened or read, a result file that cannot be
+// created, and invalid statistics.
+int single_marker_test_five_model(ScreenContext& ctx);
+
+}  // namespace snp::screen

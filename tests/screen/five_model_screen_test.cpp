@@ -1,0 +1,174 @@
+#include "screen/five_model_screen.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "model/errors.h"
+#include "numeric/gamma.h"
+#include "test_support.h"
+
+namespace snp::screen {
+namespace {
+
+using test::TempDir;
+
+TEST(ScreenFiveModel, MinimumKeepsTheEarlierModelOnTies) {
+  EXPECT_EQ(minimum_of({0.01, 0.01, 0.01, 0.01}).model, 0);
+  EXPECT_EQ(minimum_of({0.5, 0.01, 0.01, 0.2}).model, 1);
+  const MinimumPvalue last = minimum_of({0.5, 0.4, 0.3, 0.2});
+  EXPECT_EQ(last.model, 3);
+  EXPECT_EQ(last.value, 0.2);
+}
+
+TEST(ScreenFiveModel, BenjaminiHochbergCounts) {
+  const std::vector<double> sorted = {0.00001, 0.00008, 0.0002, 0.5, 0.6};
+  EXPECT_EQ(fdr_selected_count(sorted, 1000, 0.05), 2);
+  EXPECT_EQ(fdr_selected_count(sorted, 1000, 0.05 * 0.25), 1);
+  // A later rank can qualify where an earlier one does not.
+  EXPECT_EQ(fdr_selected_count(std::vector<double>{0.0001, 0.0001}, 1000, 0.05), 2);
+  EXPECT_EQ(fdr_selected_count(std::vector<double>{0.00006}, 1000, 0.05), 0);
+  EXPECT_EQ(fdr_selected_count({}, 1000, 0.05), 0);
+}
+
+TEST(ScreenFiveModel, CandidatesAreTheSortedPrefixUpToTheLargestThreshold) {
+  const std::vector<double> p = {0.3, 0.05, 0.001, 0.0500001, 0.02, 1.0};
+  EXPECT_EQ(fdr_candidates(p, 0.05), (std::vector<int>{2, 4, 1}));
+  EXPECT_EQ(fdr_candidates(p, 0.0125), (std::vector<int>{2}));
+}
+
+TEST(ScreenFiveModel, PvaluesAboveTheLargestThresholdNeedNoEvaluation) {
+  for (int df = 1; df <= 2; ++df) {
+    const double critical = df == 1 ? 3.841458820694124 : 5.991464547107979;
+    EXPECT_NEAR(chisq_upper_tail(df, critical), 0.05, 1e-6);
+    // Just below the point from which statistics are evaluated the tail is
+    // clearly above every threshold the screen uses.
+    EXPECT_GT(chisq_upper_tail(df, critical * 0.99 - 1e-9), 0.0505);
+    EXPECT_EQ(screened_pvalue(critical * 0.99 - 1e-9, df), kNotEvaluated);
+    EXPECT_EQ(screened_pvalue(critical, df), chisq_upper_tail(df, critical));
+  }
+  EXPECT_EQ(screened_pvalue(50.0, 1), chisq_upper_tail(1, 50.0));
+  EXPECT_EQ(screened_pvalue(0.5, 0), 1.0);
+  EXPECT_THROW(screened_pvalue(-0.5, 1), FatalError);
+}
+
+ScreenTables tables_of(const std::vector<std::array<double, 4>>& rows) {
+  ScreenTables t;
+  for (const auto& row : rows) {
+    for (size_t m = 0; m < 4; ++m) t.p[m].push_back(row[m]);
+    const MinimumPvalue minimum = minimum_of(row);
+    t.minimum.push_back(minimum.value);
+    t.minimum_model.push_back(static_cast<std::uint8_t>(minimum.model));
+  }
+  return t;
+}
+
+TEST(ScreenFiveModel, NominalThresholdsAreInclusive) {
+  const ScreenTables t = tables_of({{0.002, 0.0020001, 0.5, 0.5},
+                                    {0.5, 0.0005, 0.5, 0.5},
+                                    {0.5, 0.5, 0.5, 0.00050001}});
+  std::ostringstream out;
+  report_nominal(t, out);
+  EXPECT_EQ(out.str(),
+            "model=additive  i=0 pvalue=0.002\n"
+            "model=dominant  i=1 pvalue=0.0005\n"
+            "model=genotype  i=2 pvalue=0.00050001\n"
+            "model=minimum   i=1 pvalue=0.0005\n"
+            "model=additive  # of marker's pvalue<0.002=1\n"
+            "model=dominant  # of marker's pvalue<0.002=1\n"
+            "model=recessive # of marker's pvalue<0.002=0\n"
+            "model=genotype  # of marker's pvalue<0.002=1\n"
+            "model=minimum   # of marker's pvalue<0.002/4=1\n");
+}
+
+// 1000 markers on chromosomes of 600 and 400 markers.
+struct FdrFixture {
+  TempDir dir;
+  std::ostringstream console;
+  ScreenContext ctx;
+  FdrFixture() {
+    dir.write("Chromosome_SNP_Length.txt", "600 400 0 0 0 0 0 0 0 1 1 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n");
+    ctx.naming.Datapath = dir.path() + "/";
+    ctx.console = &console;
+  }
+};
+
+TEST(ScreenFiveModel, SelectionOfTheWorkedFdrExample) {
+  FdrFixture f;
+  std::vector<std::array<double, 4>> rows(1000, {0.9, 0.9, 0.9, 0.9});
+  rows[700] = {0.00001, 0.00001, 0.00001, 0.00001};  // ties: the additive model
+  rows[3] = {0.00008, 0.5, 0.5, 0.5};
+  rows[650] = {0.0002, 0.5, 0.5, 0.5};
+  rows[999] = {0.5, 0.5, 0.3, 0.5};
+  const ScreenTables t = tables_of(rows);
+  std::ostringstream file;
+  report_fdr(f.ctx, t, 0, file);
+  const std::string additive =
+      "model=additive  # of satisfy FDR marker, i. e.  len=2\n"
+      "FDR find Marker=700\t i.e. chr=2\t locus=101\t pvalue=1e-05\n"
+      "FDR find Marker=3\t i.e. chr=1\t locus=4\t pvalue=8e-05\n";
+  EXPECT_EQ(file.str(), additive);
+  EXPECT_EQ(f.console.str(), additive);
+  std::ostringstream minimum_file;
+  report_fdr(f.ctx, t, kMinimumModel, minimum_file);
+  EXPECT_EQ(minimum_file.str(),
+            "model=minimum   # of satisfy FDR marker, i. e.  len=1\n"
+            "FDR find Marker=700\t i.e. chr=2\t locus=101\t pvalue=1e-05 corresponding  model=additive \n");
+  std::ostringstream recessive_file;
+  report_fdr(f.ctx, t, 2, recessive_file);
+  EXPECT_EQ(recessive_file.str(), "model=recessive # of satisfy FDR marker, i. e.  len=1\n"
+                                  "FDR find Marker=700\t i.e. chr=2\t locus=101\t pvalue=1e-05\n");
+}
+
+TEST(ScreenFiveModel, NothingBelowTheFirstThresholdSelectsNothing) {
+  FdrFixture f;
+  f.ctx.naming.Datapath = f.dir.path() + "/absent/";  // never read
+  std::vector<std::array<double, 4>> rows(1000, {0.9, 0.01, 0.2, 0.9});
+  rows[5][0] = 0.0000501;  // above 0.05 / 1000, and alone below 0.0001
+  const ScreenTables t = tables_of(rows);
+  std::ostringstream file;
+  report_fdr(f.ctx, t, 0, file);
+  EXPECT_EQ(file.str(), "model=additive  # of satisfy FDR marker, i. e.  len=0\n");
+}
+
+TEST(ScreenFiveModel, WholeScreenOnASmallFile) {
+  FdrFixture f;
+  // Marker 0 separates cases (all 2) from controls (all 0); marker 1 does
+  // not; marker 2 is missing for every case.
+  std::string text;
+  for (int i = 0; i < 40; ++i) text += i % 2 ? "1 2 1 -1\n" : "0 0 1 2\n";
+  f.dir.write("CaseAndControlData.txt", text);
+  f.ctx.settings = {40, 3, f.dir.path() + "/", {20, 20}};
+  f.ctx.result_directory = f.dir.path() + "/";
+  EXPECT_EQ(single_marker_test_five_model(f.ctx), 0);
+  const std::string out = f.console.str();
+  EXPECT_EQ(out.rfind("read data is finished\n", 0), 0u) << out;
+  EXPECT_NE(out.find("model=additive  i=0 pvalue="), std::string::npos) << out;
+  EXPECT_EQ(out.find(" i=1 "), std::string::npos) << out;
+  EXPECT_NE(out.find("model=minimum   # of marker's pvalue<0.002/4=1\n"), std::string::npos) << out;
+  const std::string result = f.dir.read("FDR_results.txt");
+  EXPECT_NE(result.find("model=genotype  # of satisfy FDR marker, i. e.  len=1\n"
+                        "FDR find Marker=0\t i.e. chr=1\t locus=1\t pvalue="),
+            std::string::npos)
+      << result;
+  EXPECT_NE(result.find(" corresponding  model="), std::string::npos) << result;
+}
+
+TEST(ScreenFiveModel, MoreRowsThanTheGroupSizeIsAnError) {
+  FdrFixture f;
+  f.dir.write("CaseAndControlData.txt", "1 0\n1 1\n1 2\n0 0\n");
+  f.ctx.settings = {4, 1, f.dir.path() + "/", {2, 2}};
+  try {
+    single_marker_test_five_model(f.ctx);
+    FAIL();
+  } catch (const InputError& e) {
+    EXPECT_NE(std::string(e.what()).find("3 lines are cases, more than the 2 cases of the study (--cases)"),
+              std::string::npos)
+        << e.what();
+  }
+}
+
+}  // namespace
+}  // namespace snp::screen
