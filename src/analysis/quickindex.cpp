@@ -1,75 +1,12 @@
 #include "analysis/quickindex.h"
 
-#include <utility>
-#include <vector>
+#include "numeric/index_sort.h"
 
 namespace snp {
-namespace {
-
-// Sub-ranges with ir - l below this are finished by straight insertion.
-constexpr int kInsertionLimit = 7;
-
-void insertion_sort(const DoubleVector& a, IntVector& index, int l, int ir) {
-  for (int j = l + 1; j <= ir; ++j) {
-    const int moving = index[j];
-    const double value = a[moving];
-    int i = j - 1;
-    for (; i >= l; --i) {
-      if (a[index[i]] <= value) break;
-      index[i + 1] = index[i];
-    }
-    index[i + 1] = moving;
-  }
-}
-
-}  // namespace
 
 void Quickindex(const DoubleVector& a, IntVector& index, int n) {
   for (int j = 1; j <= n; ++j) index[j] = j;
-  // Pending sub-ranges as (l, ir) pairs; the larger part of each partition
-  // waits here while the smaller one is sorted, so the depth stays near
-  // log2(n). The stack grows instead of overflowing.
-  std::vector<std::pair<int, int>> pending;
-  pending.reserve(25);
-  int l = 1;
-  int ir = n;
-  for (;;) {
-    if (ir - l < kInsertionLimit) {
-      insertion_sort(a, index, l, ir);
-      if (pending.empty()) break;
-      std::tie(l, ir) = pending.back();
-      pending.pop_back();
-      continue;
-    }
-    // Median of a[l], a[mid], a[ir] goes to l + 1; the smaller to l and the
-    // larger to ir, where they stop the scans below.
-    const int mid = (l + ir) >> 1;
-    std::swap(index[mid], index[l + 1]);
-    if (a[index[l]] > a[index[ir]]) std::swap(index[l], index[ir]);
-    if (a[index[l + 1]] > a[index[ir]]) std::swap(index[l + 1], index[ir]);
-    if (a[index[l]] > a[index[l + 1]]) std::swap(index[l], index[l + 1]);
-    int i = l + 1;
-    int j = ir;
-    const int pivot_index = index[l + 1];
-    const double pivot = a[pivot_index];
-    for (;;) {
-      do ++i;
-      while (a[index[i]] < pivot);
-      do --j;
-      while (a[index[j]] > pivot);
-      if (j < i) break;
-      std::swap(index[i], index[j]);
-    }
-    index[l + 1] = index[j];
-    index[j] = pivot_index;
-    if (ir - i + 1 >= j - l) {
-      pending.emplace_back(i, ir);
-      ir = j - 1;
-    } else {
-      pending.emplace_back(l, j - 1);
-      l = i;
-    }
-  }
+  index_sort(a, index, 1, n);
 }
 
 }  // namespace snp
