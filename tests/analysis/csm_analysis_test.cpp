@@ -3,8 +3,6 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <regex>
 
 #include "scratch_dir.h"
@@ -12,6 +10,7 @@
 namespace snp {
 namespace {
 
+using test::read_file;
 using test::ScratchDir;
 
 const std::string kExample = std::string(ANALYSIS_DATA_DIR) + "/csm";
@@ -32,13 +31,6 @@ Outcome run_program(const ScratchDir& dir, const std::string& arguments) {
   outcome.out = dir.read("console.txt");
   outcome.err = dir.read("errors.txt");
   return outcome;
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 std::string example_files(const std::string& directory) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 
 #include "model/errors.h"
@@ -32,29 +33,16 @@ TEST(AnalysisMarkerNaming, MapsMarkersToChromosomeAndLocus) {
   auto naming = naming_in(dir);
   int chromosome = 0, locus = 0;
   EXPECT_EQ(naming.return_chromosome_and_locus(0, &chromosome, &locus), 1);
-  EXPECT_EQ(locus, 1);
-  naming.return_chromosome_and_locus(4, &chromosome, &locus);
-  EXPECT_EQ(chromosome, 1);
-  EXPECT_EQ(locus, 5);
-  naming.return_chromosome_and_locus(5, &chromosome, &locus);
-  EXPECT_EQ(chromosome, 2);
-  EXPECT_EQ(locus, 1);
   // Chromosome 10 starts at 45 and holds 19999 positions, skipping one
   // after position 19595.
-  naming.return_chromosome_and_locus(45 + 19595, &chromosome, &locus);
-  EXPECT_EQ(chromosome, 10);
-  EXPECT_EQ(locus, 19596);
-  naming.return_chromosome_and_locus(45 + 19596, &chromosome, &locus);
-  EXPECT_EQ(locus, 19598);
-  naming.return_chromosome_and_locus(45 + 19998, &chromosome, &locus);
-  EXPECT_EQ(chromosome, 10);
-  EXPECT_EQ(locus, 20000);
-  naming.return_chromosome_and_locus(45 + 19999, &chromosome, &locus);
-  EXPECT_EQ(chromosome, 11);
-  EXPECT_EQ(locus, 1);
-  naming.return_chromosome_and_locus(45 + 19999 + 17283, &chromosome, &locus);
-  EXPECT_EQ(chromosome, 11);
-  EXPECT_EQ(locus, 17285);
+  const std::array<int, 3> cases[] = {{0, 1, 1},          {4, 1, 5},          {5, 2, 1},
+                                      {45 + 19595, 10, 19596}, {45 + 19596, 10, 19598}, {45 + 19998, 10, 20000},
+                                      {45 + 19999, 11, 1},     {45 + 19999 + 17283, 11, 17285}};
+  for (const auto& [marker, expected_chromosome, expected_locus] : cases) {
+    naming.return_chromosome_and_locus(marker, &chromosome, &locus);
+    EXPECT_EQ(chromosome, expected_chromosome) << marker;
+    EXPECT_EQ(locus, expected_locus) << marker;
+  }
   EXPECT_THROW(naming.return_chromosome_and_locus(-1, &chromosome, &locus), InputError);
 }
 

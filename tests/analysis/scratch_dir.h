@@ -2,7 +2,12 @@
 // whose console is captured.
 #pragma once
 
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -10,18 +15,34 @@
 
 namespace snp::test {
 
+inline std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
 // A fresh directory, removed with its contents at the end of the test.
 class ScratchDir {
  public:
-  ScratchDir();
-  ~ScratchDir();
+  ScratchDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "snp-analysis-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create a scratch directory");
+    path_ = pattern;
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;
   const std::string& path() const { return path_; }
   std::string file(const std::string& name) const { return path_ + "/" + name; }
-  void write(const std::string& name, const std::string& content) const;
-  std::string read(const std::string& name) const;
-  bool exists(const std::string& name) const;
+  void write(const std::string& name, const std::string& content) const {
+    std::ofstream(file(name), std::ios::binary) << content;
+  }
+  std::string read(const std::string& name) const { return read_file(file(name)); }
+  bool exists(const std::string& name) const { return std::filesystem::exists(file(name)); }
 
  private:
   std::string path_;
@@ -29,7 +50,12 @@ class ScratchDir {
 
 // A context working in `dir`, with console and warnings captured.
 struct CapturedContext {
-  explicit CapturedContext(const ScratchDir& dir);
+  explicit CapturedContext(const ScratchDir& dir) {
+    ctx.console = &console;
+    ctx.warnings = &warnings;
+    ctx.work_directory = dir.path();
+    ctx.hostname = "host-";
+  }
   std::ostringstream console;
   std::ostringstream warnings;
   AnalysisContext ctx;
@@ -37,6 +63,14 @@ struct CapturedContext {
 
 // Data set 0 of `genotypes` (one row per individual, one code per marker)
 // and `phenotype`, with marker j read from genotype column j - 1.
-AnalysisInput one_data_set(const std::vector<std::vector<int>>& genotypes, const std::vector<int>& phenotype);
+inline AnalysisInput one_data_set(const std::vector<std::vector<int>>& genotypes, const std::vector<int>& phenotype) {
+  AnalysisInput input;
+  for (const auto& row : genotypes) input.genotypes.emplace_back(row.begin(), row.end());
+  input.phenotypes.emplace_back(phenotype.begin(), phenotype.end());
+  std::vector<int> columns;
+  for (size_t j = 0; j < (genotypes.empty() ? 0 : genotypes.front().size()); ++j) columns.push_back(static_cast<int>(j));
+  input.columns.push_back(columns);
+  return input;
+}
 
 }  // namespace snp::test

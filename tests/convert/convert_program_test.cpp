@@ -85,89 +85,66 @@ TEST(ConvertProgram, InputErrorsEndWithStatusOneAndWriteNothing) {
   }
 }
 
-// A deterministic panel: haplotypes copied from four founders with one
-// switch point each and a few changed alleles.
-struct Simulation {
-  static constexpr int kMarkers = 45;
-  std::vector<std::string> haplotypes;  // '0'/'1' per marker
-  unsigned state = 12345;
+constexpr int kMarkers = 45;
+long position(int m) { return 1000 + 137L * m; }
+std::string ref_letter(int m) { return std::string(1, "ACGT"[m % 4]); }
+std::string alt_letter(int m) { return std::string(1, "GTAC"[m % 4]); }
 
-  unsigned next() {
+// A deterministic panel of 60 haplotypes ('0'/'1' per marker) copied from
+// four founders with one switch point each and a few changed alleles.
+std::vector<std::string> simulated_haplotypes() {
+  unsigned state = 12345;
+  const auto next = [&state] {
     state = state * 1103515245u + 12345u;
     return (state >> 16) & 0x7fff;
+  };
+  std::vector<std::string> founders(4, std::string(kMarkers, '0')), haplotypes;
+  for (auto& f : founders)
+    for (auto& c : f) c = next() % 3 == 0 ? '1' : '0';
+  for (size_t h = 0; h < 60; ++h) {
+    const size_t switch_at = next() % kMarkers;
+    std::string hap = founders[h % 4].substr(0, switch_at) + founders[(h + 1) % 4].substr(switch_at);
+    if (next() % 2 == 0) hap[next() % kMarkers] ^= 1;
+    haplotypes.push_back(hap);
   }
-  Simulation(int count) {
-    std::vector<std::string> founders(4, std::string(kMarkers, '0'));
-    for (auto& f : founders)
-      for (auto& c : f) c = next() % 3 == 0 ? '1' : '0';
-    for (int h = 0; h < count; ++h) {
-      const auto switch_at = static_cast<size_t>(next() % kMarkers);
-      std::string hap = founders[static_cast<size_t>(h) % 4].substr(0, switch_at) +
-                        founders[(static_cast<size_t>(h) + 1) % 4].substr(switch_at);
-      if (next() % 2 == 0) hap[next() % kMarkers] ^= 1;
-      haplotypes.push_back(hap);
-    }
-  }
-};
-
-// Fields of a row of vcf_text, joined by blanks.
-class Row {
- public:
-  template <class T>
-  Row& operator<<(const T& field) {
-    text_ << (text_.tellp() > 0 ? " " : "") << field;
-    return *this;
-  }
-  std::string str() const { return text_.str(); }
-
- private:
-  std::ostringstream text_;
-};
-
-std::string numbered(const char* prefix, size_t number) {
-  std::string text = prefix;
-  return text += std::to_string(number);
+  return haplotypes;
 }
-
-long position(int m) { return 1000 + 137L * m; }
-char ref_letter(int m) { return "ACGT"[m % 4]; }
-char alt_letter(int m) { return "GTAC"[m % 4]; }
 
 // Panel VCF: 30 samples, every fifth marker without an ID, plus an indel
 // the converter skips.
-std::string panel_vcf(const Simulation& sim) {
+std::string panel_vcf(const std::vector<std::string>& haplotypes) {
   std::vector<std::string> samples, rows;
-  for (size_t s = 0; s < sim.haplotypes.size() / 2; ++s) samples.push_back(numbered("P", s));
-  for (int m = 0; m < Simulation::kMarkers; ++m) {
-    Row row, indel;
-    row << "chr7" << position(m) << (m % 5 == 0 ? "." : numbered("rs", m)) << ref_letter(m) << alt_letter(m);
-    indel << "chr7" << position(m) + 1 << "indel" << "AT" << "A";
-    for (size_t s = 0; s < samples.size(); ++s) {
-      row << sim.haplotypes[2 * s].substr(m, 1) + "|" + sim.haplotypes[2 * s + 1][m];
-      indel << "0|1";
+  for (size_t s = 0; s < 30; ++s) samples.push_back("P" + std::to_string(s));
+  for (int m = 0; m < kMarkers; ++m) {
+    std::string row = "chr7 " + std::to_string(position(m)) + (m % 5 == 0 ? " ." : " rs" + std::to_string(m)) + " " +
+                      ref_letter(m) + " " + alt_letter(m);
+    std::string indel = "chr7 " + std::to_string(position(m) + 1) + " indel AT A";
+    for (size_t s = 0; s < 30; ++s) {
+      row += " " + haplotypes[2 * s].substr(m, 1) + "|" + haplotypes[2 * s + 1][m];
+      indel += " 0|1";
     }
-    rows.push_back(row.str());
-    if (m == 10) rows.push_back(indel.str());
+    rows.push_back(row);
+    if (m == 10) rows.push_back(indel);
   }
   return test::vcf_text(samples, rows);
 }
 
 // Study VCF: the panel's 30 individuals, unphased, typed at every third
 // marker, all named by ID, a few genotypes missing.
-std::string study_vcf(const Simulation& sim, std::vector<std::vector<int>>& alt_counts) {
+std::string study_vcf(const std::vector<std::string>& haplotypes, std::vector<std::vector<int>>& alt_counts) {
   std::vector<std::string> samples, rows;
-  for (int s = 0; s < 30; ++s) samples.push_back(numbered("S", s));
-  for (int m = 0; m < Simulation::kMarkers; m += 3) {
-    Row row;
-    row << "chr7" << position(m) << numbered("chip", m) << ref_letter(m) << alt_letter(m);
+  for (int s = 0; s < 30; ++s) samples.push_back("S" + std::to_string(s));
+  for (int m = 0; m < kMarkers; m += 3) {
+    std::string row = "chr7 " + std::to_string(position(m)) + " chip" + std::to_string(m) + " " + ref_letter(m) +
+                      " " + alt_letter(m);
     std::vector<int> counts;
     for (size_t s = 0; s < 30; ++s) {
-      const char a = sim.haplotypes[2 * s + 1][m], b = sim.haplotypes[2 * s][m];
+      const char a = haplotypes[2 * s + 1][m], b = haplotypes[2 * s][m];
       const bool missing = (s + static_cast<size_t>(m)) % 17 == 0;
-      row << (missing ? std::string("./.") : std::string(1, a) + "/" + b);
+      row += missing ? std::string(" ./.") : std::string(" ") + a + "/" + b;
       counts.push_back(missing ? -1 : (a - '0') + (b - '0'));
     }
-    rows.push_back(row.str());
+    rows.push_back(row);
     alt_counts.push_back(counts);
   }
   return test::vcf_text(samples, rows);
@@ -179,121 +156,6 @@ std::vector<std::string> split(const std::string& line) {
   for (std::string w; in >> w;) words.push_back(w);
   return words;
 }
-
-TEST(ConvertRoundTrip, PanelAndStudyVcfThroughSnpImpute) {
-  TempDir dir;
-  const Simulation sim(60);
-  std::vector<std::vector<int>> alt_counts;  // per typed marker, per sample in VCF order
-  test::write_bgzipped(dir.file("panel.vcf.gz"), panel_vcf(sim));
-  dir.write("study.vcf", study_vcf(sim, alt_counts));
-  dir.write("cases.txt", "S9\nS1\nS4\n");
-
-  const ProgramRun panel = convert({"panel", "--vcf", "panel.vcf.gz", "--out", "run"}, dir.path());
-  ASSERT_EQ(panel.status, 0) << panel.err;
-  EXPECT_EQ(panel.err, "Skipped 1 of 46 records of panel.vcf.gz:\n  1 not a SNP (indel or other allele)\n");
-  const ProgramRun study = convert({"study", "--vcf", "study.vcf", "--cases", "cases.txt", "--out", "run"}, dir.path());
-  ASSERT_EQ(study.status, 0) << study.err;
-  EXPECT_NE(study.err.find(": 0 by name, 15 by position (renamed); 0 not in the panel\n"), std::string::npos)
-      << study.err;
-  const std::string run_dir = dir.file("run");
-  EXPECT_NE(study.out.find("Run: snp-impute run/parameter.txt\n"), std::string::npos) << study.out;
-
-  TempDir elsewhere;  // the parameter file holds absolute paths
-  const ProgramRun impute = snp::test::run_program(SNP_IMPUTE_BIN, {run_dir + "/parameter.txt"}, elsewhere.path());
-  ASSERT_EQ(impute.status, 0) << impute.out << impute.err;
-  EXPECT_TRUE(starts_with(impute.out, "7\n45\n60\n15\n3\n27\n0.33\n")) << impute.out;
-
-  std::istringstream result(snp::test::read_text(run_dir + "/imputation_results.txt"));
-  std::vector<size_t> column_sample = {1, 4, 9};  // cases, then controls, each in VCF order
-  for (size_t s = 0; s < 30; ++s)
-    if (s != 1 && s != 4 && s != 9) column_sample.push_back(s);
-  std::string line;
-  int m = 0;
-  for (; std::getline(result, line); ++m) {
-    const std::vector<std::string> words = split(line);
-    ASSERT_EQ(words.size(), 5u + 30u) << line;
-    EXPECT_EQ(words[0], std::to_string(m + 1));
-    EXPECT_EQ(words[1], m % 5 == 0 ? numbered("chr7:", position(m)) : numbered("rs", m));
-    if (m % 3 != 0) continue;
-    for (size_t c = 0; c < 30; ++c) {  // observed genotypes are kept
-      const int observed = alt_counts[static_cast<size_t>(m / 3)][column_sample[c]];
-      if (observed >= 0) {
-        EXPECT_EQ(words[5 + c], std::to_string(observed)) << "marker " << m + 1 << " column " << c;
-      }
-    }
-  }
-  EXPECT_EQ(m, Simulation::kMarkers);
-}
-
-std::vector<std::vector<std::string>> words_of_lines(const std::string& path) {
-  std::istringstream text(snp::test::read_text(path));
-  std::vector<std::vector<std::string>> lines;
-  for (std::string line; std::getline(text, line);) lines.push_back(split(line));
-  return lines;
-}
-
-// The example data set written as VCF: the panel phased, the study unphased
-// with REF and ALT the study map's fourth and fifth letters.
-void write_examples_as_vcf(const std::string& examples, const TempDir& dir) {
-  const auto haplotypes = words_of_lines(examples + "/hapmap.hap");
-  const auto map = words_of_lines(examples + "/hapmap.map");
-  std::vector<std::string> samples, rows;
-  for (size_t s = 0; s < haplotypes.size() / 2; ++s) samples.push_back(numbered("P", s));
-  auto allele = [](const std::string& code) { return code == "?" ? std::string(".") : code; };
-  for (size_t j = 1; j < map.size(); ++j) {
-    Row row;
-    row << 7 << map[j][1] << map[j][0] << map[j][2] << map[j][3];
-    for (size_t s = 0; s < samples.size(); ++s)
-      row << allele(haplotypes[2 * s][j - 1]) + "|" + allele(haplotypes[2 * s + 1][j - 1]);
-    rows.push_back(row.str());
-  }
-  dir.write("panel.vcf", test::vcf_text(samples, rows));
-
-  auto genotypes = words_of_lines(examples + "/disease.geno");
-  std::string cases;
-  for (const auto& line : genotypes) cases += line[0] + "\n";
-  dir.write("cases.txt", cases);
-  const auto controls = words_of_lines(examples + "/normal.geno");
-  genotypes.insert(genotypes.end(), controls.begin(), controls.end());
-  samples.clear();
-  rows.clear();
-  for (const auto& line : genotypes) samples.push_back(line[0]);
-  const auto study_map = words_of_lines(examples + "/normal.map");
-  for (size_t k = 0; k < study_map.size(); ++k) {
-    const auto& m = study_map[k];
-    Row row;
-    row << 7 << m[5] << m[2] << m[3] << m[4];
-    auto code = [&](const std::string& letter) { return letter == m[3] ? "0" : letter == m[4] ? "1" : "."; };
-    for (const auto& line : genotypes) row << std::string(code(line[2 + 2 * k])) + "/" + code(line[3 + 2 * k]);
-    rows.push_back(row.str());
-  }
-  dir.write("study.vcf", test::vcf_text(samples, rows));
-}
-
-TEST(ConvertRoundTrip, ExampleDataAsVcfGiveTheSameResultFile) {
-  TempDir dir;
-  const std::string examples = std::string(SNP_SOURCE_DIR) + "/examples";
-  write_examples_as_vcf(examples, dir);
-  ASSERT_EQ(convert({"panel", "--vcf", "panel.vcf", "--out", "run"}, dir.path()).status, 0);
-  ASSERT_EQ(convert({"study", "--vcf", "study.vcf", "--cases", "cases.txt", "--out", "run"}, dir.path()).status, 0);
-  EXPECT_EQ(dir.read("run/hapmap.hap"), snp::test::read_text(examples + "/hapmap.hap"));
-
-  // Both runs impute the same range of 150 markers.
-  const std::regex range("first_marker[^]*");
-  const std::string first_and_last = "first_marker 951\nlast_marker 1100\n";
-  dir.write("run/parameter.txt", std::regex_replace(dir.read("run/parameter.txt"), range, first_and_last));
-  std::string original = snp::test::read_text(examples + "/parameter.txt");
-  original = std::regex_replace(original, std::regex("\\./examples"), examples);
-  original = std::regex_replace(original, std::regex("imputation_results.txt"), dir.file("original.txt"));
-  dir.write("original.param", std::regex_replace(original, range, first_and_last));
-  ASSERT_EQ(snp::test::run_program(SNP_IMPUTE_BIN, {"run/parameter.txt"}, dir.path()).status, 0);
-  ASSERT_EQ(snp::test::run_program(SNP_IMPUTE_BIN, {"original.param"}, dir.path()).status, 0);
-  const std::string result = dir.read("run/imputation_results.txt");
-  EXPECT_EQ(std::count(result.begin(), result.end(), '\n'), 150);
-  EXPECT_EQ(result, dir.read("original.txt"));
-}
-
-namespace vcf_out {
 
 // One record of an imputed VCF read back with htslib.
 struct ImputedRecord {
@@ -334,35 +196,65 @@ std::vector<ImputedRecord> read_imputed_vcf(const std::string& path, std::vector
   return records;
 }
 
-}  // namespace vcf_out
-
-TEST(ConvertRoundTrip, ImputedVcfMatchesTheResultFile) {
+TEST(ConvertRoundTrip, PanelAndStudyVcfThroughSnpImputeAndBackAsVcf) {
   TempDir dir;
-  const Simulation sim(60);
-  std::vector<std::vector<int>> alt_counts;
-  test::write_bgzipped(dir.file("panel.vcf.gz"), panel_vcf(sim));
-  dir.write("study.vcf", study_vcf(sim, alt_counts));
+  const std::vector<std::string> haplotypes = simulated_haplotypes();
+  std::vector<std::vector<int>> alt_counts;  // per typed marker, per sample in VCF order
+  test::write_bgzipped(dir.file("panel.vcf.gz"), panel_vcf(haplotypes));
+  dir.write("study.vcf", study_vcf(haplotypes, alt_counts));
   dir.write("cases.txt", "S9\nS1\nS4\n");
-  ASSERT_EQ(convert({"panel", "--vcf", "panel.vcf.gz", "--out", "run"}, dir.path()).status, 0);
-  ASSERT_EQ(convert({"study", "--vcf", "study.vcf", "--cases", "cases.txt", "--out", "run"}, dir.path()).status, 0);
-  const ProgramRun plain = snp::test::run_program(SNP_IMPUTE_BIN, {"run/parameter.txt"}, dir.path());
-  ASSERT_EQ(plain.status, 0) << plain.err;
-  const std::string result = dir.read("run/imputation_results.txt");
-  const ProgramRun with_vcf =
-      snp::test::run_program(SNP_IMPUTE_BIN, {"--vcf-out", "out.vcf.gz", "run/parameter.txt"}, dir.path());
-  ASSERT_EQ(with_vcf.status, 0) << with_vcf.err;
-  EXPECT_EQ(dir.read("run/imputation_results.txt"), result);  // the result file does not change
-  EXPECT_TRUE(std::filesystem::exists(dir.file("out.vcf.gz.tbi")));
 
+  const ProgramRun panel = convert({"panel", "--vcf", "panel.vcf.gz", "--out", "run"}, dir.path());
+  ASSERT_EQ(panel.status, 0) << panel.err;
+  EXPECT_EQ(panel.err, "Skipped 1 of 46 records of panel.vcf.gz:\n  1 not a SNP (indel or other allele)\n");
+  const ProgramRun study = convert({"study", "--vcf", "study.vcf", "--cases", "cases.txt", "--out", "run"}, dir.path());
+  ASSERT_EQ(study.status, 0) << study.err;
+  EXPECT_NE(study.err.find(": 0 by name, 15 by position (renamed); 0 not in the panel\n"), std::string::npos)
+      << study.err;
+  const std::string run_dir = dir.file("run");
+  EXPECT_NE(study.out.find("Run: snp-impute run/parameter.txt\n"), std::string::npos) << study.out;
+
+  TempDir elsewhere;  // the parameter file holds absolute paths
+  const ProgramRun impute = snp::test::run_program(SNP_IMPUTE_BIN, {run_dir + "/parameter.txt"}, elsewhere.path());
+  ASSERT_EQ(impute.status, 0) << impute.out << impute.err;
+  EXPECT_TRUE(starts_with(impute.out, "7\n45\n60\n15\n3\n27\n0.33\n")) << impute.out;
+
+  const std::string result = snp::test::read_text(run_dir + "/imputation_results.txt");
+  std::istringstream lines(result);
+  std::vector<size_t> column_sample = {1, 4, 9};  // cases, then controls, each in VCF order
+  for (size_t s = 0; s < 30; ++s)
+    if (s != 1 && s != 4 && s != 9) column_sample.push_back(s);
+  std::string line;
+  int m = 0;
+  for (; std::getline(lines, line); ++m) {
+    const std::vector<std::string> words = split(line);
+    ASSERT_EQ(words.size(), 5u + 30u) << line;
+    EXPECT_EQ(words[0], std::to_string(m + 1));
+    EXPECT_EQ(words[1], m % 5 == 0 ? "chr7:" + std::to_string(position(m)) : "rs" + std::to_string(m));
+    if (m % 3 != 0) continue;
+    for (size_t c = 0; c < 30; ++c) {  // observed genotypes are kept
+      const int observed = alt_counts[static_cast<size_t>(m / 3)][column_sample[c]];
+      if (observed >= 0) {
+        EXPECT_EQ(words[5 + c], std::to_string(observed)) << "marker " << m + 1 << " column " << c;
+      }
+    }
+  }
+  EXPECT_EQ(m, kMarkers);
+
+  // The imputed VCF, read back with htslib, holds the genotypes of the result file.
+  const ProgramRun with_vcf = snp::test::run_program(
+      SNP_IMPUTE_BIN, {"--vcf-out", "out.vcf.gz", run_dir + "/parameter.txt"}, elsewhere.path());
+  ASSERT_EQ(with_vcf.status, 0) << with_vcf.err;
+  EXPECT_EQ(snp::test::read_text(run_dir + "/imputation_results.txt"), result);  // the result file does not change
+  EXPECT_TRUE(std::filesystem::exists(elsewhere.file("out.vcf.gz.tbi")));
   std::vector<std::string> samples;
-  const auto records = vcf_out::read_imputed_vcf(dir.file("out.vcf.gz"), samples);
-  ASSERT_EQ(records.size(), static_cast<size_t>(Simulation::kMarkers));
+  const auto records = read_imputed_vcf(elsewhere.file("out.vcf.gz"), samples);
+  ASSERT_EQ(records.size(), static_cast<size_t>(kMarkers));
   ASSERT_EQ(samples.size(), 30u);
   EXPECT_EQ(std::vector<std::string>(samples.begin(), samples.begin() + 3), (std::vector<std::string>{"S1", "S4", "S9"}));
-  std::istringstream lines(result);
-  std::string line;
+  std::istringstream again(result);
   for (const auto& record : records) {
-    ASSERT_TRUE(std::getline(lines, line));
+    ASSERT_TRUE(std::getline(again, line));
     const std::vector<std::string> words = split(line);
     EXPECT_EQ(record.id, words[1]);
     for (size_t c = 0; c < 30; ++c) {
@@ -374,6 +266,72 @@ TEST(ConvertRoundTrip, ImputedVcfMatchesTheResultFile) {
   }
   const long typed = std::count_if(records.begin(), records.end(), [](const auto& r) { return r.typed; });
   EXPECT_EQ(typed, 15);
+}
+
+std::vector<std::vector<std::string>> words_of_lines(const std::string& path) {
+  std::istringstream text(snp::test::read_text(path));
+  std::vector<std::vector<std::string>> lines;
+  for (std::string line; std::getline(text, line);) lines.push_back(split(line));
+  return lines;
+}
+
+// The example data set written as VCF: the panel phased, the study unphased
+// with REF and ALT the study map's fourth and fifth letters.
+void write_examples_as_vcf(const std::string& examples, const TempDir& dir) {
+  const auto haplotypes = words_of_lines(examples + "/hapmap.hap");
+  const auto map = words_of_lines(examples + "/hapmap.map");
+  std::vector<std::string> samples, rows;
+  for (size_t s = 0; s < haplotypes.size() / 2; ++s) samples.push_back("P" + std::to_string(s));
+  auto allele = [](const std::string& code) { return code == "?" ? std::string(".") : code; };
+  for (size_t j = 1; j < map.size(); ++j) {
+    std::string row = "7 " + map[j][1] + " " + map[j][0] + " " + map[j][2] + " " + map[j][3];
+    for (size_t s = 0; s < samples.size(); ++s)
+      row += " " + allele(haplotypes[2 * s][j - 1]) + "|" + allele(haplotypes[2 * s + 1][j - 1]);
+    rows.push_back(row);
+  }
+  dir.write("panel.vcf", test::vcf_text(samples, rows));
+
+  auto genotypes = words_of_lines(examples + "/disease.geno");
+  std::string cases;
+  for (const auto& line : genotypes) cases += line[0] + "\n";
+  dir.write("cases.txt", cases);
+  const auto controls = words_of_lines(examples + "/normal.geno");
+  genotypes.insert(genotypes.end(), controls.begin(), controls.end());
+  samples.clear();
+  rows.clear();
+  for (const auto& line : genotypes) samples.push_back(line[0]);
+  const auto study_map = words_of_lines(examples + "/normal.map");
+  for (size_t k = 0; k < study_map.size(); ++k) {
+    const auto& m = study_map[k];
+    std::string row = "7 " + m[5] + " " + m[2] + " " + m[3] + " " + m[4];
+    auto code = [&](const std::string& letter) { return letter == m[3] ? "0" : letter == m[4] ? "1" : "."; };
+    for (const auto& line : genotypes) row += std::string(" ") + code(line[2 + 2 * k]) + "/" + code(line[3 + 2 * k]);
+    rows.push_back(row);
+  }
+  dir.write("study.vcf", test::vcf_text(samples, rows));
+}
+
+TEST(ConvertRoundTrip, ExampleDataAsVcfGiveTheSameResultFile) {
+  TempDir dir;
+  const std::string examples = std::string(SNP_SOURCE_DIR) + "/examples";
+  write_examples_as_vcf(examples, dir);
+  ASSERT_EQ(convert({"panel", "--vcf", "panel.vcf", "--out", "run"}, dir.path()).status, 0);
+  ASSERT_EQ(convert({"study", "--vcf", "study.vcf", "--cases", "cases.txt", "--out", "run"}, dir.path()).status, 0);
+  EXPECT_EQ(dir.read("run/hapmap.hap"), snp::test::read_text(examples + "/hapmap.hap"));
+
+  // Both runs impute the same range of 150 markers.
+  const std::regex range("first_marker[^]*");
+  const std::string first_and_last = "first_marker 951\nlast_marker 1100\n";
+  dir.write("run/parameter.txt", std::regex_replace(dir.read("run/parameter.txt"), range, first_and_last));
+  std::string original = snp::test::read_text(examples + "/parameter.txt");
+  original = std::regex_replace(original, std::regex("\\./examples"), examples);
+  original = std::regex_replace(original, std::regex("imputation_results.txt"), dir.file("original.txt"));
+  dir.write("original.param", std::regex_replace(original, range, first_and_last));
+  ASSERT_EQ(snp::test::run_program(SNP_IMPUTE_BIN, {"run/parameter.txt"}, dir.path()).status, 0);
+  ASSERT_EQ(snp::test::run_program(SNP_IMPUTE_BIN, {"original.param"}, dir.path()).status, 0);
+  const std::string result = dir.read("run/imputation_results.txt");
+  EXPECT_EQ(std::count(result.begin(), result.end(), '\n'), 150);
+  EXPECT_EQ(result, dir.read("original.txt"));
 }
 
 }  // namespace

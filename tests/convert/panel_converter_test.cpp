@@ -21,17 +21,8 @@ PanelData convert_text(const TempDir& dir, const std::string& text, std::optiona
   return convert_panel(reader, chromosome);
 }
 
-std::string haplotype_file(const PanelData& panel) {
-  std::ostringstream out;
-  write_haplotype_file(panel, out);
-  return out.str();
-}
-
-std::string reference_map(const PanelData& panel) {
-  std::ostringstream out;
-  write_reference_map(panel, out);
-  return out.str();
-}
+std::string haplotype_file(const PanelData& panel) { return test::text_of(write_haplotype_file, panel); }
+std::string reference_map(const PanelData& panel) { return test::text_of(write_reference_map, panel); }
 
 // The InputError message of converting `text`, or "" when it converts.
 std::string conversion_error(const TempDir& dir, const std::string& text, std::optional<std::string> chromosome = {}) {

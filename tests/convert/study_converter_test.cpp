@@ -1,5 +1,5 @@
-// Study conversion: genotype letters and their coding by the program's own
-// reader, case selection, matching to the panel, the parameter file.
+// Study conversion: genotype letters, case selection, matching to the
+// panel, the parameter file and the panel directory files.
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -9,7 +9,6 @@
 #include "convert/panel_directory.h"
 #include "convert/study_converter.h"
 #include "driver/parameter_file.h"
-#include "input/study_reader.h"
 #include "model/errors.h"
 #include "test_support.h"
 #include "vcf_fixture.h"
@@ -26,15 +25,18 @@ StudyData convert_text(const TempDir& dir, const std::string& text, const std::v
 }
 
 std::string genotype_file(const StudyData& study, bool cases) {
-  std::ostringstream out;
-  write_genotypes(study, cases, out);
-  return out.str();
+  return test::text_of([cases](const StudyData& d, std::ostream& out) { write_genotypes(d, cases, out); }, study);
 }
 
-std::string study_map(const StudyData& study) {
-  std::ostringstream out;
-  write_study_map(study, out);
-  return out.str();
+// The InputError message of `call`, with `dir` shown as DIR; "" without error.
+template <class Call>
+std::string error_of(Call&& call, const std::string& dir = "DIR") {
+  try {
+    call();
+  } catch (const InputError& error) {
+    return std::regex_replace(error.what(), std::regex(dir), "DIR");
+  }
+  return "";
 }
 
 const std::vector<std::string> kRows = {
@@ -48,46 +50,25 @@ TEST(ConvertStudy, GenotypeFilesInSampleOrder) {
   const StudyData study = convert_text(dir, test::vcf_text({"A1", "B2", "C3", "D4"}, kRows), {"D4", "B2"});
   EXPECT_EQ(genotype_file(study, true), "B2 1 G G C 0 A G \nD4 1 0 0 T T 0 A \n");
   EXPECT_EQ(genotype_file(study, false), "A1 0 A G T C G G \nC3 0 A A 0 0 G A \n");
-  EXPECT_EQ(study_map(study), "chr7 1 rs1 A G 100 0 0\nchr7 2 chr7:200 C T 200 0 0\nchr7 3 rs3 G A 300 0 0\n");
+  EXPECT_EQ(test::text_of(write_study_map, study),
+            "chr7 1 rs1 A G 100 0 0\nchr7 2 chr7:200 C T 200 0 0\nchr7 3 rs3 G A 300 0 0\n");
   EXPECT_EQ(study.non_diploid_genotypes, 1);
   EXPECT_EQ(study.count(true), 2);
   EXPECT_EQ(study.count(false), 2);
 }
 
-// The program's reader codes every written genotype as its count of ALT
-// alleles (the allele the panel codes 1), or -1 when an allele is missing.
-TEST(ConvertStudy, ProgramCodesCountTheAltAllele) {
-  TempDir dir;
-  const StudyData study = convert_text(dir, test::vcf_text({"A1", "B2", "C3", "D4"}, kRows), {});
-  const StudyMap map = parse_study_map(study_map(study), "normal.map", 3);
-  std::istringstream lines(genotype_file(study, false));
-  const std::vector<std::vector<int>> expected = {{1, 1, 0}, {2, -1, 1}, {0, -1, 1}, {-1, 2, -1}};
-  std::string line;
-  for (const auto& alt_counts : expected) {
-    ASSERT_TRUE(std::getline(lines, line));
-    const std::string letters = line.substr(line.find(' ', line.find(' ') + 1) + 1);
-    for (size_t m = 0; m < 3; ++m)
-      EXPECT_EQ(code_genotype(letters[4 * m], letters[4 * m + 2], map.letters[m][0], map.letters[m][1]), alt_counts[m])
-          << line << " marker " << m;
-  }
-}
-
 TEST(ConvertStudy, CaseIdsAndTheirErrors) {
   EXPECT_EQ(parse_case_ids("# cases\nB2 extra words\n\n  D4\nB2\r\n"), (std::vector<std::string>{"B2", "D4"}));
   TempDir dir;
-  auto error_of = [&](const std::vector<std::string>& samples, const std::vector<std::string>& cases) {
-    try {
-      convert_text(dir, test::vcf_text(samples, {"7 100 rs1 A G 0/1 1/1 0/0"}), cases);
-    } catch (const InputError& error) {
-      return std::regex_replace(error.what(), std::regex(dir.path()), "DIR");
-    }
-    return std::string();
+  const auto converting = [&](const std::vector<std::string>& samples, const std::vector<std::string>& cases) {
+    return error_of([&] { convert_text(dir, test::vcf_text(samples, {"7 100 rs1 A G 0/1 1/1 0/0"}), cases); },
+                    dir.path());
   };
-  EXPECT_EQ(error_of({"A1", "B2", "C3"}, {"B2", "X9", "Y8"}),
+  EXPECT_EQ(converting({"A1", "B2", "C3"}, {"B2", "X9", "Y8"}),
             "Error: ids.txt: 2 case ID(s) not among the samples of DIR/study.vcf: X9, Y8\n");
-  EXPECT_EQ(error_of({"A1", "B 2", "C3"}, {}),
+  EXPECT_EQ(converting({"A1", "B 2", "C3"}, {}),
             "Error: DIR/study.vcf: sample ID \"B 2\" holds white space, which the genotype files cannot hold\n");
-  EXPECT_EQ(error_of({"A1", "B2", "C3"}, {}), "");  // no cases: every sample is a control
+  EXPECT_EQ(converting({"A1", "B2", "C3"}, {}), "");  // no cases: every sample is a control
 }
 
 TEST(ConvertStudy, MarkersTakePanelNamesByPosition) {
@@ -135,13 +116,10 @@ TEST(ConvertParameters, ProgramReadsTheWrittenValues) {
 }
 
 TEST(ConvertParameters, ChromosomeNumbers) {
-  EXPECT_EQ(chromosome_number("7"), 7);
-  EXPECT_EQ(chromosome_number("chr12"), 12);
-  EXPECT_EQ(chromosome_number("chrX"), 23);
-  EXPECT_EQ(chromosome_number("Y"), 24);
-  EXPECT_EQ(chromosome_number("chrMT"), 26);
-  EXPECT_EQ(chromosome_number("NC_000007.14"), std::nullopt);
-  EXPECT_EQ(chromosome_number("chr-1"), std::nullopt);
+  const std::pair<const char*, std::optional<int>> cases[] = {
+      {"7", 7},        {"chr12", 12},  {"chrX", 23}, {"Y", 24}, {"chrMT", 26}, {"NC_000007.14", std::nullopt},
+      {"chr-1", std::nullopt}};
+  for (const auto& [name, number] : cases) EXPECT_EQ(chromosome_number(name), number) << name;
 }
 
 TEST(ConvertPanelDirectory, MapAndHaplotypeCountsMustAgree) {
@@ -151,14 +129,6 @@ TEST(ConvertPanelDirectory, MapAndHaplotypeCountsMustAgree) {
   EXPECT_EQ(markers[1].position, 200);
   EXPECT_EQ(markers[1].alt, 'T');
   EXPECT_EQ(count_haplotype_lines("0 1\n1 ?\n0 0 \r\n", "h", 2), 3);
-  auto error_of = [](auto&& call) {
-    try {
-      call();
-    } catch (const InputError& error) {
-      return std::string(error.what());
-    }
-    return std::string();
-  };
   EXPECT_EQ(error_of([] { count_haplotype_lines("0 1\n1 ? 0\n", "h", 2); }),
             "Error: line 2 of h: expected 2 allele codes, found 3\n");
   EXPECT_EQ(error_of([] { parse_reference_map("a b c d\nrs1 1x A G\n", "m"); }),

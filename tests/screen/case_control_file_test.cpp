@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -20,7 +21,7 @@ std::vector<std::int8_t> codes_of(const std::string& line, int markers) {
   return decoded ? decoded->codes : std::vector<std::int8_t>{};
 }
 
-TEST(ScreenDataFile, CodesWithAndWithoutBlanks) {
+TEST(ScreenDataFile, DecodesCodesWithAndWithoutBlanks) {
   const std::vector<std::int8_t> expected = {0, 2, -1, 1};
   for (const std::string line : {"1 0 2 -1 1", "1 02-11", "1\t0\t2 \t-1  1", "1 0 2 -1 1 2 0\r"}) {
     const auto decoded = decode_line(line, 4);
@@ -28,9 +29,7 @@ TEST(ScreenDataFile, CodesWithAndWithoutBlanks) {
     EXPECT_EQ(decoded->status, 1) << line;
     EXPECT_EQ(decoded->codes, expected) << line;
   }
-}
-
-TEST(ScreenDataFile, ParsingStopsAtTheFirstOtherCharacter) {
+  // Parsing stops at the first other character.
   EXPECT_EQ(codes_of("0 1 x 2 1", 4), (std::vector<std::int8_t>{1, -1, -1, -1}));
   EXPECT_EQ(codes_of("0 1 3 2", 3), (std::vector<std::int8_t>{1, -1, -1}));
   EXPECT_EQ(codes_of("0 1 -2 2", 3), (std::vector<std::int8_t>{1, -1, -1}));
@@ -39,21 +38,21 @@ TEST(ScreenDataFile, ParsingStopsAtTheFirstOtherCharacter) {
 }
 
 TEST(ScreenDataFile, StatusIsASixteenBitInteger) {
-  const auto status = [](const std::string& text) -> std::optional<short> {
-    const char* p = text.data();
-    return parse_status(p, text.data() + text.size());
-  };
-  EXPECT_EQ(status(" \t7 1"), 7);
-  EXPECT_EQ(status("+2"), 2);
-  EXPECT_EQ(status("-32768"), -32768);
-  EXPECT_EQ(status("32767"), 32767);
-  EXPECT_EQ(status("32768"), std::nullopt);
-  EXPECT_EQ(status("-32769"), std::nullopt);
-  EXPECT_EQ(status(""), std::nullopt);
-  EXPECT_EQ(status("-"), std::nullopt);
-  EXPECT_EQ(status("x1"), std::nullopt);
   // "1021": digits run on into the status.
-  EXPECT_EQ(status("1021"), 1021);
+  const std::pair<std::string, std::optional<short>> cases[] = {
+      {" \t7 1", 7},       {"+2", 2},           {"-32768", -32768},  {"32767", 32767}, {"32768", std::nullopt},
+      {"-32769", std::nullopt}, {"", std::nullopt}, {"-", std::nullopt}, {"x1", std::nullopt},    {"1021", 1021}};
+  for (const auto& [text, expected] : cases) {
+    const char* p = text.data();
+    EXPECT_EQ(parse_status(p, text.data() + text.size()), expected) << text;
+  }
+}
+
+// Adds one line to `counts` as the file reader does.
+void add(MarkerCounts& counts, const std::string& line) {
+  const char* p = line.data();
+  const auto status = parse_status(p, line.data() + line.size());
+  counts.add_line(*status, p, line.data() + line.size());
 }
 
 // A random line of `markers` codes in a random layout, sometimes cut short
@@ -73,30 +72,47 @@ std::string random_line(std::mt19937& random, int markers) {
   return line;
 }
 
-TEST(ScreenDataFile, CountsAgreeWithTheDecodedLines) {
+// The counts of `got` equal `want` marker by marker.
+void expect_counts(const MarkerCounts& got, const std::vector<GenotypeCounts>& want) {
+  for (int j = 0; j < got.markers(); ++j) {
+    ASSERT_EQ(got.at(j).cases, want[static_cast<size_t>(j)].cases) << "marker " << j;
+    ASSERT_EQ(got.at(j).controls, want[static_cast<size_t>(j)].controls) << "marker " << j;
+  }
+}
+
+TEST(ScreenDataFile, CountsAgreeWithTheDecodedLinesInOneOrManyThreads) {
   std::mt19937 random(11);
   const int markers = 301;  // long enough for whole blocks and ragged ends
   MarkerCounts counts(markers);
-  std::vector<GenotypeCounts> expected(static_cast<size_t>(markers));
+  std::vector<GenotypeCounts> expected(static_cast<size_t>(markers)), first_150;
+  std::string text;
   for (int row = 0; row < 1200; ++row) {  // over 255 lines per group
+    if (row == 150) first_150 = expected;
     const std::string line = random_line(random, markers);
+    text += line + "\n";
     const auto decoded = decode_line(line, markers);
     ASSERT_TRUE(decoded);
-    const char* p = line.data();
-    const auto status = parse_status(p, line.data() + line.size());
-    counts.add_line(*status, p, line.data() + line.size());
+    add(counts, line);
     for (size_t j = 0; j < expected.size(); ++j) {
       auto& group = decoded->status == 1 ? expected[j].cases : expected[j].controls;
       const int code = decoded->codes[j];
       ++group[code < 0 ? 3 : static_cast<size_t>(code)];
     }
   }
-  for (int j = 0; j < markers; ++j) {
-    const GenotypeCounts got = counts.at(j);
-    ASSERT_EQ(got.cases, expected[static_cast<size_t>(j)].cases) << "marker " << j;
-    ASSERT_EQ(got.controls, expected[static_cast<size_t>(j)].controls) << "marker " << j;
-  }
+  expect_counts(counts, expected);
   EXPECT_EQ(counts.case_rows() + counts.control_rows(), 1200);
+  // The file reader, in one thread and in as many as there are; lines beyond
+  // the individuals, a bad one among them, are not read.
+  TempDir dir;
+  dir.write("random.txt", text);
+  dir.write("extra.txt", text + "x\n1 1 1\n");
+  const size_t everything = size_t{1} << 40, small = 1000;
+  for (const size_t bytes : {everything, small}) {
+    expect_counts(read_case_control_counts(dir.file("random.txt"), 1200, markers, bytes), expected);
+    expect_counts(read_case_control_counts(dir.file("extra.txt"), 1200, markers, bytes), expected);
+    expect_counts(read_case_control_counts(dir.file("random.txt"), 150, markers, bytes), first_150);
+  }
+  EXPECT_THROW(read_case_control_counts(dir.file("random.txt"), 1201, markers, small), InputError);
 }
 
 TEST(ScreenDataFile, CountsPassTheByteRange) {
@@ -108,11 +124,8 @@ TEST(ScreenDataFile, CountsPassTheByteRange) {
   }
   MarkerCounts counts(40);
   for (int row = 0; row < 600; ++row) {
-    for (const std::string* line : {&spaced, &packed}) {
-      const char* p = line->data();
-      const auto status = parse_status(p, line->data() + line->size());
-      counts.add_line(*status, p, line->data() + line->size());
-    }
+    add(counts, spaced);
+    add(counts, packed);
   }
   EXPECT_EQ(counts.at(39).cases, (std::array<int, 4>{0, 0, 600, 0}));
   EXPECT_EQ(counts.at(0).controls, (std::array<int, 4>{0, 600, 0, 0}));
@@ -133,65 +146,23 @@ TEST(ScreenDataFile, ReadsTheFirstSampleLines) {
 
 TEST(ScreenDataFile, FileProblemsNameTheFileAndWhatWasExpected) {
   TempDir dir;
-  const std::string missing = dir.file("none.txt");
-  try {
-    read_case_control_counts(missing, 2, 2);
-    FAIL();
-  } catch (const InputError& e) {
-    EXPECT_EQ(std::string(e.what()), "file open " + missing + " not good\n");
-    EXPECT_EQ(e.channel(), Channel::standard_output);
-  }
-  dir.write("short.txt", "1 0 1\n0 1 1\n");
-  try {
-    read_case_control_counts(dir.file("short.txt"), 5, 2);
-    FAIL();
-  } catch (const InputError& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "Error: " + dir.file("short.txt") + ": expected 5 lines (one per individual), found 2\n");
-  }
-  dir.write("blank.txt", "1 0 1\n\n0 1 1\n");
-  try {
-    read_case_control_counts(dir.file("blank.txt"), 3, 2);
-    FAIL();
-  } catch (const InputError& e) {
-    EXPECT_NE(std::string(e.what()).find("line 2 of " + dir.file("blank.txt") + ": expected the status"),
-              std::string::npos)
-        << e.what();
-  }
-}
-
-// Writes a file of `lines` random lines; returns its path.
-std::string write_random_file(const TempDir& dir, int lines, int markers) {
-  std::mt19937 random(5);
-  std::string text;
-  for (int i = 0; i < lines; ++i) text += random_line(random, markers) + "\n";
-  dir.write("random.txt", text);
-  return dir.file("random.txt");
-}
-
-void expect_same_counts(const MarkerCounts& a, const MarkerCounts& b) {
-  ASSERT_EQ(a.case_rows(), b.case_rows());
-  ASSERT_EQ(a.control_rows(), b.control_rows());
-  for (int j = 0; j < a.markers(); ++j) {
-    ASSERT_EQ(a.at(j).cases, b.at(j).cases) << j;
-    ASSERT_EQ(a.at(j).controls, b.at(j).controls) << j;
-  }
-}
-
-TEST(ScreenDataFile, ParallelReadingMatchesOneThread) {
-  TempDir dir;
-  const std::string path = write_random_file(dir, 400, 97);
-  const size_t everything = size_t{1} << 40;  // one thread
-  const size_t small = 1000;                  // as many threads as there are
-  expect_same_counts(read_case_control_counts(path, 400, 97, small),
-                     read_case_control_counts(path, 400, 97, everything));
-  // More lines than individuals, and a bad line beyond them.
-  dir.write("extra.txt", test::read_text(path) + "x\n1 1 1\n");
-  expect_same_counts(read_case_control_counts(dir.file("extra.txt"), 400, 97, small),
-                     read_case_control_counts(path, 400, 97, everything));
-  expect_same_counts(read_case_control_counts(path, 150, 97, small),
-                     read_case_control_counts(path, 150, 97, everything));
-  EXPECT_THROW(read_case_control_counts(path, 401, 97, small), InputError);
+  // The message and channel of reading `name` (written first unless empty).
+  const auto error_of = [&](const std::string& name, const std::string& text, int samples) {
+    if (!text.empty()) dir.write(name, text);
+    try {
+      read_case_control_counts(dir.file(name), samples, 2);
+    } catch (const InputError& e) {
+      return std::pair<std::string, Channel>(e.what(), e.channel());
+    }
+    return std::pair<std::string, Channel>("no error", Channel::standard_error);
+  };
+  const auto missing = error_of("none.txt", "", 2);
+  EXPECT_EQ(missing.first, "file open " + dir.file("none.txt") + " not good\n");
+  EXPECT_EQ(missing.second, Channel::standard_output);
+  EXPECT_EQ(error_of("short.txt", "1 0 1\n0 1 1\n", 5).first,
+            "Error: " + dir.file("short.txt") + ": expected 5 lines (one per individual), found 2\n");
+  const std::string blank = error_of("blank.txt", "1 0 1\n\n0 1 1\n", 3).first;
+  EXPECT_NE(blank.find("line 2 of " + dir.file("blank.txt") + ": expected the status"), std::string::npos) << blank;
 }
 
 }  // namespace

@@ -47,29 +47,21 @@ TEST(ScreenProgram, ScreensTheDataFileAndWritesTheSelection) {
   EXPECT_EQ(run.err, "");
 }
 
-TEST(ScreenProgram, MissingDataFileEndsWithItsMessage) {
+TEST(ScreenProgram, BadFilesEndWithStatusOneAndTheirMessage) {
   Study study;
-  std::filesystem::remove(study.dir.file("CaseAndControlData.txt"));
-  const ProgramRun run = study.run();
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "file open " + study.dir.path() + "/CaseAndControlData.txt not good\n");
-}
-
-TEST(ScreenProgram, TooFewLinesNamesTheFileAndTheCount) {
-  Study study;
-  const ProgramRun run = study.run({"--samples", "13"});
+  ProgramRun run = study.run({"--samples", "13"});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("CaseAndControlData.txt: expected 13 lines (one per individual), found 12"),
             std::string::npos)
       << run.err;
-}
-
-TEST(ScreenProgram, ResultFileThatCannotBeCreated) {
-  Study study;
   std::filesystem::create_directory(study.dir.file("FDR_results.txt"));
-  const ProgramRun run = study.run();
+  run = study.run();
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.out.find("find error to open FDR_results.txt\n"), std::string::npos) << run.out;
+  std::filesystem::remove(study.dir.file("CaseAndControlData.txt"));
+  run = study.run();
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "file open " + study.dir.path() + "/CaseAndControlData.txt not good\n");
 }
 
 TEST(ScreenProgram, OptionsAreChecked) {

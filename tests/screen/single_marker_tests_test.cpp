@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "model/errors.h"
@@ -11,37 +10,36 @@
 namespace snp::screen {
 namespace {
 
-// Rows of one marker: `counts` individuals with code 0, 1, 2 and -1 in
-// turn, all of the given status.
+// Rows of one marker (column 1): per status, counts of the codes 0, 1, 2, -1.
 struct Sample {
   std::vector<short> status;
   std::vector<std::vector<std::int8_t>> rows;
-  std::vector<const std::int8_t*> pointers() const {
-    std::vector<const std::int8_t*> p;
-    for (const auto& row : rows) p.push_back(row.data());
-    return p;
+  std::vector<const std::int8_t*> pointers;
+  Sample(std::initializer_list<std::pair<short, std::array<int, 4>>> groups) {
+    for (const auto& [s, counts] : groups)
+      for (size_t c = 0; c < 4; ++c)
+        for (int k = 0; k < counts[c]; ++k) {
+          status.push_back(s);
+          rows.push_back({7, static_cast<std::int8_t>(c == 3 ? -1 : static_cast<int>(c))});
+        }
+    for (const auto& row : rows) pointers.push_back(row.data());
   }
-  void add(short s, std::array<int, 4> counts) {
-    const std::int8_t codes[4] = {0, 1, 2, -1};
-    for (size_t c = 0; c < 4; ++c)
-      for (int k = 0; k < counts[c]; ++k) {
-        status.push_back(s);
-        rows.push_back({7, codes[c]});  // the marker is column 1
-      }
+  ModelPvalues test(SampleSize sizes) const {
+    ModelPvalues p{};
+    calculate_pvalue4(status.data(), pointers.data(), static_cast<int>(rows.size()), 1, sizes, p);
+    return p;
   }
 };
 
-ModelPvalues test_column(const Sample& sample, SampleSize sizes) {
+ModelPvalues from_counts(const GenotypeCounts& counts, SampleSize sizes) {
   ModelPvalues p{};
-  const auto rows = sample.pointers();
-  calculate_pvalue4(sample.status.data(), rows.data(), static_cast<int>(rows.size()), 1, sizes, p);
+  EXPECT_EQ(pvalues_from_counts(counts, sizes, p), p[0]);
   return p;
 }
 
-GenotypeCounts worked_example() { return {{30, 50, 20, 0}, {50, 40, 10, 0}}; }
-
-TEST(ScreenSingleMarker, WorkedExampleStatistics) {
-  const ModelStatistics s = statistics_from_counts(worked_example(), {100, 100});
+TEST(ScreenSingleMarker, WorkedExample) {
+  const GenotypeCounts counts = {{30, 50, 20, 0}, {50, 40, 10, 0}};
+  const ModelStatistics s = statistics_from_counts(counts, {100, 100});
   // Allelic: (0.45 - 0.3)^2 * (1 / (0.55/200 + 0.7/200) + 266), the integer
   // quotient 40000 div 150 truncated before it is added.
   EXPECT_NEAR(s.value[0], 0.0225 * 426, 1e-9);
@@ -49,93 +47,58 @@ TEST(ScreenSingleMarker, WorkedExampleStatistics) {
   EXPECT_NEAR(s.value[2], 3.92157, 1e-4);
   EXPECT_NEAR(s.value[3], 9.44444, 1e-4);
   EXPECT_EQ(s.df, (std::array<int, 4>{1, 1, 1, 2}));
-}
-
-TEST(ScreenSingleMarker, WorkedExamplePvaluesFromRows) {
-  Sample sample;
-  sample.add(1, {30, 50, 20, 0});
-  sample.add(0, {50, 40, 10, 0});
-  const ModelPvalues p = test_column(sample, {100, 100});
+  const ModelPvalues p = Sample({{1, {30, 50, 20, 0}}, {0, {50, 40, 10, 0}}}).test({100, 100});
   EXPECT_NEAR(p[0], 0.00196, 0.00001);
   EXPECT_NEAR(p[1], 0.00389, 0.00001);
   EXPECT_NEAR(p[2], 0.0477, 0.0001);
   EXPECT_NEAR(p[3], 0.00890, 0.00001);
-  ModelPvalues from_counts{};
-  EXPECT_EQ(pvalues_from_counts(worked_example(), {100, 100}, from_counts), p[0]);
-  EXPECT_EQ(from_counts, p);
+  EXPECT_EQ(from_counts(counts, {100, 100}), p);
+  // Every status other than 1 is a control.
+  EXPECT_EQ(Sample({{1, {30, 50, 20, 0}}, {2, {20, 10, 5, 0}}, {0, {10, 10, 5, 0}}, {-1, {20, 20, 0, 0}}})
+                .test({100, 100}),
+            p);
 }
 
-TEST(ScreenSingleMarker, HandsBackTheCountsItTested) {
-  Sample sample;
-  sample.add(1, {3, 4, 5, 6});
-  sample.add(0, {7, 8, 9, 2});
+TEST(ScreenSingleMarker, MissingCodesLowerTheEffectiveSizesAndAreHandedBack) {
+  // 276 cases configured, 6 missing: Nc = 270 however many rows were read.
+  const ModelPvalues with_missing = from_counts({{100, 100, 40, 6}, {120, 100, 51, 0}}, {271, 276});
+  EXPECT_EQ(with_missing, from_counts({{100, 100, 40, 0}, {120, 100, 51, 0}}, {271, 270}));
+  const Sample sample({{1, {100, 100, 40, 6}}, {0, {120, 100, 51, 0}}});  // only 246 case rows scanned
+  EXPECT_EQ(sample.test({271, 276}), with_missing);
   std::array<int, 4> cases{}, controls{};
   ModelPvalues p{};
-  const auto rows = sample.pointers();
-  const double first = calculate_pvalue4_and_freq(sample.status.data(), rows.data(), static_cast<int>(rows.size()), 1,
-                                                  {30, 30}, p, cases, controls);
-  EXPECT_EQ(cases, (std::array<int, 4>{3, 4, 5, 6}));
-  EXPECT_EQ(controls, (std::array<int, 4>{7, 8, 9, 2}));
+  const double first = calculate_pvalue4_and_freq(sample.status.data(), sample.pointers.data(),
+                                                  static_cast<int>(sample.rows.size()), 1, {271, 276}, p, cases,
+                                                  controls);
+  EXPECT_EQ(cases, (std::array<int, 4>{100, 100, 40, 6}));
+  EXPECT_EQ(controls, (std::array<int, 4>{120, 100, 51, 0}));
   EXPECT_EQ(first, p[0]);
+  EXPECT_EQ(p, with_missing);
 }
 
-TEST(ScreenSingleMarker, AbsentOrFixedAlleleGivesTheSmallStatistic) {
-  const double tail = 0.992021;  // upper tail of 0.0001 with one degree of freedom
-  ModelPvalues p{};
-  pvalues_from_counts({{100, 0, 0, 0}, {90, 0, 0, 0}}, {90, 100}, p);
-  for (int m = 0; m < 3; ++m) EXPECT_NEAR(p[static_cast<size_t>(m)], tail, 1e-6) << m;
-  EXPECT_EQ(p[3], 1.0);  // one class present: k = 1
-  pvalues_from_counts({{0, 0, 100, 0}, {0, 0, 90, 0}}, {90, 100}, p);
-  for (int m = 0; m < 3; ++m) EXPECT_NEAR(p[static_cast<size_t>(m)], tail, 1e-6) << m;
-  EXPECT_EQ(p[3], 1.0);
-}
-
-TEST(ScreenSingleMarker, GenotypeTestDegreesFollowTheClassesPresent) {
+TEST(ScreenSingleMarker, DegenerateCounts) {
+  // An absent or fixed allele gives the statistic 0.0001 (upper tail
+  // 0.992021 with one degree of freedom); one genotype class: k = 1.
+  for (const GenotypeCounts& counts : {GenotypeCounts{{100, 0, 0, 0}, {90, 0, 0, 0}},
+                                       GenotypeCounts{{0, 0, 100, 0}, {0, 0, 90, 0}}}) {
+    const ModelPvalues p = from_counts(counts, {90, 100});
+    for (size_t m = 0; m < 3; ++m) EXPECT_NEAR(p[m], 0.992021, 1e-6) << m;
+    EXPECT_EQ(p[3], 1.0);
+  }
   // Codes 0 and 2 only: two classes, one degree of freedom, plus 0.0001
   // for the empty class.
   const ModelStatistics s = statistics_from_counts({{40, 0, 60, 0}, {60, 0, 40, 0}}, {100, 100});
   EXPECT_EQ(s.df[3], 1);
-  const double term = 0.04 / (0.004 + 0.006);
-  EXPECT_NEAR(s.value[3], 2 * term + 0.0001, 1e-9);
-}
-
-TEST(ScreenSingleMarker, EveryStatusOtherThanOneIsAControl) {
-  Sample coded;
-  coded.add(1, {30, 50, 20, 0});
-  coded.add(0, {50, 40, 10, 0});
-  Sample varied;
-  varied.add(1, {30, 50, 20, 0});
-  varied.add(2, {20, 10, 5, 0});
-  varied.add(0, {10, 10, 5, 0});
-  varied.add(-1, {20, 20, 0, 0});
-  EXPECT_EQ(test_column(varied, {100, 100}), test_column(coded, {100, 100}));
-}
-
-TEST(ScreenSingleMarker, MissingCodesLowerTheEffectiveSizes) {
-  // 276 cases configured, 6 missing: Nc = 270 however many rows were read.
-  ModelPvalues with_missing{}, smaller_study{};
-  pvalues_from_counts({{100, 100, 40, 6}, {120, 100, 51, 0}}, {271, 276}, with_missing);
-  pvalues_from_counts({{100, 100, 40, 0}, {120, 100, 51, 0}}, {271, 270}, smaller_study);
-  EXPECT_EQ(with_missing, smaller_study);
-  Sample sample;  // only 246 case rows scanned
-  sample.add(1, {100, 100, 40, 6});
-  sample.add(0, {120, 100, 51, 0});
-  EXPECT_EQ(test_column(sample, {271, 276}), with_missing);
-}
-
-TEST(ScreenSingleMarker, GroupWithoutEffectiveMembersGivesOne) {
-  ModelPvalues p{};
-  pvalues_from_counts({{0, 0, 0, 50}, {10, 20, 20, 0}}, {50, 50}, p);
-  EXPECT_EQ(p, (ModelPvalues{1.0, 1.0, 1.0, 1.0}));
-  pvalues_from_counts({{10, 20, 20, 0}, {0, 0, 0, 60}}, {50, 50}, p);
-  EXPECT_EQ(p, (ModelPvalues{1.0, 1.0, 1.0, 1.0}));
+  EXPECT_NEAR(s.value[3], 2 * 0.04 / (0.004 + 0.006) + 0.0001, 1e-9);
+  // A group without effective members gives 1.0 everywhere.
+  EXPECT_EQ(from_counts({{0, 0, 0, 50}, {10, 20, 20, 0}}, {50, 50}), (ModelPvalues{1.0, 1.0, 1.0, 1.0}));
+  EXPECT_EQ(from_counts({{10, 20, 20, 0}, {0, 0, 0, 60}}, {50, 50}), (ModelPvalues{1.0, 1.0, 1.0, 1.0}));
 }
 
 TEST(ScreenSingleMarker, NegativeStatisticEndsWithTheGammpMessage) {
   // Ten cases configured but thirty homozygous case rows: fc = 3.
-  ModelPvalues p{};
   try {
-    pvalues_from_counts({{0, 0, 30, 0}, {5, 5, 0, 0}}, {10, 10}, p);
+    from_counts({{0, 0, 30, 0}, {5, 5, 0, 0}}, {10, 10});
     FAIL() << "no error";
   } catch (const FatalError& e) {
     EXPECT_STREQ(e.what(), " error for the input parameter in gammp function\n");
