@@ -33,6 +33,9 @@ std::vector<ConvertedMarker> parse_reference_map(std::string_view text, const st
     const long line = scanner.line();
     if (!scanner.next_token(position) || !scanner.next_char(m.ref) || !scanner.next_char(m.alt))
       throw malformed_line(path, line, "expected a name, a position and two allele letters");
+    if (!scanner.at_word_end())
+      throw malformed_line(path, scanner.line(), "expected two allele letters of one character each for marker " +
+                                                     std::string(name));
     const auto value = parse_int(position);
     if (!value)
       throw malformed_line(path, line, "expected an integer position, found \"" + std::string(position) + "\"");

@@ -102,8 +102,9 @@ std::optional<SkipReason> haplotype_problem(const VariantRecord& r) {
 }
 
 std::string marker_name(const VariantRecord& r) {
-  if (r.id.empty() || r.id == ".") return r.chrom + ":" + std::to_string(r.position);
-  return r.id.substr(0, r.id.find(';'));
+  std::string first = r.id.substr(0, r.id.find(';'));
+  if (first.empty() || first == ".") return r.chrom + ":" + std::to_string(r.position);
+  return first;
 }
 
 char allele_letter(const std::string& allele) {

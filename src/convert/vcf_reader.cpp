@@ -5,10 +5,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
+#include "input/text_source.h"
 #include "model/errors.h"
 
 namespace snp::convert {
@@ -93,8 +96,21 @@ bool VcfReader::next(VariantRecord& record) {
   bcf1_t* r = h.record;
   record.chrom = bcf_seqname_safe(h.header, r);
   record.position = static_cast<long>(r->pos) + 1;
+  if (record.position > INT32_MAX)  // the map files hold positions as int
+    throw bad_file(path_, "record " + std::to_string(record_number_) + ": position " + std::to_string(record.position) +
+                              " is beyond 2147483647, which the converted files cannot hold");
   record.id = r->d.id ? r->d.id : ".";
+  // Both go into white-space separated text files as words.
+  for (const auto& [column, value] : {std::pair{"CHROM", &record.chrom}, std::pair{"ID", &record.id}})
+    if (value->empty() || std::any_of(value->begin(), value->end(), is_space))
+      throw bad_file(path_, "record " + std::to_string(record_number_) + ": " + column + " \"" + *value +
+                                "\" is empty or holds white space, which the converted files cannot hold");
   record.alleles.assign(r->d.allele, r->d.allele + r->n_allele);
+  // htslib ends the process on GT values of another type (as left by a
+  // malformed FORMAT column); refuse them first.
+  if (const bcf_fmt_t* gt = bcf_get_fmt(h.header, r, "GT");
+      gt && gt->type != BCF_BT_INT8 && gt->type != BCF_BT_INT16 && gt->type != BCF_BT_INT32)
+    throw bad_file(path_, "record " + std::to_string(record_number_) + " cannot be read (GT values of no integer type)");
   const int values = bcf_get_genotypes(h.header, r, &h.gt, &h.gt_capacity);
   const int sample_count = static_cast<int>(samples_.size());
   record.has_genotypes = values > 0;

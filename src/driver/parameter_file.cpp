@@ -1,5 +1,6 @@
 #include "driver/parameter_file.h"
 
+#include <cstdint>
 #include <functional>
 #include <ostream>
 #include <vector>
@@ -125,13 +126,20 @@ void validate_counts(const RunConfig& cfg, const std::string& path) {
       throw InputError(InputProblem::malformed, "Error: " + path + ": " + name + " must be " + expected + ", found " +
                                                     std::to_string(value) + "\n");
   };
+  // The genotype matrices get one spare row and column beyond a count.
+  constexpr int most = INT32_MAX - 1;
   require(cfg.population_marker >= 1, "population_marker", cfg.population_marker, "at least 1");
+  require(cfg.population_marker <= most, "population_marker", cfg.population_marker, "at most 2147483646");
   require(cfg.population_sample >= 1, "population_sample", cfg.population_sample, "at least 1");
+  require(cfg.population_sample <= most, "population_sample", cfg.population_sample, "at most 2147483646");
   require(cfg.typed_marker >= 1, "typed_marker", cfg.typed_marker, "at least 1");
+  require(cfg.typed_marker <= most, "typed_marker", cfg.typed_marker, "at most 2147483646");
   require(cfg.ncase >= 0, "ncase", cfg.ncase, "0 or more");
   require(cfg.ncontrol >= 0, "ncontrol", cfg.ncontrol, "0 or more");
-  require(cfg.ncase <= INT32_MAX - cfg.ncontrol && cfg.ncase + cfg.ncontrol >= 1, "ncase + ncontrol",
-          cfg.ncase + (cfg.ncase <= INT32_MAX - cfg.ncontrol ? cfg.ncontrol : 0), "at least 1");
+  const long individuals = static_cast<long>(cfg.ncase) + cfg.ncontrol;
+  if (individuals < 1 || individuals > most)
+    throw InputError(InputProblem::malformed, "Error: " + path + ": ncase + ncontrol must be from 1 to 2147483646, found " +
+                                                  std::to_string(individuals) + "\n");
 }
 
 }  // namespace snp

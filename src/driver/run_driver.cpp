@@ -35,10 +35,10 @@ void configure_run(RunContext& ctx, const std::string& parameter_file, std::ostr
   if (!read_parameter_file(parameter_file, cfg, warnings))
     ctx.out() << " find error when open parameter file,using default parameter\n";
   echo_settings(cfg, ctx.out());
-  cfg.typed_sample = cfg.ncase + cfg.ncontrol;
   normalise_directories(cfg);
   echo_paths(cfg, ctx.out());
   validate_counts(cfg, parameter_file);
+  cfg.typed_sample = cfg.ncase + cfg.ncontrol;  // after the check, which rules out an overflow
 }
 
 void allocate_marker_tables(RunContext& ctx) {
@@ -61,8 +61,8 @@ void run_input_phases(RunContext& ctx) {
 }
 
 MarkerRange imputation_range(const RunConfig& cfg) {
-  int first = cfg.effective_first_marker() - 1;
-  if (first < 0) first = 0;
+  const int first_marker = cfg.effective_first_marker();
+  const int first = first_marker > 1 ? first_marker - 1 : 0;
   int end = cfg.effective_last_marker();
   if (end > cfg.population_marker) end = cfg.population_marker;
   return {first, end};

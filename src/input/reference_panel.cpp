@@ -177,6 +177,14 @@ void read_hapmap_data_SNP_name(RunContext& ctx) {
       throw malformed_line(path, position_line,
                            "expected an integer position for marker " + std::string(name) + ", found \"" +
                                std::string(position) + "\"");
+    if (!scanner.at_word_end()) {  // a longer word, not two letters
+      const long letters_line = scanner.line();
+      std::string_view rest;
+      scanner.next_token(rest);
+      throw malformed_line(path, letters_line,
+                           "expected two allele letters of one character each for marker " + std::string(name) +
+                               ", found \"" + first + second + std::string(rest) + "\"");
+    }
     d.population_data_SNP[j] = std::string(name);
     d.position_SNP[j] = *value;
     d.allele_name[j] = {first, second};

@@ -122,9 +122,17 @@ StudyMap parse_study_map(std::string_view text, const std::string& path, int mar
   std::string_view skipped, name;
   char max_letter = 0, min_letter = 0;
   for (int k = 0; k < marker_count; ++k) {
-    const bool complete = scanner.next_token(skipped) && scanner.next_token(skipped) && scanner.next_token(name) &&
-                          scanner.next_char(max_letter) && scanner.next_char(min_letter) &&
-                          scanner.next_token(skipped) && scanner.next_token(skipped) && scanner.next_token(skipped);
+    bool complete = scanner.next_token(skipped) && scanner.next_token(skipped) && scanner.next_token(name) &&
+                    scanner.next_char(max_letter) && scanner.next_char(min_letter);
+    if (complete && !scanner.at_word_end()) {  // a longer word, not two letters
+      const long letters_line = scanner.line();
+      std::string_view rest;
+      scanner.next_token(rest);
+      throw malformed_line(path, letters_line,
+                           "expected allele letters of one character each in fields 4 and 5 of marker " +
+                               std::string(name) + ", found \"" + max_letter + min_letter + std::string(rest) + "\"");
+    }
+    complete = complete && scanner.next_token(skipped) && scanner.next_token(skipped) && scanner.next_token(skipped);
     if (!complete)
       throw inconsistent_file(path, "expected " + std::to_string(marker_count) + " marker records of 8 fields, found " +
                                         std::to_string(k) + " complete ones");

@@ -47,6 +47,9 @@ class TextScanner {
   std::string_view rest_of_line();
   long line() const { return line_; }
   bool at_end() const { return pos_ >= text_.size(); }
+  // Whether the cursor is at the end of a word: at white space or at the
+  // end of the text.
+  bool at_word_end() const { return pos_ >= text_.size() || is_space(text_[pos_]); }
 
  private:
   void skip_space();
