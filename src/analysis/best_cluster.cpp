@@ -8,8 +8,9 @@
 namespace snp {
 namespace {
 
-// Sets of more markers than this would overflow the slot count.
-constexpr unsigned kMostMarkersInSet = 20;
+// The search keeps sets of one or two markers (CsmParameters::max_set_size);
+// a record claiming more is damaged, and one of 20 would ask for gigabytes.
+constexpr unsigned kMostMarkersInSet = 2;
 
 class RecordReader {
  public:
@@ -118,6 +119,10 @@ std::unique_ptr<BestClusterInformation> BestClusterInformation::ReStore(const st
   record->Nozerogroupnum = reader.value<unsigned>("the number of non-empty groups");
   if (slots != record->ncode)
     throw FatalError("find error when ReStore Best Cluster Information\n", Channel::standard_error);
+  // The fit reads the frequencies of the first Nozerogroupnum - 1 groups.
+  if (record->Nozerogroupnum > G)
+    reader.malformed(std::to_string(record->Nozerogroupnum) + " non-empty groups exceed the " + std::to_string(G) +
+                     " groups");
 
   if (in.find("<Cluster Information>") == 0) return nullptr;
   read_group_bits(in, reader, *record);

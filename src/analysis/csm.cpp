@@ -279,7 +279,9 @@ int CSM::prepare_data_set(int r, const AnalysisInput& input) {
 
 int CSM::run(int r, const AnalysisInput& input) {
   std::ostream& out = ctx_.out();
-  BestClusterInformationArray array(p_.max_retain * p_.max_set_size);
+  // A huge Max_retain keeps every set rather than overflowing the product.
+  BestClusterInformationArray array(
+      static_cast<int>(std::clamp(static_cast<long>(p_.max_retain) * p_.max_set_size, 0L, long{INT_MAX})));
   if (input.genotypes.empty()) {
     out << "Don't read data from XX\n";
     return -1;

@@ -1,5 +1,6 @@
 #include "analysis/marker_naming.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -65,7 +66,8 @@ const std::vector<std::string>& MarkerNaming::names_of(int chromosome) {
   if (!in) throw InputError(InputProblem::cannot_open, "find error open " + path + "\n", Channel::standard_output);
   const int wanted = (*file_counts_)[static_cast<size_t>(chromosome)];
   std::vector<std::string> names;
-  names.reserve(static_cast<size_t>(wanted));
+  // The count comes from the length file, where damage can make it huge.
+  names.reserve(static_cast<size_t>(std::min(wanted, 1 << 12)));
   std::string line;
   long line_number = 0;
   while (static_cast<int>(names.size()) < wanted && std::getline(in, line)) {

@@ -1,6 +1,7 @@
 #include "analysis/permutation.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -153,7 +154,10 @@ int count_store_records(const std::string& path) {
   long largest = -1;
   while (in.find("<number ") != 0) {
     long n = -1;
-    if (in.stream() >> n) largest = std::max(largest, n);
+    if (in.stream() >> n) {
+      if (n >= INT_MAX) throw inconsistent_file(path, "record number " + std::to_string(n) + " is too large");
+      largest = std::max(largest, n);
+    }
     in.stream().clear();
   }
   return static_cast<int>(largest + 1);
