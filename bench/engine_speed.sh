@@ -83,27 +83,9 @@ input_bytes=$(cat "$data_dir"/hapmap.hap "$data_dir"/hapmap.map "$data_dir"/norm
               "$data_dir"/disease.geno "$data_dir"/normal.geno | wc -c)   # also the warm-up read
 
 result=$run_dir/result.txt
+source "$here/parameter_file.sh"
 write_param() {   # write_param FILE FIRST LAST
-    cat >"$1" <<EOF
-current_chr 7
-population_marker $N_MARKERS
-population_sample 120
-typed_marker 29772
-ncase 276
-ncontrol 271
-calling_genotype_threshood 0.33
-Path_reference_datadirectory $data_dir/
-Path_study_datadirectory $data_dir/
-Reference_data_file hapmap.hap
-Reference_data_mapfile hapmap.map
-Disease_data_file disease.geno
-Disease_data_mapfile disease.map
-Normal_data_file normal.geno
-Normal_data_mapfile normal.map
-Imputation_result_data_file $result
-first_marker $2
-last_marker $3
-EOF
+    write_parameter_file "$1" "$data_dir" "$result" "$2" "$3"
 }
 param_range=$work_dir/parameter-range.txt
 param_whole=$work_dir/parameter-whole.txt

@@ -67,26 +67,8 @@ input_bytes=$(cat "${paths[@]}" | wc -c)   # also the warm-up read
 
 param=$work_dir/parameter.txt
 result=$run_dir/imputation_results.txt
-cat >"$param" <<EOF
-current_chr 7
-population_marker 143232
-population_sample 120
-typed_marker 29772
-ncase 276
-ncontrol 271
-calling_genotype_threshood 0.33
-Path_reference_datadirectory $data_dir/
-Path_study_datadirectory $data_dir/
-Reference_data_file hapmap.hap
-Reference_data_mapfile hapmap.map
-Disease_data_file disease.geno
-Disease_data_mapfile disease.map
-Normal_data_file normal.geno
-Normal_data_mapfile normal.map
-Imputation_result_data_file $result
-first_marker 1
-last_marker 0
-EOF
+source "$here/parameter_file.sh"
+write_parameter_file "$param" "$data_dir" "$result" 1 0
 
 # ---------------------------------------------------------------- runs
 # run_timed NAME LOG CMD...: runs CMD under GNU time with stdout+stderr to
