@@ -3,7 +3,7 @@
 #include <ostream>
 
 #include "analysis/marker_set.h"
-#include "model/errors.h"
+#include "base/errors.h"
 
 namespace snp {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "analysis/csm.h"
 #include "analysis/quickindex.h"
-#include "model/errors.h"
+#include "base/errors.h"
 #include "numeric/gamma.h"
 
 namespace snp {

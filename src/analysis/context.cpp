@@ -6,7 +6,7 @@
 #include <climits>
 #include <cstring>
 
-#include "model/errors.h"
+#include "base/errors.h"
 
 namespace snp {
 

@@ -6,7 +6,7 @@
 
 #include "analysis/driver.h"
 #include "analysis/input_files.h"
-#include "model/errors.h"
+#include "base/errors.h"
 
 namespace {
 

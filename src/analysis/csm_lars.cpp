@@ -8,7 +8,7 @@
 
 #include "analysis/lars.h"
 #include "analysis/marker_set.h"
-#include "model/errors.h"
+#include "base/errors.h"
 
 namespace snp {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "analysis/parameter_file.h"
 #include "analysis/permutation.h"
-#include "model/errors.h"
+#include "base/errors.h"
 
 namespace snp {
 namespace {

@@ -11,7 +11,7 @@
 #include "analysis/formatting.h"
 #include "analysis/marker_set.h"
 #include "analysis/parameter_file.h"
-#include "model/errors.h"
+#include "base/errors.h"
 #include "numeric/gamma.h"
 
 namespace snp {

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "analysis/parameter_file.h"
-#include "model/errors.h"
+#include "base/errors.h"
 
 namespace snp {
 namespace {

@@ -6,7 +6,7 @@
 #include <ostream>
 
 #include "analysis/formatting.h"
-#include "model/errors.h"
+#include "base/errors.h"
 
 namespace snp {
 namespace {

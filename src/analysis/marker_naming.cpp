@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "model/errors.h"
+#include "base/errors.h"
 
 namespace snp {
 namespace {

@@ -1,6 +1,6 @@
 #include "analysis/marker_set.h"
 
-#include "model/errors.h"
+#include "base/errors.h"
 
 namespace snp {
 

@@ -10,7 +10,7 @@
 
 #include "analysis/context.h"
 #include "analysis/formatting.h"
-#include "model/errors.h"
+#include "base/errors.h"
 
 namespace snp {
 

@@ -15,7 +15,7 @@
 #include "analysis/lars.h"
 #include "analysis/parameter_file.h"
 #include "analysis/quickindex.h"
-#include "model/errors.h"
+#include "base/errors.h"
 
 namespace snp {
 namespace {

@@ -8,8 +8,8 @@
 #include "convert/panel_converter.h"
 #include "convert/panel_directory.h"
 #include "convert/study_converter.h"
-#include "input/text_source.h"
-#include "model/errors.h"
+#include "base/text_source.h"
+#include "base/errors.h"
 
 namespace snp::convert {
 namespace {

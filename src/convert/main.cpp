@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "convert/command_line.h"
-#include "model/errors.h"
+#include "base/errors.h"
 
 namespace {
 

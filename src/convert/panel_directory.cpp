@@ -3,8 +3,8 @@
 #include <filesystem>
 
 #include "convert/output_files.h"
-#include "input/text_source.h"
-#include "model/errors.h"
+#include "base/text_source.h"
+#include "base/errors.h"
 
 namespace snp::convert {
 namespace {

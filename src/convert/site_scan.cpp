@@ -4,7 +4,7 @@
 #include <ostream>
 #include <vector>
 
-#include "model/errors.h"
+#include "base/errors.h"
 
 namespace snp::convert {
 namespace {

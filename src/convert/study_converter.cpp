@@ -6,8 +6,8 @@
 #include <set>
 #include <unordered_set>
 
-#include "input/text_source.h"
-#include "model/errors.h"
+#include "base/text_source.h"
+#include "base/errors.h"
 
 namespace snp::convert {
 namespace {

@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "input/text_source.h"
-#include "model/errors.h"
+#include "base/text_source.h"
+#include "base/errors.h"
 
 namespace snp::convert {
 

@@ -10,7 +10,7 @@
 
 #include "driver/options.h"
 #include "driver/run_driver.h"
-#include "model/errors.h"
+#include "base/errors.h"
 
 namespace {
 

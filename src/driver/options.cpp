@@ -1,6 +1,6 @@
 #include "driver/options.h"
 
-#include "model/errors.h"
+#include "base/errors.h"
 
 namespace snp {
 

@@ -5,8 +5,8 @@
 #include <ostream>
 #include <vector>
 
-#include "input/text_source.h"
-#include "model/errors.h"
+#include "base/text_source.h"
+#include "base/errors.h"
 
 namespace snp {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "input/reference_panel.h"
 #include "input/study_reader.h"
-#include "input/text_source.h"
+#include "base/text_source.h"
 
 namespace snp {
 namespace {

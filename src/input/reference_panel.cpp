@@ -8,7 +8,7 @@
 #include <ostream>
 #include <vector>
 
-#include "input/text_source.h"
+#include "base/text_source.h"
 
 namespace snp {
 namespace {

@@ -7,7 +7,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "input/text_source.h"
+#include "base/text_source.h"
 
 namespace snp {
 namespace {

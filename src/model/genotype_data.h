@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "model/errors.h"
+#include "base/errors.h"
 #include "numeric/arrays.h"
 
 namespace snp {

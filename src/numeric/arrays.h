@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "model/errors.h"
+#include "base/errors.h"
 
 namespace snp {
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <limits>
 
-#include "model/errors.h"
+#include "base/errors.h"
 #include "screen/mapped_file.h"
 
 namespace snp::screen {

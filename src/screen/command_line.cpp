@@ -3,7 +3,7 @@
 #include <charconv>
 #include <optional>
 
-#include "model/errors.h"
+#include "base/errors.h"
 
 namespace snp::screen {
 namespace {

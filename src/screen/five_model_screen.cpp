@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "model/errors.h"
+#include "base/errors.h"
 #include "screen/mapped_file.h"
 #include "screen/quickindex1.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "model/errors.h"
+#include "base/errors.h"
 #include "screen/command_line.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "model/errors.h"
+#include "base/errors.h"
 
 namespace snp::screen {
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "analysis/csm.h"
-#include "model/errors.h"
+#include "base/errors.h"
 #include "scratch_dir.h"
 
 namespace snp {

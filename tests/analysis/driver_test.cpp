@@ -7,7 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "model/errors.h"
+#include "base/errors.h"
 #include "scratch_dir.h"
 
 namespace snp {

@@ -6,7 +6,7 @@
 #include <numeric>
 
 #include "analysis/csm_lars.h"
-#include "model/errors.h"
+#include "base/errors.h"
 #include "scratch_dir.h"
 
 namespace snp {

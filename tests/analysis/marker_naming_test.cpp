@@ -5,7 +5,7 @@
 #include <array>
 #include <filesystem>
 
-#include "model/errors.h"
+#include "base/errors.h"
 #include "scratch_dir.h"
 
 namespace snp {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "analysis/csm.h"
-#include "model/errors.h"
+#include "base/errors.h"
 #include "scratch_dir.h"
 
 namespace snp {

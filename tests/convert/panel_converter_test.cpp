@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "convert/panel_converter.h"
-#include "model/errors.h"
+#include "base/errors.h"
 #include "test_support.h"
 #include "vcf_fixture.h"
 

@@ -9,7 +9,7 @@
 #include "convert/panel_directory.h"
 #include "convert/study_converter.h"
 #include "driver/parameter_file.h"
-#include "model/errors.h"
+#include "base/errors.h"
 #include "test_support.h"
 #include "vcf_fixture.h"
 

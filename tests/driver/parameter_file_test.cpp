@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "model/errors.h"
+#include "base/errors.h"
 
 namespace snp {
 namespace {

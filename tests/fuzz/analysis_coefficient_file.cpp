@@ -9,7 +9,7 @@
 #include "analysis/csm_lars.h"
 #include "analysis/lars.h"
 #include "fuzz_support.h"
-#include "model/errors.h"
+#include "base/errors.h"
 
 using namespace snp;
 

@@ -13,7 +13,7 @@
 #include "analysis/input_files.h"
 #include "analysis/parameter_file.h"
 #include "fuzz_support.h"
-#include "model/errors.h"
+#include "base/errors.h"
 
 using namespace snp;
 

@@ -11,7 +11,7 @@
 #include "analysis/marker_set.h"
 #include "analysis/permutation.h"
 #include "fuzz_support.h"
-#include "model/errors.h"
+#include "base/errors.h"
 
 using namespace snp;
 

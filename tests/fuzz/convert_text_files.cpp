@@ -8,8 +8,8 @@
 #include "convert/panel_directory.h"
 #include "convert/study_converter.h"
 #include "fuzz_support.h"
-#include "input/text_source.h"
-#include "model/errors.h"
+#include "base/text_source.h"
+#include "base/errors.h"
 
 using namespace snp;
 using namespace snp::convert;

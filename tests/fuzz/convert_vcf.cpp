@@ -15,8 +15,8 @@
 #include "convert/vcf_reader.h"
 #include "fuzz_support.h"
 #include "input/study_reader.h"
-#include "input/text_source.h"
-#include "model/errors.h"
+#include "base/text_source.h"
+#include "base/errors.h"
 
 using namespace snp;
 using namespace snp::convert;

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "input/text_source.h"
+#include "base/text_source.h"
 #include "model/run_config.h"
 
 namespace snp::fuzz {

@@ -8,7 +8,7 @@
 #include "driver/parameter_file.h"
 #include "driver/run_driver.h"
 #include "fuzz_support.h"
-#include "model/errors.h"
+#include "base/errors.h"
 
 using namespace snp;
 

@@ -13,7 +13,7 @@
 
 #include "analysis/marker_naming.h"
 #include "fuzz_support.h"
-#include "model/errors.h"
+#include "base/errors.h"
 
 using namespace snp;
 

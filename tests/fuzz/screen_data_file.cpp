@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "model/errors.h"
+#include "base/errors.h"
 #include "screen/case_control_file.h"
 
 using namespace snp;

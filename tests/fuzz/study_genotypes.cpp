@@ -9,7 +9,7 @@
 
 #include "fuzz_support.h"
 #include "input/study_reader.h"
-#include "input/text_source.h"
+#include "base/text_source.h"
 
 using namespace snp;
 

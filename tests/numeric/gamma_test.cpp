@@ -5,7 +5,7 @@
 #include <cmath>
 #include <sstream>
 
-#include "model/errors.h"
+#include "base/errors.h"
 
 namespace snp {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "model/errors.h"
+#include "base/errors.h"
 #include "test_support.h"
 
 namespace snp::screen {

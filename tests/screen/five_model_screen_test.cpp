@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "model/errors.h"
+#include "base/errors.h"
 #include "numeric/gamma.h"
 #include "test_support.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "model/errors.h"
+#include "base/errors.h"
 
 namespace snp::screen {
 namespace {

@@ -1,4 +1,4 @@
-#include "input/text_source.h"
+#include "base/text_source.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
