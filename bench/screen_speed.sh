@@ -37,11 +37,8 @@ die() { echo "screen_speed.sh: $*" >&2; exit 1; }
 [ -x /usr/bin/time ] || die "/usr/bin/time (GNU time, Debian package time) is required"
 command -v g++ >/dev/null || die "g++ is required to build the data generator"
 command -v plink1.9 >/dev/null || die "plink1.9 is required (apt-get install plink1.9)"
-exe=""
-for candidate in "$build_dir/snp-screen" "$build_dir/src/screen/snp-screen"; do
-    [ -x "$candidate" ] && { exe=$(cd "$(dirname "$candidate")" && pwd)/snp-screen; break; }
-done
-[ -n "$exe" ] || die "snp-screen not found in $build_dir (configure with -DSNP_EXTRA_COMPONENTS=screen and build)"
+[ -x "$build_dir/snp-screen" ] || die "snp-screen not found in $build_dir (build it first)"
+exe=$(cd "$build_dir" && pwd)/snp-screen
 
 case $work_dir in /*) ;; *) work_dir=$PWD/$work_dir ;; esac
 data=$work_dir/data

@@ -1,7 +1,5 @@
 #include "convert/command_line.h"
 
-#include <algorithm>
-#include <map>
 #include <ostream>
 
 #include "convert/output_files.h"
@@ -9,6 +7,7 @@
 #include "convert/panel_directory.h"
 #include "convert/study_converter.h"
 #include "base/text_source.h"
+#include "base/command_line.h"
 #include "base/errors.h"
 
 namespace snp::convert {
@@ -18,6 +17,7 @@ constexpr const char* kMainUsage =
     "Usage: snp-convert panel --vcf PANEL.vcf.gz --out DIR [--chromosome NAME]\n"
     "       snp-convert study --vcf STUDY.vcf.gz --cases IDS.txt --out DIR [options]\n"
     "       snp-convert [panel|study] --help\n"
+    "       snp-convert --version\n"
     "Converts VCF/BCF files (plain, bgzipped or BCF) into the text files that\n"
     "snp-impute reads. Typical use, for one chromosome:\n"
     "  snp-convert panel --vcf panel.vcf.gz --out run\n"
@@ -25,22 +25,28 @@ constexpr const char* kMainUsage =
     "  snp-impute run/parameter.txt\n"
     "Exit status: 0 on success, 1 on any error.\n";
 
-constexpr const char* kPanelUsage =
-    "Usage: snp-convert panel --vcf PANEL.vcf.gz --out DIR [--chromosome NAME]\n"
+const OptionSpec kChromosomeOption{"--chromosome", "NAME", "chromosome to convert; required when FILE holds several"};
+
+const ProgramSpec kPanelProgram{
+    "snp-convert panel",
+    "snp-convert panel --vcf PANEL.vcf.gz --out DIR [--chromosome NAME]",
     "Writes DIR/hapmap.hap and DIR/hapmap.map from the phased biallelic SNPs of\n"
     "one chromosome. Two haplotypes per sample, in sample order; REF is coded 0\n"
     "and ALT 1, and the map lists REF then ALT; '?' marks a missing allele.\n"
     "SNP names come from the ID column, or are CHROM:POS where it is '.'.\n"
     "Multi-allelic records, indels, records with an unphased heterozygous or a\n"
-    "non-diploid genotype and repeated positions are skipped and counted.\n"
-    "Options:\n"
-    "  --vcf FILE         phased reference panel (VCF, VCF.gz or BCF); required\n"
-    "  --out DIR          output directory, created when missing; required\n"
-    "  --chromosome NAME  chromosome to convert; required when FILE holds several\n"
-    "  --help             show this text\n";
+    "non-diploid genotype and repeated positions are skipped and counted.\n",
+    {
+        {"--vcf", "FILE", "phased reference panel (VCF, VCF.gz or BCF); required"},
+        {"--out", "DIR", "output directory, created when missing; required"},
+        kChromosomeOption,
+    },
+    "",
+};
 
-constexpr const char* kStudyUsage =
-    "Usage: snp-convert study --vcf STUDY.vcf.gz --cases IDS.txt --out DIR [options]\n"
+const ProgramSpec kStudyProgram{
+    "snp-convert study",
+    "snp-convert study --vcf STUDY.vcf.gz --cases IDS.txt --out DIR [options]",
     "Writes the study map (DIR/normal.map and its copy DIR/disease.map), the\n"
     "genotypes of the cases (DIR/disease.geno) and of the controls\n"
     "(DIR/normal.geno), each in VCF sample order, and DIR/parameter.txt for\n"
@@ -49,77 +55,41 @@ constexpr const char* kStudyUsage =
     "phased or unphased; a missing allele is written '0'.\n"
     "The reference counts and directory of the parameter file come from the\n"
     "converted panel in the panel directory; study markers whose name is not in\n"
-    "the panel but whose position and alleles are take the panel's name.\n"
-    "Options:\n"
-    "  --vcf FILE         study genotypes (VCF, VCF.gz or BCF); required\n"
-    "  --cases FILE       sample IDs of the cases; required\n"
-    "  --out DIR          output directory, created when missing; required\n"
-    "  --panel-dir DIR    directory of the converted panel (default: --out DIR)\n"
-    "  --chromosome NAME  chromosome to convert; required when FILE holds several\n"
-    "  --threshold X      calling threshold for the parameter file (default 0.33)\n"
-    "  --help             show this text\n";
+    "the panel but whose position and alleles are take the panel's name.\n",
+    {
+        {"--vcf", "FILE", "study genotypes (VCF, VCF.gz or BCF); required"},
+        {"--cases", "FILE", "sample IDs of the cases; required"},
+        {"--out", "DIR", "output directory, created when missing; required"},
+        {"--panel-dir", "DIR", "directory of the converted panel (default: --out DIR)"},
+        kChromosomeOption,
+        {"--threshold", "X", "calling threshold for the parameter file (default 0.33)"},
+    },
+    "",
+};
 
-[[noreturn]] void usage_error(const std::string& what, const char* usage) {
-  throw FatalError("Error: " + what + "\n" + usage, Channel::standard_error);
+PanelCommand panel_command(const ParsedOptions& options) {
+  return {options.required("--vcf"), options.required("--out"), options.value("--chromosome")};
 }
 
-// Options of one subcommand as name -> value, checked against `known`.
-std::map<std::string, std::string> parse_options(const std::vector<std::string>& args,
-                                                 const std::vector<std::string>& known, const char* usage) {
-  std::map<std::string, std::string> values;
-  for (size_t i = 1; i < args.size(); ++i) {
-    std::string name = args[i], value;
-    const size_t equals = name.find('=');
-    const bool inline_value = name.starts_with("--") && equals != std::string::npos;
-    if (inline_value) {
-      value = name.substr(equals + 1);
-      name.resize(equals);
-    }
-    if (std::find(known.begin(), known.end(), name) == known.end())
-      usage_error(name.starts_with("-") ? "unknown option " + name : "unexpected argument " + name, usage);
-    if (!inline_value) {
-      if (i + 1 >= args.size()) usage_error("option " + name + " needs a value", usage);
-      value = args[++i];
-    }
-    values[name] = value;
-  }
-  return values;
-}
-
-std::string required(const std::map<std::string, std::string>& values, const std::string& name, const char* usage) {
-  const auto it = values.find(name);
-  if (it == values.end() || it->second.empty()) usage_error("missing " + name, usage);
-  return it->second;
-}
-
-std::optional<std::string> optional_value(const std::map<std::string, std::string>& values, const std::string& name) {
-  const auto it = values.find(name);
-  return it == values.end() ? std::nullopt : std::optional<std::string>(it->second);
-}
-
-bool wants_help(const std::vector<std::string>& args) {
-  return std::find_if(args.begin(), args.end(), [](const std::string& a) { return a == "--help" || a == "-h"; }) !=
-         args.end();
-}
-
-PanelCommand panel_command(const std::vector<std::string>& args) {
-  const auto values = parse_options(args, {"--vcf", "--out", "--chromosome"}, kPanelUsage);
-  return {required(values, "--vcf", kPanelUsage), required(values, "--out", kPanelUsage),
-          optional_value(values, "--chromosome")};
-}
-
-StudyCommand study_command(const std::vector<std::string>& args) {
-  const auto values =
-      parse_options(args, {"--vcf", "--cases", "--out", "--panel-dir", "--chromosome", "--threshold"}, kStudyUsage);
-  StudyCommand command{required(values, "--vcf", kStudyUsage), required(values, "--cases", kStudyUsage),
-                       required(values, "--out", kStudyUsage), optional_value(values, "--panel-dir"),
-                       optional_value(values, "--chromosome")};
-  if (const auto text = optional_value(values, "--threshold")) {
+StudyCommand study_command(const ParsedOptions& options) {
+  StudyCommand command{options.required("--vcf"), options.required("--cases"), options.required("--out"),
+                       options.value("--panel-dir"), options.value("--chromosome")};
+  if (const auto text = options.value("--threshold")) {
     const auto value = parse_double(*text);
-    if (!value || *value < 0 || *value > 1) usage_error("--threshold needs a number from 0 to 1, found " + *text, kStudyUsage);
+    if (!value || *value < 0 || *value > 1)
+      throw_usage_error(kStudyProgram.name, "--threshold needs a number from 0 to 1, found " + *text);
     command.threshold = *value;
   }
   return command;
+}
+
+// Parses one subcommand's options; --help and --version answer at once.
+template <class MakeCommand>
+Command subcommand(const ProgramSpec& spec, const std::vector<std::string>& args, MakeCommand make) {
+  const ParsedOptions options = parse_options(spec, {args.begin() + 1, args.end()});
+  if (options.help) return HelpRequest{help_text(spec)};
+  if (options.version) return HelpRequest{version_text("snp-convert")};
+  return make(options);
 }
 
 // Reads the converted panel for the parameter file; nullopt (with a warning)
@@ -158,12 +128,13 @@ int chromosome_for_parameters(const std::string& name, std::ostream& err) {
 }  // namespace
 
 Command parse_command_line(const std::vector<std::string>& args) {
-  if (args.empty()) usage_error("missing subcommand (panel or study)", kMainUsage);
+  if (args.empty()) throw_usage_error("snp-convert", "missing subcommand (panel or study)");
   const std::string& sub = args[0];
   if (sub == "--help" || sub == "-h") return HelpRequest{kMainUsage};
-  if (sub == "panel") return wants_help(args) ? Command{HelpRequest{kPanelUsage}} : Command{panel_command(args)};
-  if (sub == "study") return wants_help(args) ? Command{HelpRequest{kStudyUsage}} : Command{study_command(args)};
-  usage_error(sub.starts_with("-") ? "unknown option " + sub : "unknown subcommand " + sub, kMainUsage);
+  if (sub == "--version") return HelpRequest{version_text("snp-convert")};
+  if (sub == "panel") return subcommand(kPanelProgram, args, panel_command);
+  if (sub == "study") return subcommand(kStudyProgram, args, study_command);
+  throw_usage_error("snp-convert", sub.starts_with("-") ? "unknown option " + sub : "unknown subcommand " + sub);
 }
 
 void run_panel(const PanelCommand& command, std::ostream& out, std::ostream& err) {

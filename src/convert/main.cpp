@@ -3,21 +3,12 @@
 #include <htslib/hts.h>
 
 #include <iostream>
-#include <new>
-#include <string>
 #include <variant>
-#include <vector>
 
+#include "base/program_main.h"
 #include "convert/command_line.h"
-#include "base/errors.h"
 
 namespace {
-
-int report(const snp::FatalError& error) {
-  std::cout.flush();
-  (error.channel() == snp::Channel::standard_output ? std::cout : std::cerr) << error.what() << std::flush;
-  return error.exit_status();
-}
 
 struct Runner {
   int operator()(const snp::convert::HelpRequest& help) const {
@@ -38,12 +29,5 @@ struct Runner {
 
 int main(int argc, char** argv) {
   hts_set_log_level(HTS_LOG_ERROR);  // htslib's warnings would repeat ours
-  try {
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    return std::visit(Runner{}, snp::convert::parse_command_line(args));
-  } catch (const snp::FatalError& error) {
-    return report(error);
-  } catch (const std::bad_alloc&) {
-    return report(snp::AllocationError("allocation failure: out of memory"));
-  }
+  return snp::run_program([&] { return std::visit(Runner{}, snp::convert::parse_command_line(snp::arguments(argc, argv))); });
 }

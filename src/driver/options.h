@@ -4,20 +4,20 @@
 #include <string>
 #include <vector>
 
+#include "base/command_line.h"
 #include "model/run_config.h"
 
 namespace snp {
 
-extern const char* const kImputeUsage;
+extern const ProgramSpec kImputeProgram;
 
 struct CommandLine {
-  bool help = false;
   std::string parameter_file = "parameter.txt";
   std::vector<std::string> ignored_arguments;  // positional arguments after the first
 };
 
-// Reads the options into cfg; throws FatalError (message and usage) on an
-// unknown option, a missing value or an impossible combination.
-CommandLine parse_command_line(const std::vector<std::string>& args, RunConfig& cfg);
+// Reads the parsed options into cfg; throws FatalError (usage error) on an
+// unknown engine or an impossible combination.
+CommandLine impute_command_line(const ParsedOptions& options, RunConfig& cfg);
 
 }  // namespace snp

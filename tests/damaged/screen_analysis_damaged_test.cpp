@@ -338,7 +338,7 @@ TEST(DamagedAnalysis, ImpossibleCountsInTheParameterFile) {
   AnalysisData data;
   const ProgramRun negative = data.run({"--first-permuted", "-1"});
   EXPECT_EQ(negative.status, 1);
-  EXPECT_EQ(negative.err.rfind("Error: --first-permuted needs a count, found -1\nUsage: csm-analysis", 0), 0u)
+  EXPECT_EQ(negative.err.rfind("Error: --first-permuted needs a whole number of at least 0, found \"-1\"\nRun csm-analysis", 0), 0u)
       << negative.err;
 }
 
