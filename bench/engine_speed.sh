@@ -85,7 +85,7 @@ input_bytes=$(cat "$data_dir"/hapmap.hap "$data_dir"/hapmap.map "$data_dir"/norm
 result=$run_dir/result.txt
 source "$here/parameter_file.sh"
 write_param() {   # write_param FILE FIRST LAST
-    write_parameter_file "$1" "$data_dir" "$result" "$2" "$3"
+    write_parameter_file "$exe" "$1" "$data_dir" "$result" "$2" "$3"
 }
 param_range=$work_dir/parameter-range.txt
 param_whole=$work_dir/parameter-whole.txt

@@ -68,7 +68,7 @@ input_bytes=$(cat "${paths[@]}" | wc -c)   # also the warm-up read
 param=$work_dir/parameter.txt
 result=$run_dir/imputation_results.txt
 source "$here/parameter_file.sh"
-write_parameter_file "$param" "$data_dir" "$result" 1 0
+write_parameter_file "$exe" "$param" "$data_dir" "$result" 1 0
 
 # ---------------------------------------------------------------- runs
 # run_timed NAME LOG CMD...: runs CMD under GNU time with stdout+stderr to

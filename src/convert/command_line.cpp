@@ -9,6 +9,7 @@
 #include "base/text_source.h"
 #include "base/command_line.h"
 #include "base/errors.h"
+#include "driver/parameter_file.h"
 
 namespace snp::convert {
 namespace {
@@ -159,18 +160,24 @@ void run_study(const StudyCommand& command, std::ostream& out, std::ostream& err
   const std::optional<PanelIndex> panel = panel_for_study(command, err);
   if (panel) report_match(match_panel_names(study, panel->markers), *panel, err);
 
-  RunParameters p;
-  p.chromosome = chromosome_for_parameters(study.summary.chromosome, err);
-  warn_fixed_exception(p.chromosome, study, err);
-  p.reference_markers = panel ? static_cast<int>(panel->markers.size()) : 0;
-  p.haplotypes = panel ? panel->haplotypes : 0;
-  p.study_markers = static_cast<int>(study.markers.size());
-  p.cases = study.count(true);
-  p.controls = study.count(false);
-  p.threshold = command.threshold;
-  p.study_directory = absolute_directory(command.out);
-  p.reference_directory = panel ? panel->directory : p.study_directory;
-  p.result_file = p.study_directory + kResultFile;
+  RunConfig p;
+  p.current_chr = chromosome_for_parameters(study.summary.chromosome, err);
+  warn_fixed_exception(p.current_chr, study, err);
+  p.population_marker = panel ? static_cast<int>(panel->markers.size()) : 0;
+  p.population_sample = panel ? panel->haplotypes : 0;
+  p.typed_marker = static_cast<int>(study.markers.size());
+  p.ncase = study.count(true);
+  p.ncontrol = study.count(false);
+  p.calling_genotype_threshood = command.threshold;
+  p.path_disease_datadirectory = absolute_directory(command.out);
+  p.path_hapmap_datadirectory = panel ? panel->directory : p.path_disease_datadirectory;
+  p.path_hapmap_data_file = kHaplotypeFile;
+  p.path_hapmap_data_mapfile = kReferenceMapFile;
+  p.path_disease_data_file1 = kCaseGenotypeFile;
+  p.path_disease_data_mapfile1 = kCaseMapFile;
+  p.path_disease_data_file0 = kControlGenotypeFile;
+  p.path_disease_data_mapfile0 = kStudyMapFile;
+  p.result_data_file = p.path_disease_datadirectory + kResultFile;
   const std::string parameters = parameter_text(p);
 
   make_directory(command.out);
@@ -179,8 +186,8 @@ void run_study(const StudyCommand& command, std::ostream& out, std::ostream& err
   write_file(command.out, kCaseGenotypeFile, [&](std::ostream& s) { write_genotypes(study, true, s); });
   write_file(command.out, kControlGenotypeFile, [&](std::ostream& s) { write_genotypes(study, false, s); });
   const std::string parameter_path = write_file(command.out, kParameterFile, [&](std::ostream& s) { s << parameters; });
-  out << "Study: " << p.study_markers << " markers of " << p.cases << " cases and " << p.controls
-      << " controls of chromosome " << study.summary.chromosome << " written to " << p.study_directory << "\n"
+  out << "Study: " << p.typed_marker << " markers of " << p.ncase << " cases and " << p.ncontrol
+      << " controls of chromosome " << study.summary.chromosome << " written to " << p.path_disease_datadirectory << "\n"
       << "Run: snp-impute " << parameter_path << "\n";
 }
 

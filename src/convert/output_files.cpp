@@ -11,6 +11,7 @@
 #include "convert/study_converter.h"
 #include "base/text_source.h"
 #include "base/errors.h"
+#include "base/output_file.h"
 
 namespace snp::convert {
 namespace {
@@ -18,13 +19,6 @@ namespace {
 [[noreturn]] void file_error(const std::string& what, const std::string& path, int error) {
   throw FatalError("Error: cannot " + what + " " + path + " (" + std::strerror(error) + ")\n",
                    Channel::standard_error);
-}
-
-void require_no_space(const std::string& path) {
-  for (char c : path)
-    if (is_space(c))
-      throw InputError(InputProblem::inconsistent,
-                       "Error: the path " + path + " holds white space, which a parameter file cannot carry\n");
 }
 
 }  // namespace
@@ -38,11 +32,7 @@ void make_directory(const std::string& directory) {
 std::string write_file(const std::string& directory, const char* name,
                        const std::function<void(std::ostream&)>& fill) {
   const std::string path = (std::filesystem::path(directory) / name).string();
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) file_error("create", path, errno);
-  fill(out);
-  out.close();
-  if (out.fail()) file_error("write", path, errno ? errno : EIO);
+  write_file_atomically(path, fill);
   return path;
 }
 
@@ -62,22 +52,6 @@ std::optional<int> chromosome_number(const std::string& name) {
   if (rest == "M" || rest == "MT") return 26;
   const auto number = parse_int(rest);
   return number && *number >= 0 ? number : std::nullopt;
-}
-
-std::string parameter_text(const RunParameters& p) {
-  for (const std::string* path : {&p.reference_directory, &p.study_directory, &p.result_file})
-    require_no_space(*path);
-  std::ostringstream text;
-  text << "current_chr " << p.chromosome << "\npopulation_marker " << p.reference_markers << "\npopulation_sample "
-       << p.haplotypes << "\ntyped_marker " << p.study_markers << "\nncase " << p.cases << "\nncontrol "
-       << p.controls << "\ncalling_genotype_threshood " << p.threshold << "\nPath_reference_datadirectory "
-       << p.reference_directory << "\nPath_study_datadirectory " << p.study_directory
-       << "\nReference_data_file " << kHaplotypeFile << "\nReference_data_mapfile " << kReferenceMapFile
-       << "\nDisease_data_file " << kCaseGenotypeFile << "\nDisease_data_mapfile " << kCaseMapFile
-       << "\nNormal_data_file " << kControlGenotypeFile << "\nNormal_data_mapfile " << kStudyMapFile
-       << "\nImputation_result_data_file " << p.result_file << "\nfirst_marker 1\nlast_marker "
-       << p.reference_markers << "\n";
-  return text.str();
 }
 
 }  // namespace snp::convert

@@ -25,21 +25,4 @@ std::string absolute_directory(const std::string& directory);
 // optional "chr" prefix, X 23, Y 24, XY 25, M or MT 26; nullopt otherwise.
 std::optional<int> chromosome_number(const std::string& name);
 
-struct RunParameters {
-  int chromosome = 0;
-  int reference_markers = 0;
-  int haplotypes = 0;
-  int study_markers = 0;
-  int cases = 0;
-  int controls = 0;
-  double threshold = 0.33;
-  std::string reference_directory;  // absolute, ending in "/"
-  std::string study_directory;
-  std::string result_file;          // absolute
-};
-
-// The 18 label/value pairs, one per line. Throws InputError when a path
-// holds white space, which the parameter file cannot carry.
-std::string parameter_text(const RunParameters& p);
-
 }  // namespace snp::convert

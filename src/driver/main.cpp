@@ -5,6 +5,7 @@
 
 #include "base/program_main.h"
 #include "driver/options.h"
+#include "driver/parameter_file.h"
 #include "driver/run_driver.h"
 
 int main(int argc, char** argv) {
@@ -12,6 +13,12 @@ int main(int argc, char** argv) {
   return snp::run_program(snp::kImputeProgram, argc, argv, [](const snp::ParsedOptions& options) {
     snp::RunContext ctx;
     const snp::CommandLine line = snp::impute_command_line(options, ctx.config);
+    if (!line.parameters_to_write.empty()) {
+      snp::write_parameter_file(line.parameters_to_write,
+                                line.parameter_file_given ? std::optional(line.parameter_file) : std::nullopt,
+                                line.assignments, std::cerr);
+      return 0;
+    }
     for (const std::string& arg : line.ignored_arguments) std::cerr << "Warning: ignoring extra argument " << arg << "\n";
     return snp::run_imputation_program(ctx, line.parameter_file, std::cerr);
   });

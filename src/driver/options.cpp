@@ -1,12 +1,15 @@
 #include "driver/options.h"
 
+#include <algorithm>
+
 #include "base/command_line.h"
 
 namespace snp {
 
 const ProgramSpec kImputeProgram{
     "snp-impute",
-    "snp-impute [OPTIONS] [PARAMFILE]",
+    "snp-impute [OPTIONS] [PARAMFILE]\n"
+    "       snp-impute --write-parameters FILE [PARAMFILE] [LABEL=VALUE ...]",
     "Imputes the genotypes of study individuals at every reference marker of a\n"
     "range from a phased reference panel, one chromosome per run.\n"
     "\n"
@@ -30,6 +33,10 @@ const ProgramSpec kImputeProgram{
         {"--random-data", "",
          "replace the data files by random data of the\n"
          "configured sizes (for trying the phases out)"},
+        {"--write-parameters", "FILE",
+         "write a parameter file and stop: PARAMFILE's pairs\n"
+         "(or the defaults), changed by LABEL=VALUE arguments\n"
+         "(labels as written, e.g. first_marker=1)"},
         {"--export-genotypes", "",
          "write the coded study genotypes of the first 2999\n"
          "study markers to als_trans_genotype_2999.txt and\n"
@@ -50,9 +57,19 @@ CommandLine impute_command_line(const ParsedOptions& options, RunConfig& cfg) {
   cfg.vcf_output_file = options.value("--vcf-out").value_or("");
   if (options.has("--random-data")) cfg.data_form = 1;
   if (options.has("--export-genotypes")) cfg.only_create_data_for_nature_papaer = 1;
-  if (!options.positionals.empty()) line.parameter_file = options.positionals.front();
-  if (options.positionals.size() > 1)
-    line.ignored_arguments.assign(options.positionals.begin() + 1, options.positionals.end());
+  std::vector<std::string> positionals = options.positionals;
+  if (const auto file = options.value("--write-parameters")) {
+    line.parameters_to_write = *file;
+    const auto first_assignment = std::find_if(positionals.begin(), positionals.end(),
+                                               [](const std::string& arg) { return arg.find('=') != std::string::npos; });
+    line.assignments.assign(first_assignment, positionals.end());
+    positionals.erase(first_assignment, positionals.end());
+  }
+  if (!positionals.empty()) {
+    line.parameter_file = positionals.front();
+    line.parameter_file_given = true;
+  }
+  if (positionals.size() > 1) line.ignored_arguments.assign(positionals.begin() + 1, positionals.end());
   const bool extra_outputs = !cfg.probabilities_file.empty() || !cfg.vcf_output_file.empty();
   if (extra_outputs && cfg.engine != RunConfig::Engine::fast)
     throw_usage_error(kImputeProgram.name, "--probabilities and --vcf-out need the fast engine");

@@ -13,6 +13,10 @@ extern const ProgramSpec kImputeProgram;
 
 struct CommandLine {
   std::string parameter_file = "parameter.txt";
+  bool parameter_file_given = false;
+  // --write-parameters: the file to write and the LABEL=VALUE changes.
+  std::string parameters_to_write;
+  std::vector<std::string> assignments;
   std::vector<std::string> ignored_arguments;  // positional arguments after the first
 };
 

@@ -1,69 +1,86 @@
 #include "driver/parameter_file.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <ostream>
+#include <sstream>
 #include <vector>
 
 #include "base/text_source.h"
 #include "base/errors.h"
+#include "base/output_file.h"
 
 namespace snp {
 namespace {
 
-// Stores a value token; false when it is malformed for its type.
-using ValueSetter = std::function<bool(std::string_view, RunConfig&)>;
+// One of the 18 pairs: the label written for it, the kind of value, and how
+// the value is read into and written from the configuration.
+struct ParameterField {
+  const char* label;
+  const char* kind;
+  std::function<bool(std::string_view, RunConfig&)> read;  // false when malformed
+  std::function<void(const RunConfig&, std::ostream&)> write;
+};
 
-ValueSetter int_value(int RunConfig::*field) {
-  return [field](std::string_view token, RunConfig& cfg) {
-    const auto value = parse_int(token);
-    if (value) cfg.*field = *value;
-    return value.has_value();
-  };
+ParameterField int_field(const char* label, int RunConfig::*field) {
+  return {label, "an integer",
+          [field](std::string_view token, RunConfig& cfg) {
+            const auto value = parse_int(token);
+            if (value) cfg.*field = *value;
+            return value.has_value();
+          },
+          [field](const RunConfig& cfg, std::ostream& out) { out << cfg.*field; }};
 }
 
-ValueSetter optional_int_value(std::optional<int> RunConfig::*field) {
-  return [field](std::string_view token, RunConfig& cfg) {
-    const auto value = parse_int(token);
-    if (value) cfg.*field = *value;
-    return value.has_value();
-  };
+ParameterField range_field(const char* label, std::optional<int> RunConfig::*field,
+                           int (RunConfig::*effective)() const) {
+  return {label, "an integer",
+          [field](std::string_view token, RunConfig& cfg) {
+            const auto value = parse_int(token);
+            if (value) cfg.*field = *value;
+            return value.has_value();
+          },
+          [effective](const RunConfig& cfg, std::ostream& out) { out << (cfg.*effective)(); }};
 }
 
-ValueSetter path_value(std::string RunConfig::*field) {
-  return [field](std::string_view token, RunConfig& cfg) {
-    cfg.*field = std::string(token);
-    return true;
-  };
+ParameterField path_field(const char* label, std::string RunConfig::*field) {
+  return {label, "a path",
+          [field](std::string_view token, RunConfig& cfg) {
+            cfg.*field = std::string(token);
+            return true;
+          },
+          [field](const RunConfig& cfg, std::ostream& out) { out << cfg.*field; }};
 }
 
-const std::vector<std::pair<const char*, ValueSetter>>& parameter_order() {
-  static const std::vector<std::pair<const char*, ValueSetter>> order = {
-      {"an integer", int_value(&RunConfig::current_chr)},
-      {"an integer", int_value(&RunConfig::population_marker)},
-      {"an integer", int_value(&RunConfig::population_sample)},
-      {"an integer", int_value(&RunConfig::typed_marker)},
-      {"an integer", int_value(&RunConfig::ncase)},
-      {"an integer", int_value(&RunConfig::ncontrol)},
-      {"a decimal number",
+const std::vector<ParameterField>& parameter_fields() {
+  static const std::vector<ParameterField> fields = {
+      int_field("current_chr", &RunConfig::current_chr),
+      int_field("population_marker", &RunConfig::population_marker),
+      int_field("population_sample", &RunConfig::population_sample),
+      int_field("typed_marker", &RunConfig::typed_marker),
+      int_field("ncase", &RunConfig::ncase),
+      int_field("ncontrol", &RunConfig::ncontrol),
+      {"calling_genotype_threshood", "a decimal number",
        [](std::string_view token, RunConfig& cfg) {
          const auto value = parse_double(token);
          if (value) cfg.calling_genotype_threshood = *value;
          return value.has_value();
-       }},
-      {"a path", path_value(&RunConfig::path_hapmap_datadirectory)},
-      {"a path", path_value(&RunConfig::path_disease_datadirectory)},
-      {"a path", path_value(&RunConfig::path_hapmap_data_file)},
-      {"a path", path_value(&RunConfig::path_hapmap_data_mapfile)},
-      {"a path", path_value(&RunConfig::path_disease_data_file1)},
-      {"a path", path_value(&RunConfig::path_disease_data_mapfile1)},
-      {"a path", path_value(&RunConfig::path_disease_data_file0)},
-      {"a path", path_value(&RunConfig::path_disease_data_mapfile0)},
-      {"a path", path_value(&RunConfig::result_data_file)},
-      {"an integer", optional_int_value(&RunConfig::first_marker)},
-      {"an integer", optional_int_value(&RunConfig::last_marker)},
+       },
+       [](const RunConfig& cfg, std::ostream& out) { out << cfg.calling_genotype_threshood; }},
+      path_field("Path_reference_datadirectory", &RunConfig::path_hapmap_datadirectory),
+      path_field("Path_study_datadirectory", &RunConfig::path_disease_datadirectory),
+      path_field("Reference_data_file", &RunConfig::path_hapmap_data_file),
+      path_field("Reference_data_mapfile", &RunConfig::path_hapmap_data_mapfile),
+      path_field("Disease_data_file", &RunConfig::path_disease_data_file1),
+      path_field("Disease_data_mapfile", &RunConfig::path_disease_data_mapfile1),
+      path_field("Normal_data_file", &RunConfig::path_disease_data_file0),
+      path_field("Normal_data_mapfile", &RunConfig::path_disease_data_mapfile0),
+      path_field("Imputation_result_data_file", &RunConfig::result_data_file),
+      range_field("first_marker", &RunConfig::first_marker, &RunConfig::effective_first_marker),
+      range_field("last_marker", &RunConfig::last_marker, &RunConfig::effective_last_marker),
   };
-  return order;
+  return fields;
 }
 
 }  // namespace
@@ -71,13 +88,13 @@ const std::vector<std::pair<const char*, ValueSetter>>& parameter_order() {
 void parse_parameter_text(std::string_view text, const std::string& path, RunConfig& cfg, std::ostream& warnings) {
   TextScanner scanner(text);
   int pair_number = 0;
-  for (const auto& [kind, setter] : parameter_order()) {
+  for (const ParameterField& field : parameter_fields()) {
     ++pair_number;
     std::string_view label, value;
     if (!scanner.next_token(label) || !scanner.next_token(value)) return;
-    if (!setter(value, cfg)) {
+    if (!field.read(value, cfg)) {
       warnings << "Warning: line " << scanner.line() << " of " << path << ": value " << pair_number << " ("
-               << label << ") should be " << kind << ", found \"" << value
+               << label << ") should be " << field.kind << ", found \"" << value
                << "\"; it and the values after it keep their defaults\n";
       return;
     }
@@ -89,6 +106,46 @@ bool read_parameter_file(const std::string& path, RunConfig& cfg, std::ostream& 
   if (!text) return false;
   parse_parameter_text(*text, path, cfg, warnings);
   return true;
+}
+
+std::string parameter_text(const RunConfig& cfg) {
+  for (const std::string* path : {&cfg.path_hapmap_datadirectory, &cfg.path_disease_datadirectory, &cfg.path_hapmap_data_file,
+                                  &cfg.path_hapmap_data_mapfile, &cfg.path_disease_data_file1, &cfg.path_disease_data_mapfile1,
+                                  &cfg.path_disease_data_file0, &cfg.path_disease_data_mapfile0, &cfg.result_data_file})
+    if (std::any_of(path->begin(), path->end(), is_space))
+      throw InputError(InputProblem::inconsistent,
+                       "Error: the path " + *path + " holds white space, which a parameter file cannot carry\n");
+  std::ostringstream text;
+  for (const ParameterField& field : parameter_fields()) {
+    text << field.label << ' ';
+    field.write(cfg, text);
+    text << '\n';
+  }
+  return text.str();
+}
+
+void assign_parameter(std::string_view assignment, RunConfig& cfg) {
+  const size_t equals = assignment.find('=');
+  const std::string_view label = assignment.substr(0, equals);
+  const auto& fields = parameter_fields();
+  const auto field = std::find_if(fields.begin(), fields.end(), [&](const ParameterField& f) { return label == f.label; });
+  if (equals == std::string_view::npos || field == fields.end())
+    throw InputError(InputProblem::malformed, "Error: " + std::string(assignment) +
+                                                  ": expected LABEL=VALUE with a label of the parameter file\n");
+  const std::string_view value = assignment.substr(equals + 1);
+  if (value.empty() || value.find_first_of(" \t\n\r") != std::string_view::npos || !field->read(value, cfg))
+    throw InputError(InputProblem::malformed, "Error: " + std::string(assignment) + ": " + field->label +
+                                                  " should be " + field->kind + " without blanks\n");
+}
+
+void write_parameter_file(const std::string& path, const std::optional<std::string>& base,
+                          const std::vector<std::string>& assignments, std::ostream& warnings) {
+  RunConfig cfg;
+  if (base && !read_parameter_file(*base, cfg, warnings))
+    throw InputError(InputProblem::cannot_open, "Error: cannot open " + *base + "\n");
+  for (const std::string& assignment : assignments) assign_parameter(assignment, cfg);
+  const std::string text = parameter_text(cfg);
+  write_file_atomically(path, [&](std::ostream& out) { out << text; });
 }
 
 void echo_settings(const RunConfig& cfg, std::ostream& console) {

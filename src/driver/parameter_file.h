@@ -3,7 +3,9 @@
 
 #include <iosfwd>
 #include <string>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "model/run_config.h"
 
@@ -16,6 +18,19 @@ void parse_parameter_text(std::string_view text, const std::string& path, RunCon
 
 // Opens and reads the file; false when it cannot be opened (cfg unchanged).
 bool read_parameter_file(const std::string& path, RunConfig& cfg, std::ostream& warnings);
+
+// The 18 pairs as "label value" lines, with the range's effective bounds.
+// Throws InputError when a path holds white space, which the file cannot carry.
+std::string parameter_text(const RunConfig& cfg);
+
+// Sets the pair named by "LABEL=VALUE" (a label as parameter_text writes it);
+// throws InputError on an unknown label or a malformed value.
+void assign_parameter(std::string_view assignment, RunConfig& cfg);
+
+// Writes `path`: the pairs of `base` (the defaults when none), changed by
+// the LABEL=VALUE assignments in order.
+void write_parameter_file(const std::string& path, const std::optional<std::string>& base,
+                          const std::vector<std::string>& assignments, std::ostream& warnings);
 
 // Prints the settings and the nine paths as the run shows them at start-up.
 void echo_settings(const RunConfig& cfg, std::ostream& console);

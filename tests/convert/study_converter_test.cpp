@@ -89,32 +89,6 @@ TEST(ConvertStudy, MarkersTakePanelNamesByPosition) {
   EXPECT_EQ(names, (std::vector<std::string>{"rs1", "rs200", "rs300", "chip4", "rs500b"}));
 }
 
-TEST(ConvertParameters, ProgramReadsTheWrittenValues) {
-  RunParameters p{23, 2072, 120, 400, 100, 99, 0.5, "/data/ref/", "/data/study/", "/data/study/out.txt"};
-  RunConfig cfg;
-  std::ostringstream warnings;
-  parse_parameter_text(parameter_text(p), "parameter.txt", cfg, warnings);
-  EXPECT_EQ(warnings.str(), "");
-  EXPECT_EQ(cfg.current_chr, 23);
-  EXPECT_EQ(cfg.population_marker, 2072);
-  EXPECT_EQ(cfg.population_sample, 120);
-  EXPECT_EQ(cfg.typed_marker, 400);
-  EXPECT_EQ(cfg.ncase, 100);
-  EXPECT_EQ(cfg.ncontrol, 99);
-  EXPECT_EQ(cfg.calling_genotype_threshood, 0.5);
-  EXPECT_EQ(cfg.path_hapmap_datadirectory, "/data/ref/");
-  EXPECT_EQ(cfg.path_disease_datadirectory, "/data/study/");
-  EXPECT_EQ(cfg.path_hapmap_data_file, "hapmap.hap");
-  EXPECT_EQ(cfg.path_disease_data_file1, "disease.geno");
-  EXPECT_EQ(cfg.path_disease_data_file0, "normal.geno");
-  EXPECT_EQ(cfg.path_disease_data_mapfile0, "normal.map");
-  EXPECT_EQ(cfg.result_data_file, "/data/study/out.txt");
-  EXPECT_EQ(cfg.first_marker, 1);
-  EXPECT_EQ(cfg.last_marker, 2072);
-  p.study_directory = "/data/my study/";
-  EXPECT_THROW(parameter_text(p), InputError);
-}
-
 TEST(ConvertParameters, ChromosomeNumbers) {
   const std::pair<const char*, std::optional<int>> cases[] = {
       {"7", 7},        {"chr12", 12},  {"chrX", 23}, {"Y", 24}, {"chrMT", 26}, {"NC_000007.14", std::nullopt},

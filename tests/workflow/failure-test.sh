@@ -57,6 +57,7 @@ expect_failure wrong-count 1-36 "snp-impute failed (exit status 1) on chromosome
 faulty_program() {
   cat > "faulty-$1" <<EOF
 #!/usr/bin/env bash
+[ "\$1" = --write-parameters ] && exec "$program" "\$@"
 params=\$1
 result=\$(awk '\$1 == "Imputation_result_data_file" { print \$2 }' "\$params")
 spoil=no

@@ -9,26 +9,9 @@
 source "$(dirname "$0")/common.sh"
 
 # The whole-range runs. The example's own parameter file reads ./examples.
-cat > small.params <<'EOF'
-current_chr 1
-population_marker 36
-population_sample 16
-typed_marker 14
-ncase 5
-ncontrol 4
-calling_genotype_threshood 0.33
-Path_reference_datadirectory small
-Path_study_datadirectory small
-Reference_data_file hapmap.hap
-Reference_data_mapfile hapmap.map
-Disease_data_file disease.geno
-Disease_data_mapfile disease.map
-Normal_data_file normal.geno
-Normal_data_mapfile normal.map
-Imputation_result_data_file whole-1.txt
-first_marker 1
-last_marker 36
-EOF
+"$program" --write-parameters small.params current_chr=1 population_marker=36 population_sample=16 \
+  typed_marker=14 ncase=5 ncontrol=4 Path_reference_datadirectory=small Path_study_datadirectory=small \
+  Imputation_result_data_file=whole-1.txt first_marker=1 last_marker=36
 "$program" small.params > whole-1.out 2>&1 || { cat whole-1.out; echo "FAIL: whole-range run of the generated data" >&2; exit 1; }
 "$program" "$src/examples/parameter.txt" > whole-7.out 2>&1 || { cat whole-7.out; echo "FAIL: whole-range run of the example" >&2; exit 1; }
 mv imputation_results.txt whole-7.txt
