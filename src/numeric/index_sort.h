@@ -11,15 +11,16 @@
 namespace snp {
 
 // Orders index[low..high] (already holding positions into a) so that
-// a[index[low]] <= ... <= a[index[high]]. Values and Index are anything
-// indexable by int: raw arrays or the bounded vectors.
+// a[index[low]] <= ... <= a[index[high]]. Index is anything indexable by int
+// (raw arrays, the bounded vectors); Values anything indexable by Index's
+// elements (see KeyedValues for entries that carry their value).
 template <class Values, class Index>
 void index_sort(const Values& a, Index& index, int low, int high) {
   // Sub-ranges with ir - l below this are finished by straight insertion.
   constexpr int kInsertionLimit = 7;
   auto insertion_sort = [&](int l, int ir) {
     for (int j = l + 1; j <= ir; ++j) {
-      const int moving = index[j];
+      const auto moving = index[j];
       const double value = a[moving];
       int i = j - 1;
       for (; i >= l; --i) {
@@ -51,7 +52,7 @@ void index_sort(const Values& a, Index& index, int low, int high) {
     if (a[index[l]] > a[index[l + 1]]) std::swap(index[l], index[l + 1]);
     int i = l + 1;
     int j = ir;
-    const int pivot_index = index[l + 1];
+    const auto pivot_index = index[l + 1];
     const double pivot = a[pivot_index];
     for (;;) {
       do ++i;
@@ -72,5 +73,17 @@ void index_sort(const Values& a, Index& index, int low, int high) {
     }
   }
 }
+
+// An index entry that carries its value: sorting these by the same scheme
+// gives the same order as sorting plain positions, with the values at hand
+// instead of scattered over the array.
+struct KeyedIndex {
+  double value;
+  int position;
+};
+
+struct KeyedValues {
+  double operator[](const KeyedIndex& entry) const { return entry.value; }
+};
 
 }  // namespace snp

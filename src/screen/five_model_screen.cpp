@@ -1,5 +1,6 @@
 #include "screen/five_model_screen.h"
 
+#include <algorithm>
 #include <fstream>
 
 #include "base/errors.h"
@@ -55,13 +56,16 @@ void report_nominal(const ScreenTables& t, std::ostream& out) {
   out << "model=" << modelname[kMinimumModel] << " # of marker's pvalue<0.002/4=" << counts[kMinimumModel] << '\n';
 }
 
+double fdr_rate(int model) { return model == kMinimumModel ? kFdrRate * kMinimumModelShare : kFdrRate; }
+
 void report_fdr(ScreenContext& ctx, const ScreenTables& t, int model, std::ostream& file) {
   const auto p = pvalues_of(t, model);
-  const double rate = model == kMinimumModel ? kFdrRate * kMinimumModelShare : kFdrRate;
-  const std::vector<int> order = fdr_candidates(p, rate);
+  const double rate = fdr_rate(model);
+  std::vector<int> order = fdr_candidates(p, rate);
   std::vector<double> sorted(order.size());
   for (size_t r = 0; r < order.size(); ++r) sorted[r] = p[static_cast<size_t>(order[r])];
   const int count = fdr_selected_count(sorted, static_cast<int>(p.size()), rate);
+  order = fdr_selection(p, std::move(order), count);
   std::ostream& out = *ctx.console;
   write_both(out, file, "model=", modelname[static_cast<size_t>(model)], " # of satisfy FDR marker, i. e.  len=", count,
              '\n');
@@ -146,6 +150,21 @@ std::vector<int> fdr_candidates(std::span<const double> p, double rate) {
   Quickindex1(values.data(), index.data(), static_cast<int>(values.size()));
   for (auto& position : index) position = markers[static_cast<size_t>(position)];
   return index;
+}
+
+std::vector<int> fdr_selection(std::span<const double> p, std::vector<int> candidates, int count) {
+  const auto value = [&](int r) { return p[static_cast<size_t>(candidates[static_cast<size_t>(r)])]; };
+  const int last = std::min(count, static_cast<int>(candidates.size()) - 1);
+  bool tied = false;
+  for (int r = 0; r < last && !tied; ++r) tied = value(r) == value(r + 1);
+  if (tied) {
+    // Equal p-values come in the order of the index sort over all markers,
+    // which depends on every value, not only on the candidates'.
+    candidates.assign(p.size(), 0);
+    Quickindex1(p.data(), candidates.data(), static_cast<int>(p.size()));
+  }
+  candidates.resize(static_cast<size_t>(count));
+  return candidates;
 }
 
 int single_marker_test_five_model(ScreenContext& ctx) {

@@ -73,8 +73,13 @@ ScreenTables test_all_markers(const MarkerCounts& counts, const SampleSize& samp
 int fdr_selected_count(std::span<const double> sorted, int M, double rate);
 
 // Markers whose p-value is at most the largest threshold M * rate / M,
-// ordered by p-value with Quickindex1; a prefix of the full sort order.
+// ordered by p-value with Quickindex1 over these markers alone.
 std::vector<int> fdr_candidates(std::span<const double> p, double rate);
+
+// The first `count` markers in the order of Quickindex1 over all markers:
+// the candidates' order unless equal p-values meet within those `count`
+// (or at its edge), where the full sort decides.
+std::vector<int> fdr_selection(std::span<const double> p, std::vector<int> candidates, int count);
 
 // Lists the markers at or below the nominal thresholds (0.002; minimum
 // model 0.0005) and their counts.
