@@ -65,7 +65,7 @@ void MarkerCounts::Group::flush() {
   rows_since_flush = 0;
 }
 
-const char* MarkerCounts::Group::count_codes(const char* p, const char* end, int markers) {
+const char* MarkerCounts::Group::count_codes(const char* p, const char* end, int markers, int& codes) {
   std::uint8_t* const zero = pending[0].data();
   std::uint8_t* const one = pending[1].data();
   std::uint8_t* const two = pending[2].data();
@@ -146,11 +146,13 @@ const char* MarkerCounts::Group::count_codes(const char* p, const char* end, int
       p += 16;
       j += 16;
     } else if (!scalar(p + std::countr_one(block.spaced) + 1)) {
+      codes = j;
       return p;
     }
   }
 #endif
   scalar(end);
+  codes = j;
   return p;
 }
 
@@ -162,7 +164,9 @@ const char* MarkerCounts::add_line(short status, const char* p, const char* end)
   if (group.rows_since_flush == kFlushRows) group.flush();
   ++group.rows;
   ++group.rows_since_flush;
-  return group.count_codes(p, end, markers_);
+  const char* stop = group.count_codes(p, end, markers_, last_line_codes_);
+  longest_line_codes_ = std::max(longest_line_codes_, last_line_codes_);
+  return stop;
 }
 
 void MarkerCounts::merge(MarkerCounts& other) {
@@ -174,6 +178,7 @@ void MarkerCounts::merge(MarkerCounts& other) {
       for (size_t j = 0; j < theirs.total[code].size(); ++j) mine.total[code][j] += theirs.total[code][j];
     mine.rows += theirs.rows;
   }
+  longest_line_codes_ = std::max(longest_line_codes_, other.longest_line_codes_);
 }
 
 GenotypeCounts MarkerCounts::at(int marker) const {
@@ -198,8 +203,15 @@ constexpr size_t kReleaseStep = size_t{16} << 20;
 
 struct RangeResult {
   long lines = 0;
-  bool bad_status = false;  // a line without a status ended the range
+  bool bad_status = false;         // a line without a status ended the range
+  const char* line = nullptr;      // start of the line that ended the range
+  const char* bad_code = nullptr;  // a character that is no code ended the range
 };
+
+// True when the codes of a line stopped at its end.
+bool at_line_end(const char* p, const char* end) {
+  return p == end || *p == '\n' || (*p == '\r' && (p + 1 == end || p[1] == '\n'));
+}
 
 // Adds the lines that start in [begin, end) of the file, at most `limit`;
 // stops at a line without a status.
@@ -221,6 +233,11 @@ RangeResult read_range(const MappedFile& file, const char* begin, const char* en
       break;
     }
     p = counts.add_line(*status, p, file.end());
+    if (counts.last_line_codes() < counts.markers() && !at_line_end(p, file.end())) {
+      result.line = line;
+      result.bad_code = p;
+      break;
+    }
     ++result.lines;
     const void* line_end = std::memchr(p, '\n', static_cast<size_t>(file.end() - p));
     line = line_end ? static_cast<const char*>(line_end) + 1 : file.end();
@@ -243,12 +260,19 @@ bool read_in_parallel(const MappedFile& file, int samples, unsigned threads, Mar
   });
   long lines = 0;
   for (const auto& result : results) {
-    if (result.bad_status) return false;
+    if (result.bad_status || result.bad_code) return false;
     lines += result.lines;
   }
   if (lines != samples) return false;
   for (auto& other : partial) counts.merge(other);
   return true;
+}
+
+std::string shown_character(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  if (byte >= 0x20 && byte < 0x7f) return std::string("\"") + c + "\"";
+  static constexpr char kHex[] = "0123456789abcdef";
+  return std::string("byte 0x") + kHex[byte >> 4] + kHex[byte & 15];
 }
 
 }  // namespace
@@ -266,6 +290,11 @@ MarkerCounts read_case_control_counts(const std::string& path, int samples, int 
   if (result.bad_status)
     throw malformed_line(path, result.lines + 1,
                          "expected the status (an integer from -32768 to 32767) at the start");
+  if (result.bad_code)
+    throw malformed_line(path, result.lines + 1,
+                         "column " + std::to_string(result.bad_code - result.line + 1) +
+                             ": expected a genotype code (0, 1, 2 or -1), a blank or a tab, found " +
+                             shown_character(*result.bad_code));
   if (result.lines < samples)
     throw inconsistent_file(path, "expected " + std::to_string(samples) + " lines (one per individual), found " +
                                       std::to_string(result.lines));

@@ -73,6 +73,9 @@ class MarkerCounts {
   // not a code or a blank (or end); markers after the last code found are
   // missing. Returns where the codes stopped.
   const char* add_line(short status, const char* p, const char* end);
+  // Codes found on the line added last, and on the longest line so far.
+  int last_line_codes() const { return last_line_codes_; }
+  int longest_line_codes() const { return longest_line_codes_; }
   // Adds the counts of other lines of the same markers.
   void merge(MarkerCounts& other);
   // Counts of one marker; entry 3 of each group is its missing count.
@@ -88,11 +91,13 @@ class MarkerCounts {
     int rows_since_flush = 0;
     explicit Group(size_t markers);
     void flush();
-    // Tallies the codes in [p, end); returns where they stopped.
-    const char* count_codes(const char* p, const char* end, int markers);
+    // Tallies the codes in [p, end) into `codes`; returns where they stopped.
+    const char* count_codes(const char* p, const char* end, int markers, int& codes);
   };
   int markers_;
   std::array<Group, 2> groups_;
+  int last_line_codes_ = 0;
+  int longest_line_codes_ = 0;
 };
 
 // Files above this size are read by several threads, one per byte range.
@@ -102,7 +107,8 @@ inline constexpr size_t kBytesPerThread = size_t{32} << 20;
 // `markers` markers, in parallel on files of at least two times
 // `bytes_per_thread`. Throws InputError when the
 // file cannot be opened ("file open PATH not good", standard output) or
-// read, has fewer lines, or a line lacks its status.
+// read, has fewer lines, a line lacks its status, or a line's codes stop
+// before its end at a character that is no code, blank or tab.
 MarkerCounts read_case_control_counts(const std::string& path, int samples, int markers,
                                       size_t bytes_per_thread = kBytesPerThread);
 

@@ -172,6 +172,10 @@ int single_marker_test_five_model(ScreenContext& ctx) {
   const std::string path = s.Datapath2 + kDataFileName;
   const MarkerCounts counts = read_case_control_counts(path, s.Sample, s.Marker);
   check_group_sizes(counts, s.samplesize, path);
+  if (counts.longest_line_codes() < s.Marker)
+    *ctx.warnings << "Warning: " << path << ": no line holds the " << s.Marker
+                  << " codes that --markers gives (the longest holds " << counts.longest_line_codes()
+                  << "); the markers after those are missing on every line\n";
   std::ostream& out = *ctx.console;
   out << "read data is finished\n";
   const ScreenTables tables = test_all_markers(counts, s.samplesize);

@@ -37,6 +37,7 @@ struct ScreenContext {
   ScreenSettings settings;
   MarkerNaming naming;  // chromosome and locus of selected markers
   std::ostream* console = &std::cout;
+  std::ostream* warnings = &std::cerr;
   // Directory (ending in '/') of "FDR_results.txt"; empty: the current one.
   std::string result_directory;
 };

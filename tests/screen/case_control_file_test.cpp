@@ -68,7 +68,6 @@ std::string random_line(std::mt19937& random, int markers) {
     if (layout == 0 || (layout == 2 && r % 2)) line += ' ';
     if (layout == 3) line += r % 3 ? " " : "\t ";
   }
-  if (stop < markers && pick(random) < 50) line += "x 1 2";
   return line;
 }
 
