@@ -1,5 +1,6 @@
 #include "convert/site_scan.h"
 
+#include <algorithm>
 #include <numeric>
 #include <ostream>
 #include <vector>
@@ -112,35 +113,75 @@ char allele_letter(const std::string& allele) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+namespace {
+
+// The records of one position, in file order. Records that split a
+// multi-allelic site (different alleles at one position) are all skipped:
+// each would write the carriers of the other alleles as reference.
+class PositionGroup {
+ public:
+  bool continues(const VariantRecord& r) const { return !records_.empty() && records_.front().position == r.position; }
+  void add(VariantRecord&& r) { records_.push_back(std::move(r)); }
+
+  // Hands on the group's usable SNP, if any, and counts the others.
+  void flush(const ScanOptions& options, ScanSummary& summary,
+             const std::function<void(const VariantRecord&)>& keep) {
+    const bool split = std::any_of(records_.begin(), records_.end(),
+                                   [&](const VariantRecord& r) { return r.alleles != records_.front().alleles; });
+    bool kept = false;
+    for (const VariantRecord& record : records_) {
+      auto problem = split ? std::optional(SkipReason::multi_allelic) : site_problem(record);
+      if (!problem && options.need_haplotypes) problem = haplotype_problem(record);
+      if (!problem && kept) problem = SkipReason::duplicate_position;
+      if (problem) {
+        ++summary[*problem];
+        continue;
+      }
+      kept = true;
+      ++summary.kept;
+      keep(record);
+    }
+    records_.clear();
+  }
+
+ private:
+  std::vector<VariantRecord> records_;
+};
+
+// "6 multi-allelic, 4 on another chromosome": the reasons of a summary.
+std::string reasons_text(const ScanSummary& summary) {
+  std::string text;
+  for (size_t k = 0; k < kSkipReasons; ++k)
+    if (summary.skipped[k] > 0)
+      text += (text.empty() ? "" : ", ") + std::to_string(summary.skipped[k]) + " " + kReasonText[k];
+  return text;
+}
+
+}  // namespace
+
 ScanSummary scan_snps(VcfReader& reader, const ScanOptions& options,
                       const std::function<void(const VariantRecord&)>& keep) {
   ScanSummary summary;
   RecordOrder order(reader, options.chromosome);
+  PositionGroup group;
   VariantRecord record;
-  std::optional<long> last_kept;
   while (reader.next(record)) {
     ++summary.records;
     if (!order.accept(record)) {
       ++summary[SkipReason::other_chromosome];
       continue;
     }
-    auto problem = site_problem(record);
-    if (!problem && options.need_haplotypes) problem = haplotype_problem(record);
-    if (!problem && last_kept == record.position) problem = SkipReason::duplicate_position;
-    if (problem) {
-      ++summary[*problem];
-      continue;
-    }
-    last_kept = record.position;
-    ++summary.kept;
-    keep(record);
+    if (!group.continues(record)) group.flush(options, summary, keep);
+    group.add(std::move(record));
+    record = VariantRecord();
   }
+  group.flush(options, summary, keep);
   if (!order.seen()) throw scan_error(reader, missing_chromosome(options.chromosome, order.others()));
   summary.chromosome = order.chromosome();
   if (summary.kept == 0)
     throw scan_error(reader, "no usable biallelic SNP on chromosome " + summary.chromosome + " (all " +
                                  std::to_string(summary.records - summary[SkipReason::other_chromosome]) +
-                                 " of its records skipped)");
+                                 " of its records skipped: " + reasons_text(summary) + ")");
   return summary;
 }
 

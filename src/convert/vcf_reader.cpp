@@ -1,5 +1,6 @@
 #include "convert/vcf_reader.h"
 
+#include <htslib/bgzf.h>
 #include <htslib/hts.h>
 #include <htslib/vcf.h>
 
@@ -75,6 +76,10 @@ VcfReader::VcfReader(const std::string& path) : path_(path), handles_(std::make_
   if (!handles_->file) throw cannot_open(path, "htslib cannot open it");
   const htsFormatCategory category = hts_get_format(handles_->file)->category;
   if (category != variant_data) throw bad_file(path, "not a VCF or BCF file");
+  // A bgzipped file ends with an empty block; without it the file was cut
+  // short at a block boundary and would read as a complete smaller one.
+  if (handles_->file->is_bgzf && bgzf_check_EOF(handles_->file->fp.bgzf) == 0)
+    throw bad_file(path, "truncated: the end-of-file block of its compression is missing");
   handles_->header = bcf_hdr_read(handles_->file);
   if (!handles_->header) throw bad_file(path, "not a VCF or BCF file (no readable header)");
   if (!header_has_gt(handles_->header)) throw bad_file(path, "no GT field in the header");

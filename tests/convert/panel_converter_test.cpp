@@ -64,19 +64,21 @@ TEST(ConvertPanel, SkippedRecordsAreCountedByReason) {
                                                      "7 170 rs8 A G 0/1 0|0",     // unphased
                                                      "7 180 rs9 A G 0|0 0/.",     // half missing, unphased
                                                      "7 190 rs10 A G 0|1 1",      // mixed ploidy
-                                                     "7 200 rs11 A G 0|1 0|0",
-                                                     "7 200 rs12 A C 0|1 0|0",    // duplicate position
+                                                     "7 200 rs11 A G 0|1 0|0",    // a split multi-allelic
+                                                     "7 200 rs12 A C 0|1 0|0",    // site: both skipped
+                                                     "7 205 rs14 A G 0|1 0|0",
+                                                     "7 205 rs15 A G 0|1 0|0",    // the same site again
                                                      "7 210 rs13 A G 0|1 0|0",
                                                  });
   text = std::regex_replace(text, std::regex("GT\t0\\|1\t0\\|0\n$"), ".\t.\t.\n");  // rs13 without GT
   const PanelData panel = convert_text(dir, text);
-  EXPECT_EQ(reference_map(panel), "rsID position allele0 allele1\nrs1 100 A G\nrs11 200 A G\n");
+  EXPECT_EQ(reference_map(panel), "rsID position allele0 allele1\nrs1 100 A G\nrs14 205 A G\n");
   std::ostringstream report;
   report_skipped(panel.summary, "panel.vcf", report);
   EXPECT_EQ(report.str(),
-            "Skipped 11 of 13 records of panel.vcf:\n"
+            "Skipped 13 of 15 records of panel.vcf:\n"
             "  1 without an ALT allele\n"
-            "  1 multi-allelic\n"
+            "  3 multi-allelic\n"
             "  4 not a SNP (indel or other allele)\n"
             "  1 without GT values\n"
             "  2 with an unphased heterozygous genotype\n"
@@ -112,7 +114,7 @@ TEST(ConvertPanel, InputErrors) {
        "Error: DIR/panel.vcf: no GT field in the header\n"},
       {std::regex_replace(sorted, std::regex("\tFORMAT.*\n"), "\n"), "Error: DIR/panel.vcf: no sample columns\n"},
       {test::vcf_text(kTwoSamples, {"7 100 rs1 A G 0/1 0|0", "7 200 rs2 AC G 0|1 0|0"}),
-       "Error: DIR/panel.vcf: no usable biallelic SNP on chromosome 7 (all 2 of its records skipped)\n"},
+       "Error: DIR/panel.vcf: no usable biallelic SNP on chromosome 7 (all 2 of its records skipped: 1 not a SNP (indel or other allele), 1 with an unphased heterozygous genotype)\n"},
       {test::vcf_text(kTwoSamples, {}), "Error: DIR/panel.vcf: no records\n"},
       {"rsID position allele0 allele1\nrs1 100 A G\n", "Error: DIR/panel.vcf: not a VCF or BCF file\n"},
   };
