@@ -153,7 +153,7 @@ void run_study(const StudyCommand& command, std::ostream& out, std::ostream& err
   const auto ids_text = read_file_text(command.cases);
   if (!ids_text) throw InputError(InputProblem::cannot_open, "Error: cannot open " + command.cases + "\n");
   VcfReader reader(command.vcf);
-  StudyData study = convert_study(reader, parse_case_ids(*ids_text), command.cases, command.chromosome);
+  StudyData study = convert_study(reader, parse_case_ids(*ids_text, command.cases), command.cases, command.chromosome);
   report_skipped(study.summary, command.vcf, err);
   if (study.non_diploid_genotypes > 0)
     err << study.non_diploid_genotypes << " genotypes of other than two alleles written as missing (0 0)\n";

@@ -80,14 +80,19 @@ int StudyData::count(bool cases) const {
                                         [cases](const StudySample& s) { return s.is_case == cases; }));
 }
 
-std::vector<std::string> parse_case_ids(std::string_view text) {
+std::vector<std::string> parse_case_ids(std::string_view text, const std::string& path) {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
   std::vector<std::string> ids;
   std::unordered_set<std::string> seen;
   TextScanner scanner(text);
-  while (!scanner.at_end()) {
+  for (long number = 1; !scanner.at_end(); ++number) {
     TextScanner line(scanner.rest_of_line());
-    std::string_view word;
+    std::string_view word, more;
     if (!line.next_token(word) || word.front() == '#') continue;
+    if (line.next_token(more))
+      throw malformed_line(path, number, "expected one sample ID, found \"" + std::string(word) + "\" followed by \"" +
+                                             std::string(more) + "\"");
     if (seen.insert(std::string(word)).second) ids.emplace_back(word);
   }
   return ids;

@@ -36,7 +36,7 @@ struct StudyData {
 
 // Sample IDs of the cases: the first word of every line; blank lines and
 // lines starting with "#" are skipped, repeated IDs count once.
-std::vector<std::string> parse_case_ids(std::string_view text);
+std::vector<std::string> parse_case_ids(std::string_view text, const std::string& path);
 
 // Throws InputError when a case ID is not a sample of the VCF or a sample ID
 // holds white space (the genotype files could not hold it).

@@ -58,7 +58,8 @@ TEST(ConvertStudy, GenotypeFilesInSampleOrder) {
 }
 
 TEST(ConvertStudy, CaseIdsAndTheirErrors) {
-  EXPECT_EQ(parse_case_ids("# cases\nB2 extra words\n\n  D4\nB2\r\n"), (std::vector<std::string>{"B2", "D4"}));
+  EXPECT_EQ(parse_case_ids("\xEF\xBB\xBF# cases\nB2\n\n  D4\nB2\r\n", "ids"), (std::vector<std::string>{"B2", "D4"}));
+  EXPECT_THROW(parse_case_ids("B2\nS1 S2\n", "ids"), InputError);
   TempDir dir;
   const auto converting = [&](const std::vector<std::string>& samples, const std::vector<std::string>& cases) {
     return error_of([&] { convert_text(dir, test::vcf_text(samples, {"7 100 rs1 A G 0/1 1/1 0/0"}), cases); },
