@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include "convert/panel_converter.h"
-#include "base/errors.h"
 #include "test_support.h"
 #include "vcf_fixture.h"
 
@@ -23,16 +22,6 @@ PanelData convert_text(const TempDir& dir, const std::string& text, std::optiona
 
 std::string haplotype_file(const PanelData& panel) { return test::text_of(write_haplotype_file, panel); }
 std::string reference_map(const PanelData& panel) { return test::text_of(write_reference_map, panel); }
-
-// The InputError message of converting `text`, or "" when it converts.
-std::string conversion_error(const TempDir& dir, const std::string& text, std::optional<std::string> chromosome = {}) {
-  try {
-    convert_text(dir, text, chromosome);
-  } catch (const InputError& error) {
-    return std::regex_replace(error.what(), std::regex(dir.path()), "DIR");
-  }
-  return "";
-}
 
 const std::vector<std::string> kTwoSamples = {"S1", "S2"};
 
@@ -82,48 +71,6 @@ TEST(ConvertPanel, SkippedRecordsAreCountedByReason) {
             "  2 with an unphased heterozygous genotype\n"
             "  1 with a genotype of other than two alleles (mixed ploidy)\n"
             "  1 at an already converted position (duplicate)\n");
-}
-
-TEST(ConvertPanel, ChromosomeChoice) {
-  TempDir dir;
-  const std::string text = test::vcf_text(kTwoSamples, {"7 100 rs1 A G 0|1 0|0", "7 200 rs2 A G 0|1 0|0",
-                                                        "8 50 rs3 C T 1|1 0|0", "9 10 rs4 C T 1|1 0|0"});
-  EXPECT_EQ(conversion_error(dir, text),
-            "Error: DIR/panel.vcf: records of several chromosomes (7 and 8 at record 3); choose one with "
-            "--chromosome\n");
-  const PanelData eight = convert_text(dir, text, "8");
-  EXPECT_EQ(reference_map(eight), "rsID position allele0 allele1\nrs3 50 C T\n");
-  EXPECT_EQ(eight.summary[SkipReason::other_chromosome], 3);
-  EXPECT_EQ(conversion_error(dir, text, "chr8"), "Error: DIR/panel.vcf: no records of chromosome chr8 (found 7 8 9)\n");
-}
-
-TEST(ConvertPanel, InputErrors) {
-  TempDir dir;
-  const std::string sorted = test::vcf_text(kTwoSamples, {"7 100 rs1 A G 0|1 0|0"});
-  struct Case {
-    std::string text;
-    std::string expected;
-  };
-  const Case cases[] = {
-      {test::vcf_text(kTwoSamples, {"7 200 rs1 A G 0|1 0|0", "7 100 rs2 A G 0|1 0|0"}),
-       "Error: DIR/panel.vcf: record 2 (7:100) comes after position 200; records must be sorted by position "
-       "(bcftools sort)\n"},
-      {test::vcf_text(kTwoSamples, {"7 100 rs1 A G 0|1 0|0"}, /*declare_gt=*/false),
-       "Error: DIR/panel.vcf: no GT field in the header\n"},
-      {std::regex_replace(sorted, std::regex("\tFORMAT.*\n"), "\n"), "Error: DIR/panel.vcf: no sample columns\n"},
-      {test::vcf_text(kTwoSamples, {"7 100 rs1 A G 0/1 0|0", "7 200 rs2 AC G 0|1 0|0"}),
-       "Error: DIR/panel.vcf: no usable biallelic SNP on chromosome 7 (all 2 of its records skipped)\n"},
-      {test::vcf_text(kTwoSamples, {}), "Error: DIR/panel.vcf: no records\n"},
-      {"rsID position allele0 allele1\nrs1 100 A G\n", "Error: DIR/panel.vcf: not a VCF or BCF file\n"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(conversion_error(dir, c.text), c.expected) << c.text;
-  try {
-    VcfReader reader(dir.file("absent.vcf.gz"));
-    ADD_FAILURE() << "opened a missing file";
-  } catch (const InputError& error) {
-    EXPECT_EQ(error.problem(), InputProblem::cannot_open);
-    EXPECT_NE(std::string(error.what()).find("absent.vcf.gz (No such file or directory)"), std::string::npos);
-  }
 }
 
 TEST(ConvertPanel, CompressedAndBinaryInputGiveTheSameFiles) {

@@ -113,33 +113,6 @@ TEST(ScreenFiveModel, SelectionOfTheWorkedFdrExample) {
   EXPECT_EQ(minimum_file.str(),
             "model=minimum   # of satisfy FDR marker, i. e.  len=1\n"
             "FDR find Marker=700\t i.e. chr=2\t locus=101\t pvalue=1e-05 corresponding  model=additive \n");
-  std::ostringstream recessive_file;
-  report_fdr(f.ctx, t, 2, recessive_file);
-  EXPECT_EQ(recessive_file.str(), "model=recessive # of satisfy FDR marker, i. e.  len=1\n"
-                                  "FDR find Marker=700\t i.e. chr=2\t locus=101\t pvalue=1e-05\n");
-
-  // Nothing at or below the first threshold selects nothing, and no name is read.
-  FdrFixture g;
-  g.ctx.naming.Datapath = g.dir.path() + "/absent/";
-  rows.assign(1000, {0.9, 0.01, 0.2, 0.9});
-  rows[5][0] = 0.0000501;  // above 0.05 / 1000, and alone below 0.0001
-  std::ostringstream none;
-  report_fdr(g.ctx, tables_of(rows), 0, none);
-  EXPECT_EQ(none.str(), "model=additive  # of satisfy FDR marker, i. e.  len=0\n");
-}
-
-TEST(ScreenFiveModel, MoreRowsThanTheGroupSizeIsAnError) {
-  FdrFixture f;
-  f.dir.write("CaseAndControlData.txt", "1 0\n1 1\n1 2\n0 0\n");
-  f.ctx.settings = {4, 1, f.dir.path() + "/", {2, 2}};
-  try {
-    single_marker_test_five_model(f.ctx);
-    FAIL();
-  } catch (const InputError& e) {
-    EXPECT_NE(std::string(e.what()).find("3 lines are cases, more than the 2 cases of the study (--cases)"),
-              std::string::npos)
-        << e.what();
-  }
 }
 
 }  // namespace
