@@ -8,12 +8,9 @@
 
 #include "base/errors.h"
 #include "numeric/gamma.h"
-#include "test_support.h"
 
 namespace snp::screen {
 namespace {
-
-using test::TempDir;
 
 TEST(ScreenFiveModel, MinimumKeepsTheEarlierModelOnTies) {
   EXPECT_EQ(minimum_of({0.01, 0.01, 0.01, 0.01}).model, 0);
@@ -78,41 +75,6 @@ TEST(ScreenFiveModel, NominalThresholdsAreInclusive) {
             "model=recessive # of marker's pvalue<0.002=0\n"
             "model=genotype  # of marker's pvalue<0.002=1\n"
             "model=minimum   # of marker's pvalue<0.002/4=1\n");
-}
-
-// 1000 markers on chromosomes of 600 and 400 markers.
-struct FdrFixture {
-  TempDir dir;
-  std::ostringstream console;
-  ScreenContext ctx;
-  FdrFixture() {
-    dir.write("Chromosome_SNP_Length.txt", "600 400 0 0 0 0 0 0 0 1 1 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n");
-    ctx.naming.Datapath = dir.path() + "/";
-    ctx.console = &console;
-  }
-};
-
-TEST(ScreenFiveModel, SelectionOfTheWorkedFdrExample) {
-  FdrFixture f;
-  std::vector<std::array<double, 4>> rows(1000, {0.9, 0.9, 0.9, 0.9});
-  rows[700] = {0.00001, 0.00001, 0.00001, 0.00001};  // ties: the additive model
-  rows[3] = {0.00008, 0.5, 0.5, 0.5};
-  rows[650] = {0.0002, 0.5, 0.5, 0.5};
-  rows[999] = {0.5, 0.5, 0.3, 0.5};
-  const ScreenTables t = tables_of(rows);
-  std::ostringstream file;
-  report_fdr(f.ctx, t, 0, file);
-  const std::string additive =
-      "model=additive  # of satisfy FDR marker, i. e.  len=2\n"
-      "FDR find Marker=700\t i.e. chr=2\t locus=101\t pvalue=1e-05\n"
-      "FDR find Marker=3\t i.e. chr=1\t locus=4\t pvalue=8e-05\n";
-  EXPECT_EQ(file.str(), additive);
-  EXPECT_EQ(f.console.str(), additive);
-  std::ostringstream minimum_file;
-  report_fdr(f.ctx, t, kMinimumModel, minimum_file);
-  EXPECT_EQ(minimum_file.str(),
-            "model=minimum   # of satisfy FDR marker, i. e.  len=1\n"
-            "FDR find Marker=700\t i.e. chr=2\t locus=101\t pvalue=1e-05 corresponding  model=additive \n");
 }
 
 }  // namespace
