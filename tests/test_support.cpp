@@ -1,20 +1,12 @@
 #include "test_support.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
-
-extern char** environ;
 
 namespace snp::test {
 
@@ -43,40 +35,29 @@ std::string read_text(const std::string& path) {
   return text.str();
 }
 
+namespace {
+
+std::string quoted(const std::string& word) {
+  std::string out = "'";
+  for (char c : word) c == '\'' ? out.append("'\\''") : out.append(1, c);
+  return out.append("'");
+}
+
+}  // namespace
+
 ProgramRun run_program(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
                        int timeout_seconds) {
   TempDir capture;
-  const std::string out_path = capture.file("out"), err_path = capture.file("err");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  // The child changes into cwd through /bin/sh, then execs the program.
-  std::vector<std::string> argv_storage = {"/bin/sh", "-c", "cd \"$0\" && exec \"$@\"", cwd, program};
-  argv_storage.insert(argv_storage.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : argv_storage) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  if (posix_spawn(&pid, "/bin/sh", &actions, nullptr, argv.data(), environ) != 0)
-    throw std::runtime_error("cannot start " + program);
-  posix_spawn_file_actions_destroy(&actions);
-
+  std::string command = "cd ";
+  command.append(quoted(cwd)).append(" && exec timeout -s KILL ").append(std::to_string(timeout_seconds));
+  command.append(" ").append(quoted(program));
+  for (const std::string& arg : args) command.append(" ").append(quoted(arg));
+  command.append(" </dev/null >").append(quoted(capture.file("out"))).append(" 2>").append(quoted(capture.file("err")));
+  const int raw = std::system(command.c_str());
   ProgramRun run;
-  int wstatus = 0;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
-  while (::waitpid(pid, &wstatus, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &wstatus, 0);
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  run.out = read_text(out_path);
-  run.err = read_text(err_path);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+  run.out = read_text(capture.file("out"));
+  run.err = read_text(capture.file("err"));
   return run;
 }
 

@@ -1,13 +1,8 @@
-// Small VCF files for the converter tests, written as text, bgzipped text or
-// BCF through htslib.
+// Small VCF texts for the converter tests.
 #pragma once
-
-#include <htslib/bgzf.h>
-#include <htslib/vcf.h>
 
 #include <set>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -44,29 +39,6 @@ std::string text_of(Write write, const Data& data) {
   std::ostringstream out;
   write(data, out);
   return out.str();
-}
-
-// Writes `text` bgzip-compressed.
-inline void write_bgzipped(const std::string& path, const std::string& text) {
-  BGZF* file = bgzf_open(path.c_str(), "w");
-  if (!file) throw std::runtime_error("cannot create " + path);
-  const bool ok = bgzf_write(file, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-  if (bgzf_close(file) != 0 || !ok) throw std::runtime_error("cannot write " + path);
-}
-
-// Converts the VCF at `vcf_path` into BCF at `bcf_path`.
-inline void write_bcf(const std::string& vcf_path, const std::string& bcf_path) {
-  htsFile* in = hts_open(vcf_path.c_str(), "r");
-  htsFile* out = hts_open(bcf_path.c_str(), "wb");
-  if (!in || !out) throw std::runtime_error("cannot convert " + vcf_path);
-  bcf_hdr_t* header = bcf_hdr_read(in);
-  bool ok = header && bcf_hdr_write(out, header) == 0;
-  bcf1_t* record = bcf_init();
-  while (ok && bcf_read(in, header, record) == 0) ok = bcf_write(out, header, record) == 0;
-  bcf_destroy(record);
-  if (header) bcf_hdr_destroy(header);
-  hts_close(in);
-  if (hts_close(out) != 0 || !ok) throw std::runtime_error("cannot write " + bcf_path);
 }
 
 }  // namespace snp::convert::test

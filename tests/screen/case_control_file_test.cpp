@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "base/errors.h"
 #include "test_support.h"
 
 namespace snp::screen {
@@ -111,57 +110,6 @@ TEST(ScreenDataFile, CountsAgreeWithTheDecodedLinesInOneOrManyThreads) {
     expect_counts(read_case_control_counts(dir.file("extra.txt"), 1200, markers, bytes), expected);
     expect_counts(read_case_control_counts(dir.file("random.txt"), 150, markers, bytes), first_150);
   }
-  EXPECT_THROW(read_case_control_counts(dir.file("random.txt"), 1201, markers, small), InputError);
-}
-
-TEST(ScreenDataFile, CountsPassTheByteRange) {
-  // One code repeated on 600 lines of a group, in both regular layouts.
-  std::string spaced = "1", packed = "0 ";
-  for (int j = 0; j < 40; ++j) {
-    spaced += " 2";
-    packed += "1";
-  }
-  MarkerCounts counts(40);
-  for (int row = 0; row < 600; ++row) {
-    add(counts, spaced);
-    add(counts, packed);
-  }
-  EXPECT_EQ(counts.at(39).cases, (std::array<int, 4>{0, 0, 600, 0}));
-  EXPECT_EQ(counts.at(0).controls, (std::array<int, 4>{0, 600, 0, 0}));
-}
-
-TEST(ScreenDataFile, ReadsTheFirstSampleLines) {
-  TempDir dir;
-  // The fourth line is beyond the three individuals; the last line has no
-  // line end.
-  dir.write("data.txt", "1 0 1 2\n0 2 2\n2 -1 0 1\nbad line\n");
-  const MarkerCounts counts = read_case_control_counts(dir.file("data.txt"), 3, 3);
-  EXPECT_EQ(counts.case_rows(), 1);
-  EXPECT_EQ(counts.control_rows(), 2);
-  EXPECT_EQ(counts.at(2).controls, (std::array<int, 4>{0, 1, 0, 1}));  // short line: missing
-  dir.write("last.txt", "1 0 1 2\n0 2 2 1");
-  EXPECT_EQ(read_case_control_counts(dir.file("last.txt"), 2, 3).at(2).controls, (std::array<int, 4>{0, 1, 0, 0}));
-}
-
-TEST(ScreenDataFile, FileProblemsNameTheFileAndWhatWasExpected) {
-  TempDir dir;
-  // The message and channel of reading `name` (written first unless empty).
-  const auto error_of = [&](const std::string& name, const std::string& text, int samples) {
-    if (!text.empty()) dir.write(name, text);
-    try {
-      read_case_control_counts(dir.file(name), samples, 2);
-    } catch (const InputError& e) {
-      return std::pair<std::string, Channel>(e.what(), e.channel());
-    }
-    return std::pair<std::string, Channel>("no error", Channel::standard_error);
-  };
-  const auto missing = error_of("none.txt", "", 2);
-  EXPECT_EQ(missing.first, "file open " + dir.file("none.txt") + " not good\n");
-  EXPECT_EQ(missing.second, Channel::standard_output);
-  EXPECT_EQ(error_of("short.txt", "1 0 1\n0 1 1\n", 5).first,
-            "Error: " + dir.file("short.txt") + ": expected 5 lines (one per individual), found 2\n");
-  const std::string blank = error_of("blank.txt", "1 0 1\n\n0 1 1\n", 3).first;
-  EXPECT_NE(blank.find("line 2 of " + dir.file("blank.txt") + ": expected the status"), std::string::npos) << blank;
 }
 
 }  // namespace

@@ -2,18 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "base/errors.h"
 #include "numeric/gamma.h"
-#include "test_support.h"
+#include "screen/quickindex1.h"
 
 namespace snp::screen {
 namespace {
-
-using test::TempDir;
 
 TEST(ScreenFiveModel, MinimumKeepsTheEarlierModelOnTies) {
   EXPECT_EQ(minimum_of({0.01, 0.01, 0.01, 0.01}).model, 0);
@@ -35,6 +34,27 @@ TEST(ScreenFiveModel, BenjaminiHochbergCountsAndCandidates) {
   const std::vector<double> p = {0.3, 0.05, 0.001, 0.0500001, 0.02, 1.0};
   EXPECT_EQ(fdr_candidates(p, 0.05), (std::vector<int>{2, 4, 1}));
   EXPECT_EQ(fdr_candidates(p, 0.0125), (std::vector<int>{2}));
+}
+
+// Equal p-values among the selected markers come in the order of the index
+// sort over all markers, which sorting the candidates alone does not give.
+TEST(ScreenFiveModel, SelectionFollowsTheSortOverAllMarkers) {
+  std::mt19937 random(5);
+  int tied_runs = 0;
+  for (int round = 0; round < 200; ++round) {
+    std::vector<double> p(400 + round);
+    for (double& value : p) value = random() % 4 ? 1.0 : (random() % 6 + 1) * 1e-5;
+    const std::vector<int> candidates = fdr_candidates(p, 0.05);
+    std::vector<double> sorted;
+    for (const int marker : candidates) sorted.push_back(p[static_cast<size_t>(marker)]);
+    const int count = fdr_selected_count(sorted, static_cast<int>(p.size()), 0.05);
+    std::vector<int> all(p.size());
+    Quickindex1(p.data(), all.data(), static_cast<int>(p.size()));
+    all.resize(static_cast<size_t>(count));
+    ASSERT_EQ(fdr_selection(p, candidates, count), all) << "round " << round;
+    if (std::vector<int>(candidates.begin(), candidates.begin() + count) != all) ++tied_runs;
+  }
+  EXPECT_GT(tied_runs, 0);  // the data do reach orders the candidates' sort gets wrong
 }
 
 TEST(ScreenFiveModel, PvaluesAboveTheLargestThresholdNeedNoEvaluation) {
@@ -78,68 +98,6 @@ TEST(ScreenFiveModel, NominalThresholdsAreInclusive) {
             "model=recessive # of marker's pvalue<0.002=0\n"
             "model=genotype  # of marker's pvalue<0.002=1\n"
             "model=minimum   # of marker's pvalue<0.002/4=1\n");
-}
-
-// 1000 markers on chromosomes of 600 and 400 markers.
-struct FdrFixture {
-  TempDir dir;
-  std::ostringstream console;
-  ScreenContext ctx;
-  FdrFixture() {
-    dir.write("Chromosome_SNP_Length.txt", "600 400 0 0 0 0 0 0 0 1 1 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n");
-    ctx.naming.Datapath = dir.path() + "/";
-    ctx.console = &console;
-  }
-};
-
-TEST(ScreenFiveModel, SelectionOfTheWorkedFdrExample) {
-  FdrFixture f;
-  std::vector<std::array<double, 4>> rows(1000, {0.9, 0.9, 0.9, 0.9});
-  rows[700] = {0.00001, 0.00001, 0.00001, 0.00001};  // ties: the additive model
-  rows[3] = {0.00008, 0.5, 0.5, 0.5};
-  rows[650] = {0.0002, 0.5, 0.5, 0.5};
-  rows[999] = {0.5, 0.5, 0.3, 0.5};
-  const ScreenTables t = tables_of(rows);
-  std::ostringstream file;
-  report_fdr(f.ctx, t, 0, file);
-  const std::string additive =
-      "model=additive  # of satisfy FDR marker, i. e.  len=2\n"
-      "FDR find Marker=700\t i.e. chr=2\t locus=101\t pvalue=1e-05\n"
-      "FDR find Marker=3\t i.e. chr=1\t locus=4\t pvalue=8e-05\n";
-  EXPECT_EQ(file.str(), additive);
-  EXPECT_EQ(f.console.str(), additive);
-  std::ostringstream minimum_file;
-  report_fdr(f.ctx, t, kMinimumModel, minimum_file);
-  EXPECT_EQ(minimum_file.str(),
-            "model=minimum   # of satisfy FDR marker, i. e.  len=1\n"
-            "FDR find Marker=700\t i.e. chr=2\t locus=101\t pvalue=1e-05 corresponding  model=additive \n");
-  std::ostringstream recessive_file;
-  report_fdr(f.ctx, t, 2, recessive_file);
-  EXPECT_EQ(recessive_file.str(), "model=recessive # of satisfy FDR marker, i. e.  len=1\n"
-                                  "FDR find Marker=700\t i.e. chr=2\t locus=101\t pvalue=1e-05\n");
-
-  // Nothing at or below the first threshold selects nothing, and no name is read.
-  FdrFixture g;
-  g.ctx.naming.Datapath = g.dir.path() + "/absent/";
-  rows.assign(1000, {0.9, 0.01, 0.2, 0.9});
-  rows[5][0] = 0.0000501;  // above 0.05 / 1000, and alone below 0.0001
-  std::ostringstream none;
-  report_fdr(g.ctx, tables_of(rows), 0, none);
-  EXPECT_EQ(none.str(), "model=additive  # of satisfy FDR marker, i. e.  len=0\n");
-}
-
-TEST(ScreenFiveModel, MoreRowsThanTheGroupSizeIsAnError) {
-  FdrFixture f;
-  f.dir.write("CaseAndControlData.txt", "1 0\n1 1\n1 2\n0 0\n");
-  f.ctx.settings = {4, 1, f.dir.path() + "/", {2, 2}};
-  try {
-    single_marker_test_five_model(f.ctx);
-    FAIL();
-  } catch (const InputError& e) {
-    EXPECT_NE(std::string(e.what()).find("3 lines are cases, more than the 2 cases of the study (--cases)"),
-              std::string::npos)
-        << e.what();
-  }
 }
 
 }  // namespace

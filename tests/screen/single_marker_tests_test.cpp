@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/errors.h"
-
 namespace snp::screen {
 namespace {
 
@@ -93,19 +91,6 @@ TEST(ScreenSingleMarker, DegenerateCounts) {
   // A group without effective members gives 1.0 everywhere.
   EXPECT_EQ(from_counts({{0, 0, 0, 50}, {10, 20, 20, 0}}, {50, 50}), (ModelPvalues{1.0, 1.0, 1.0, 1.0}));
   EXPECT_EQ(from_counts({{10, 20, 20, 0}, {0, 0, 0, 60}}, {50, 50}), (ModelPvalues{1.0, 1.0, 1.0, 1.0}));
-}
-
-TEST(ScreenSingleMarker, NegativeStatisticEndsWithTheGammpMessage) {
-  // Ten cases configured but thirty homozygous case rows: fc = 3.
-  try {
-    from_counts({{0, 0, 30, 0}, {5, 5, 0, 0}}, {10, 10});
-    FAIL() << "no error";
-  } catch (const FatalError& e) {
-    EXPECT_STREQ(e.what(), " error for the input parameter in gammp function\n");
-    EXPECT_EQ(e.channel(), Channel::standard_output);
-    EXPECT_EQ(e.exit_status(), 1);
-  }
-  EXPECT_EQ(pvalue_of(-1.0, 0), 1.0);  // nothing to evaluate
 }
 
 }  // namespace
