@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "base/errors.h"
 
@@ -26,19 +25,28 @@ std::string temporary_name(const std::string& path) {
 
 }  // namespace
 
+ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path)), temporary_(temporary_name(path_)) {
+  out_.open(temporary_, std::ios::binary | std::ios::trunc);
+  if (!out_) file_error("create", path_, errno);
+}
+
+ReplacingFile::~ReplacingFile() {
+  if (committed_) return;
+  out_.close();
+  std::remove(temporary_.c_str());
+}
+
+void ReplacingFile::commit() {
+  out_.close();
+  if (out_.fail()) file_error("write", path_, errno ? errno : EIO);
+  if (std::rename(temporary_.c_str(), path_.c_str()) != 0) file_error("write", path_, errno);
+  committed_ = true;
+}
+
 void write_file_atomically(const std::string& path, const std::function<void(std::ostream&)>& fill) {
-  const std::string temporary = temporary_name(path);
-  try {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) file_error("create", path, errno);
-    fill(out);
-    out.close();
-    if (out.fail()) file_error("write", path, errno ? errno : EIO);
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) file_error("write", path, errno);
-  } catch (...) {
-    std::remove(temporary.c_str());
-    throw;
-  }
+  ReplacingFile file(path);
+  fill(file.stream());
+  file.commit();
 }
 
 }  // namespace snp

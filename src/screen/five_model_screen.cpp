@@ -1,9 +1,11 @@
 #include "screen/five_model_screen.h"
 
 #include <algorithm>
-#include <fstream>
+#include <filesystem>
+#include <optional>
 
 #include "base/errors.h"
+#include "base/output_file.h"
 #include "screen/mapped_file.h"
 #include "screen/quickindex1.h"
 
@@ -182,11 +184,16 @@ int single_marker_test_five_model(ScreenContext& ctx) {
   report_nominal(tables, out);
 
   const std::string result_path = ctx.result_directory + kResultFileName;
-  std::ofstream file(result_path, std::ios::trunc);
+  std::optional<ReplacingFile> file;
+  if (!std::filesystem::is_directory(result_path)) {
+    try {
+      file.emplace(result_path);
+    } catch (const FatalError&) {
+    }
+  }
   if (!file) throw FatalError("find error to open FDR_results.txt\n", Channel::standard_output);
-  for (int m = 0; m <= kMinimumModel; ++m) report_fdr(ctx, tables, m, file);
-  file.close();
-  if (file.fail()) throw FatalError("Error: cannot write " + result_path + "\n", Channel::standard_error);
+  for (int m = 0; m <= kMinimumModel; ++m) report_fdr(ctx, tables, m, file->stream());
+  file->commit();
   out.flush();
   return 0;
 }
