@@ -86,6 +86,28 @@ if run_case big-chunks "    chunk_size: 100" "    chunk_size: 500"; then
   check big-chunks 7 1 2072 1-500 2001-2072
 fi
 
+# A changed data file reruns the chunks that read it: the result is that of
+# the new data, never a mixture of chunks of the old and the new.
+cp -r small new-data
+write_config changed "    chunk_size: 10" "    chunk_size: 1000"
+sed -i 's/_dir: small/_dir: new-data/' changed.yaml
+if run_workflow changed; then
+  cp changed/chr1.imputed.txt changed-before.txt
+  sed -i '1s/.*/'"$(tail -1 new-data/normal.geno)"'/' new-data/normal.geno
+  "$program" --write-parameters changed.params small.params Path_reference_datadirectory=new-data \
+    Path_study_datadirectory=new-data Imputation_result_data_file=changed-whole.txt
+  "$program" changed.params > changed-whole.out 2>&1
+  if ! run_workflow changed; then
+    fail "changed: the rerun failed"
+  elif cmp -s changed-before.txt changed/chr1.imputed.txt || ! cmp -s changed-whole.txt changed/chr1.imputed.txt; then
+    fail "changed: the rerun does not give the result of the changed data"
+  else
+    echo "ok: changed data reran its chunks"
+  fi
+else
+  fail "changed: the workflow failed"
+fi
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures failure(s)" >&2
   exit 1
