@@ -1,4 +1,4 @@
-// The model fit's coefficient file: readbeta on a file of the input. What it
+// The model fit's coefficient file: read_beta_file on a file of the input. What it
 // accepts is checked against a plain reading of the format (the column
 // count, the coefficient count, then that many non-blank lines
 // "beta[ column ]= coefficient scale" with the column below the count and a
@@ -15,7 +15,7 @@ using namespace snp;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   const std::string_view text = fuzz::as_text(data, size);
-  // readbeta sizes its arrays by the column count before reading on, so a
+  // read_beta_file sizes its arrays by the column count before reading on, so a
   // count of millions costs that much memory: the fit writes the file just
   // before it is read, with the column count of the design it has already
   // held in memory. Larger counts are left out here.
@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   const std::string path = fuzz::write_scratch("beta.txt", text);
   BetaFile beta;
   try {
-    beta = readbeta(path, fuzz::null_stream());
+    beta = read_beta_file(path, fuzz::null_stream());
   } catch (const InputError& e) {
     FUZZ_CHECK(fuzz::contains(e.what(), path), std::string("message without the file: ") + e.what());
     return 0;
@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   // Written and read again: the nonzero coefficients come back.
   const std::string again = fuzz::scratch_dir() + "/beta-again.txt";
   write_beta_file(again, beta.beta, beta.scale);
-  const BetaFile back = readbeta(again, fuzz::null_stream());
+  const BetaFile back = read_beta_file(again, fuzz::null_stream());
   FUZZ_CHECK(back.columns == beta.columns, "column count changes when written again");
   for (size_t j = 0; j < beta.beta.size(); ++j)
     FUZZ_CHECK((back.beta[j] != 0.0) == (beta.beta[j] != 0.0), "coefficient " + std::to_string(j) + " lost");

@@ -10,7 +10,7 @@
 #include <optional>
 #include <sstream>
 
-#include "analysis/csm.h"
+#include "analysis/search_parameters.h"
 #include "analysis/input_files.h"
 #include "fuzz_support.h"
 #include "base/errors.h"

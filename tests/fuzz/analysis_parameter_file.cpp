@@ -1,8 +1,8 @@
 // The association library's "parameter.txt": parse_parameter_text on the
 // exact bytes, compared with a plain reading of the format (name/value word
 // pairs, at most one per non-empty line and 20 in all, a 0xFF byte ending
-// the line count), then the search's and the driver's readers on a file of
-// these bytes in a work directory, and the derived run settings.
+// the line count), then the one reading of a file of these bytes in a work
+// directory, and the derived run settings.
 #include <climits>
 #include <cmath>
 #include <filesystem>
@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   }
   FUZZ_CHECK(parsed.valid_count == valid, "valid count differs from the records that start with a letter");
 
-  // The readers of the program on a work directory holding these bytes.
+  // The one reading of the program on a work directory holding these bytes.
   const std::string work = fuzz::scratch_dir() + "/analysis";
   std::filesystem::create_directories(work);
   fuzz::write_scratch("analysis/parameter.txt", text);
@@ -72,30 +72,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   ctx.console = &fuzz::null_stream();
   ctx.warnings = &fuzz::null_stream();
   ctx.work_directory = work;
-  CsmParameters p;
+  AnalysisSettings settings;
   try {
-    read_csm_parameters(ctx, p);
+    settings = read_analysis_settings(ctx.files(), fuzz::null_stream());
   } catch (const FatalError&) {
-    FUZZ_CHECK(false, "the search's reader failed on a readable file");
+    FUZZ_CHECK(false, "the reader failed on a readable file");
   }
+  const CsmParameters& p = settings.search;
   FUZZ_CHECK(p.fdr_cutoff > 0.0 && p.fdr_cutoff <= 1.0, "FDR cut-off outside (0, 1]");
   FUZZ_CHECK(p.best_m <= p.number_of_markers, "best_m above the marker count");
   FUZZ_CHECK(p.max_set_size == 1 || p.max_set_size == 2, "set size other than 1 or 2");
+  FUZZ_CHECK(fuzz::contains(settings.search_notes.warnings, settings.driver_notes.warnings) &&
+                 settings.search_notes.console == settings.driver_notes.console,
+             "the search's notes do not repeat the driver's");
   const PeekedParameters peeked = peek_csm_parameters(ctx);
   FUZZ_CHECK(peeked.parameters.sample_size == p.sample_size && peeked.parameters.number_of_markers ==
                                                                     p.number_of_markers &&
                  peeked.parameters.number_of_permutation == p.number_of_permutation,
              "the silent reading differs from the search's");
-  int ns = 400, nm = 20, repeats = 10, head = 0, recorder = 0;
-  ReadPara(ctx, &ns, &nm, &repeats, &head, &recorder);
-  FUZZ_CHECK(ns == p.sample_size && nm == p.number_of_markers, "the driver's reading differs from the search's");
+  FUZZ_CHECK(settings.driver.ns == p.sample_size && settings.driver.nm == p.number_of_markers,
+             "the driver's values differ from the search's");
   // The search sizes its kept-set array from these; sizes that the search
   // accepts must not overflow.
   if (p.sample_size >= 1 && p.number_of_markers >= 1 && p.number_of_markers <= 1000 && p.sample_size <= 1000) {
     try {
-      CSM csm(ctx, p);
+      Rand1State generator;
+      OnceNotes shown;
+      CSM csm(p, {fuzz::null_stream(), generator, shown, work + "/store.txt"});
       AnalysisInput empty;
-      FUZZ_CHECK(csm.run(0, empty) == -1, "a search without data reported success");
+      FUZZ_CHECK(!csm.run(0, empty), "a search without data reported success");
     } catch (const FatalError&) {
     }
   }

@@ -28,7 +28,7 @@ void check_record(const BestClusterInformation& r, int n) {
   r.ShowMemberInGroup(shown);
   for (unsigned g = 0; g < r.ngroup; ++g) {
     (void)r.in_group(g, 0);
-    const output_information learner =
+    const BaseLearner learner =
         make_base_learner(0, r, static_cast<int>(g), {}, {}, 1.0, 1.0);
     FUZZ_CHECK(learner.group_of_class.size() == genotype_space(r.nmarker), "learner without every genotype class");
   }
