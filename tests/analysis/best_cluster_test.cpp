@@ -93,12 +93,12 @@ TEST(AnalysisBestCluster, ReStoreFailures) {
 TEST(AnalysisBestCluster, TagSearchMovesForwardOnly) {
   ScratchDir dir;
   dir.write("tags.txt", "<A> x <number 1> <B> <\\number 1> <number 10> <A>");
-  Myfstream in(dir.file("tags.txt"));
+  TagReader in(dir.file("tags.txt"));
   EXPECT_EQ(in.find("<number 1>"), 16);
   EXPECT_EQ(in.find("<A>"), 48);    // the later one; the first lies behind
   EXPECT_EQ(in.find("<B>"), 0);     // behind the remembered position
   EXPECT_EQ(in.find("<A>"), 0);     // a failed search ends all searching
-  Myfstream again(dir.file("tags.txt"));
+  TagReader again(dir.file("tags.txt"));
   EXPECT_EQ(again.find("<number 10>"), 44);
   EXPECT_EQ(again.find("<number 1>"), 0);  // "<\number 1>" is no match
 }

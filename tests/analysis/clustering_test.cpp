@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
 #include "analysis/csm.h"
 #include "base/errors.h"
@@ -11,8 +12,8 @@
 namespace snp {
 namespace {
 
-using test::CapturedContext;
 using test::ScratchDir;
+using test::SearchFixture;
 
 SingleMarkerChoice choose(std::vector<int> cases, std::vector<int> controls, int G) {
   std::ostringstream console;
@@ -41,6 +42,18 @@ TEST(AnalysisOneMarkerCluster, ChoosesTheModelWithTheSmallestPValue) {
   EXPECT_EQ(c.label, (std::array<int, 4>{0, 1, 1, 2}));
 }
 
+TEST(AnalysisOneMarkerCluster, UnequalGroupsWeighTheSharesByTheOtherGroupsSize) {
+  // 20 cases and 60 controls.
+  std::ostringstream console;
+  const auto c = choose_single_marker_model({0, 12, 6, 2}, {0, 15, 25, 20}, 20, 80, 2, console);
+  EXPECT_NEAR(c.statistic[0], 4.0961338, 1e-6);
+  EXPECT_NEAR(c.statistic[1], 10.2483660, 1e-6);
+  EXPECT_NEAR(c.statistic[2], 8.2180294, 1e-6);  // 7.3545966 with each share over its own group
+  EXPECT_NEAR(c.statistic[3], 8.9410231, 1e-6);
+  EXPECT_EQ(c.model, SingleMarkerModel::allele_shares);
+  EXPECT_EQ(c.label, (std::array<int, 4>{0, 1, 2, 2}));
+}
+
 TEST(AnalysisKmeans, GroupsClassMeansWithTiesToTheLowerGroup) {
   // Means 0.5, -0.5, 0.45, -0.45, 0 and an empty class (mean 0).
   const std::vector<double> sums = {0, 0.5, -1.0, 0.45, -0.45, 0.0, 0.0};
@@ -49,10 +62,10 @@ TEST(AnalysisKmeans, GroupsClassMeansWithTiesToTheLowerGroup) {
   EXPECT_EQ(kmeans_labels(sums, counts, 6, 3), (std::vector<int>{0, 1, 3, 1, 3, 2, 2}));
 }
 
-// Cases first and already balanced, so the class order is the order of the
-// rows: genotypes 2, 0, 1 appear first.
-CSM single_marker_search(CapturedContext& c, const std::vector<int>& case_genotypes,
-                         const std::vector<int>& control_genotypes) {
+// A search of one marker over the cases, then the controls; the class
+// order is the order of the rows.
+std::unique_ptr<SearchFixture> single_marker_search(const ScratchDir& dir, const std::vector<int>& case_genotypes,
+                                                    const std::vector<int>& control_genotypes) {
   std::vector<std::vector<int>> genotypes;
   std::vector<int> phenotype;
   for (int g : case_genotypes) {
@@ -66,14 +79,13 @@ CSM single_marker_search(CapturedContext& c, const std::vector<int>& case_genoty
   CsmParameters p;
   p.sample_size = static_cast<int>(phenotype.size());
   p.number_of_markers = 1;
-  CSM csm(c.ctx, p);
-  EXPECT_EQ(csm.prepare_data_set(0, test::one_data_set(genotypes, phenotype)), 0);
-  return csm;
+  auto f = std::make_unique<SearchFixture>(dir, p);
+  EXPECT_EQ(f->csm.prepare_data_set(0, test::one_data_set(genotypes, phenotype)), 0);
+  return f;
 }
 
 TEST(AnalysisObjectiveFunction, ClassesAreNumberedByFirstAppearance) {
   ScratchDir dir;
-  CapturedContext c(dir);
   std::vector<int> cases = {2, 0, 1};
   cases.insert(cases.end(), 11, 2);
   cases.insert(cases.end(), 3, 0);
@@ -83,9 +95,9 @@ TEST(AnalysisObjectiveFunction, ClassesAreNumberedByFirstAppearance) {
   controls.insert(controls.end(), 8, 1);
   // Positions 11..20 trade places with 21..30 when the halves are balanced;
   // the first three stay.
-  CSM csm = single_marker_search(c, cases, controls);
+  const auto f = single_marker_search(dir, cases, controls);
   BestClusterInformationArray array(2);
-  const auto score = csm.objectivefunction_quantitive(1, 1, array);
+  const auto score = f->csm.score_set(1, 1, array);
   ASSERT_TRUE(score.has_value());
   EXPECT_GT(*score, 0.9);
   ASSERT_EQ(array.count(), 1);
@@ -100,35 +112,29 @@ TEST(AnalysisObjectiveFunction, ClassesAreNumberedByFirstAppearance) {
   EXPECT_EQ(r.Nozerogroupnum, 2u);
   EXPECT_DOUBLE_EQ(r.GroupFrequency[0], 14.0 / 40);
   EXPECT_DOUBLE_EQ(r.GroupAverage[0], 12.0 / 14);
-  EXPECT_EQ(c.console.str().find("clustermethod=0\n") != std::string::npos, true);
+  EXPECT_NE(f->console.str().find("clustermethod=0\n"), std::string::npos);
 }
 
-TEST(AnalysisObjectiveFunction, PerfectSeparationScoresOneAndAFullArrayKeepsItsEntries) {
+TEST(AnalysisObjectiveFunction, PerfectSeparationScoresOneAndOneClassIsSkipped) {
   ScratchDir dir;
-  CapturedContext c(dir);
-  CSM csm = single_marker_search(c, std::vector<int>(10, 2), std::vector<int>(10, 0));
+  const auto f = single_marker_search(dir, std::vector<int>(10, 2), std::vector<int>(10, 0));
   BestClusterInformationArray full(0);
-  const auto score = csm.objectivefunction_quantitive(1, 1, full);
+  const auto score = f->csm.score_set(1, 1, full);
   ASSERT_TRUE(score.has_value());
   EXPECT_DOUBLE_EQ(*score, 1.0);
   EXPECT_EQ(full.count(), 0);
-  EXPECT_NE(c.console.str().find("There are some error for BestClusterInformationArray size\n"), std::string::npos);
+  EXPECT_NE(f->console.str().find("There are some error for BestClusterInformationArray size\n"), std::string::npos);
   // The phenotype is left as it was found.
-  for (int i = 1; i <= 20; ++i) EXPECT_DOUBLE_EQ(std::abs(csm.phenotype(i)), 0.5);
-}
+  for (int i = 1; i <= 20; ++i) EXPECT_DOUBLE_EQ(std::abs(f->csm.phenotype(i)), 0.5);
 
-TEST(AnalysisObjectiveFunction, SetsWithOneGenotypeClassAreSkipped) {
-  ScratchDir dir;
-  CapturedContext c(dir);
-  CSM csm = single_marker_search(c, std::vector<int>(5, 1), std::vector<int>(5, 1));
+  const auto flat = single_marker_search(dir, std::vector<int>(5, 1), std::vector<int>(5, 1));
   BestClusterInformationArray array(1);
-  EXPECT_FALSE(csm.objectivefunction_quantitive(1, 1, array).has_value());
+  EXPECT_FALSE(flat->csm.score_set(1, 1, array).has_value());
   EXPECT_EQ(array.count(), 0);
 }
 
 TEST(AnalysisObjectiveFunction, PairsAreGroupedIntoAPartitionOfTheirClasses) {
   ScratchDir dir;
-  CapturedContext c(dir);
   // Cases carry genotype 2 at both markers more often.
   std::vector<std::vector<int>> genotypes;
   std::vector<int> phenotype;
@@ -143,10 +149,10 @@ TEST(AnalysisObjectiveFunction, PairsAreGroupedIntoAPartitionOfTheirClasses) {
   p.sample_size = 60;
   p.number_of_markers = 2;
   p.best_m = 2;
-  CSM csm(c.ctx, p);
-  ASSERT_EQ(csm.prepare_data_set(0, test::one_data_set(genotypes, phenotype)), 0);
+  SearchFixture search(dir, p);
+  ASSERT_EQ(search.csm.prepare_data_set(0, test::one_data_set(genotypes, phenotype)), 0);
   BestClusterInformationArray array(1);
-  ASSERT_TRUE(csm.objectivefunction_quantitive(2, 1, array).has_value());
+  ASSERT_TRUE(search.csm.score_set(2, 1, array).has_value());
   const auto& r = array[0];
   EXPECT_EQ(r.nmarker, 2u);
   EXPECT_EQ(r.ncode, 10u);
@@ -154,7 +160,7 @@ TEST(AnalysisObjectiveFunction, PairsAreGroupedIntoAPartitionOfTheirClasses) {
   EXPECT_LE(r.ngroup, 9u);
   EXPECT_LE(r.Nozerogroupnum, r.ngroup);
   double total = 0;
-  for (const double f : r.GroupFrequency) total += f;
+  for (const double share : r.GroupFrequency) total += share;
   EXPECT_LE(total, 1.0);
   EXPECT_GT(total, 0.95);  // one individual is left out
   // Slots 1..T hold the classes, each in exactly one group.
