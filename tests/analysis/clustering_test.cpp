@@ -5,8 +5,6 @@
 #include <cmath>
 #include <memory>
 
-#include "analysis/csm.h"
-#include "base/errors.h"
 #include "scratch_dir.h"
 
 namespace snp {
@@ -21,15 +19,10 @@ SingleMarkerChoice choose(std::vector<int> cases, std::vector<int> controls, int
 }
 
 TEST(AnalysisOneMarkerCluster, ChoosesTheModelWithTheSmallestPValue) {
-  // Class 1 against the rest.
   auto c = choose({0, 30, 10, 10}, {0, 5, 25, 20}, 3);
   EXPECT_EQ(c.model, SingleMarkerModel::class1_against_rest);
   EXPECT_EQ(c.label, (std::array<int, 4>{0, 1, 2, 2}));
-  EXPECT_NEAR(c.statistic[2], 27.472527, 1e-5);
-  // Class 3 against the rest.
-  c = choose({0, 10, 10, 30}, {0, 20, 25, 5}, 3);
-  EXPECT_EQ(c.model, SingleMarkerModel::class3_against_rest);
-  EXPECT_EQ(c.label, (std::array<int, 4>{0, 1, 1, 2}));
+  EXPECT_EQ(choose({0, 10, 10, 30}, {0, 20, 25, 5}, 3).label, (std::array<int, 4>{0, 1, 1, 2}));
   // Allele shares: three groups, or for two groups (1, 2, 2) since X_C >= X_A.
   c = choose({0, 30, 15, 5}, {0, 5, 20, 25}, 3);
   EXPECT_EQ(c.model, SingleMarkerModel::allele_shares);
@@ -62,19 +55,16 @@ TEST(AnalysisKmeans, GroupsClassMeansWithTiesToTheLowerGroup) {
   EXPECT_EQ(kmeans_labels(sums, counts, 6, 3), (std::vector<int>{0, 1, 3, 1, 3, 2, 2}));
 }
 
-// A search of one marker over the cases, then the controls; the class
-// order is the order of the rows.
+// A search of one marker over the cases, then the controls.
 std::unique_ptr<SearchFixture> single_marker_search(const ScratchDir& dir, const std::vector<int>& case_genotypes,
                                                     const std::vector<int>& control_genotypes) {
   std::vector<std::vector<int>> genotypes;
   std::vector<int> phenotype;
-  for (int g : case_genotypes) {
-    genotypes.push_back({g});
-    phenotype.push_back(1);
-  }
-  for (int g : control_genotypes) {
-    genotypes.push_back({g});
-    phenotype.push_back(0);
+  for (const auto* list : {&case_genotypes, &control_genotypes}) {
+    for (int g : *list) {
+      genotypes.push_back({g});
+      phenotype.push_back(list == &case_genotypes ? 1 : 0);
+    }
   }
   CsmParameters p;
   p.sample_size = static_cast<int>(phenotype.size());
@@ -84,17 +74,18 @@ std::unique_ptr<SearchFixture> single_marker_search(const ScratchDir& dir, const
   return f;
 }
 
-TEST(AnalysisObjectiveFunction, ClassesAreNumberedByFirstAppearance) {
+TEST(AnalysisObjectiveFunction, ClassesAreNumberedByFirstAppearanceAndGroupsSharedOverAll) {
   ScratchDir dir;
+  // 20 cases (12 of genotype 2), 30 controls (2 of genotype 2). Cases 11..20
+  // trade places with individuals 26..35 when the halves are balanced; the
+  // first three, genotypes 2, 0, 1, stay.
   std::vector<int> cases = {2, 0, 1};
   cases.insert(cases.end(), 11, 2);
   cases.insert(cases.end(), 3, 0);
   cases.insert(cases.end(), 3, 1);
   std::vector<int> controls(2, 2);
   controls.insert(controls.end(), 10, 0);
-  controls.insert(controls.end(), 8, 1);
-  // Positions 11..20 trade places with 21..30 when the halves are balanced;
-  // the first three stay.
+  controls.insert(controls.end(), 18, 1);
   const auto f = single_marker_search(dir, cases, controls);
   BestClusterInformationArray array(2);
   const auto score = f->csm.score_set(1, 1, array);
@@ -102,17 +93,14 @@ TEST(AnalysisObjectiveFunction, ClassesAreNumberedByFirstAppearance) {
   EXPECT_GT(*score, 0.9);
   ASSERT_EQ(array.count(), 1);
   const auto& r = array[0];
-  EXPECT_EQ(r.setrank, 1);
   EXPECT_EQ(r.GenotypeCode, (std::vector<unsigned>{0, 2, 0, 1}));
-  // Class 1 (genotype 2) against the rest, whichever group count won.
+  // Three groups, one per class, with their case shares.
   EXPECT_TRUE(r.Tindex[0].test(1));
-  EXPECT_FALSE(r.Tindex[0].test(2));
   EXPECT_TRUE(r.Tindex[1].test(2));
-  EXPECT_TRUE(r.Tindex[1].test(3));
-  EXPECT_EQ(r.Nozerogroupnum, 2u);
-  EXPECT_DOUBLE_EQ(r.GroupFrequency[0], 14.0 / 40);
-  EXPECT_DOUBLE_EQ(r.GroupAverage[0], 12.0 / 14);
-  EXPECT_NE(f->console.str().find("clustermethod=0\n"), std::string::npos);
+  EXPECT_TRUE(r.Tindex[2].test(3));
+  EXPECT_EQ(r.Nozerogroupnum, 3u);
+  EXPECT_EQ(r.GroupFrequency, (std::vector<double>{14.0 / 50, 14.0 / 50, 22.0 / 50}));
+  EXPECT_EQ(r.GroupAverage, (std::vector<double>{12.0 / 14, 4.0 / 14, 4.0 / 22}));
 }
 
 TEST(AnalysisObjectiveFunction, PerfectSeparationScoresOneAndOneClassIsSkipped) {
@@ -124,56 +112,11 @@ TEST(AnalysisObjectiveFunction, PerfectSeparationScoresOneAndOneClassIsSkipped) 
   EXPECT_DOUBLE_EQ(*score, 1.0);
   EXPECT_EQ(full.count(), 0);
   EXPECT_NE(f->console.str().find("There are some error for BestClusterInformationArray size\n"), std::string::npos);
-  // The phenotype is left as it was found.
-  for (int i = 1; i <= 20; ++i) EXPECT_DOUBLE_EQ(std::abs(f->csm.phenotype(i)), 0.5);
+  // The permutations leave the phenotype as it was found.
+  for (int i = 1; i <= 20; ++i) EXPECT_DOUBLE_EQ(f->csm.phenotype(i), (i - 1) % 10 < 5 ? 0.5 : -0.5);
 
   const auto flat = single_marker_search(dir, std::vector<int>(5, 1), std::vector<int>(5, 1));
-  BestClusterInformationArray array(1);
-  EXPECT_FALSE(flat->csm.score_set(1, 1, array).has_value());
-  EXPECT_EQ(array.count(), 0);
-}
-
-TEST(AnalysisObjectiveFunction, PairsAreGroupedIntoAPartitionOfTheirClasses) {
-  ScratchDir dir;
-  // Cases carry genotype 2 at both markers more often.
-  std::vector<std::vector<int>> genotypes;
-  std::vector<int> phenotype;
-  Rand1State state;
-  for (int i = 0; i < 60; ++i) {
-    const int a = static_cast<int>(rand1(state) * 3), b = static_cast<int>(rand1(state) * 3);
-    genotypes.push_back({a, b});
-    phenotype.push_back((a == 2 && b == 2) || rand1(state) < 0.3 ? 1 : 0);
-  }
-  genotypes[5][0] = -1;
-  CsmParameters p;
-  p.sample_size = 60;
-  p.number_of_markers = 2;
-  p.best_m = 2;
-  SearchFixture search(dir, p);
-  ASSERT_EQ(search.csm.prepare_data_set(0, test::one_data_set(genotypes, phenotype)), 0);
-  BestClusterInformationArray array(1);
-  ASSERT_TRUE(search.csm.score_set(2, 1, array).has_value());
-  const auto& r = array[0];
-  EXPECT_EQ(r.nmarker, 2u);
-  EXPECT_EQ(r.ncode, 10u);
-  EXPECT_GE(r.ngroup, 2u);
-  EXPECT_LE(r.ngroup, 9u);
-  EXPECT_LE(r.Nozerogroupnum, r.ngroup);
-  double total = 0;
-  for (const double share : r.GroupFrequency) total += share;
-  EXPECT_LE(total, 1.0);
-  EXPECT_GT(total, 0.95);  // one individual is left out
-  // Slots 1..T hold the classes, each in exactly one group.
-  unsigned used = 0;
-  for (unsigned u = 0; u < r.ncode; ++u) {
-    int groups = 0;
-    for (unsigned g = 0; g < r.ngroup; ++g) groups += r.Tindex[g].test(u);
-    EXPECT_LE(groups, 1) << "slot " << u;
-    if (groups == 1) {
-      EXPECT_EQ(u, ++used);
-    }
-  }
-  EXPECT_GE(used, 5u);
+  EXPECT_FALSE(flat->csm.score_set(1, 1, full).has_value());
 }
 
 }  // namespace
