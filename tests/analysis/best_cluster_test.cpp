@@ -52,15 +52,5 @@ TEST(AnalysisBestCluster, RecordsComeBackInAnyOrderWithSixDigitShares) {
   EXPECT_EQ(BestClusterInformation::ReStore(file, 2), nullptr);
 }
 
-TEST(AnalysisBestCluster, TagSearchMovesForwardOnly) {
-  ScratchDir dir;
-  dir.write("tags.txt", "<A> x <number 1> <B> <\\number 1> <number 10> <A>");
-  TagReader in(dir.file("tags.txt"));
-  EXPECT_EQ(in.find("<number 1>"), 16);
-  EXPECT_EQ(in.find("<A>"), 48);  // the later one; the first lies behind
-  EXPECT_EQ(in.find("<B>"), 0);   // behind the remembered position
-  EXPECT_EQ(in.find("<A>"), 0);   // a failed search ends all searching
-}
-
 }  // namespace
 }  // namespace snp

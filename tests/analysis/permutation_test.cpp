@@ -4,6 +4,7 @@
 
 #include "analysis/final_report.h"
 #include "analysis/lars.h"
+#include "analysis/parameter_file.h"
 #include "scratch_dir.h"
 
 namespace snp {
@@ -23,10 +24,6 @@ TEST(AnalysisPermutation, PValueReportWritesZeroForFitValuesOutsideTheUnitInterv
             "The value of statistics in original data set\nT0=0.4\n\n"
             "The values of the statistics in permuted data sets\n\n"
             "T0=0.4\t T1=0.8\nT0=0.4\t T2=0\nT0=0.4\t T3=0\nT0=0.4\t T4=0\n");
-  EXPECT_EQ(p_value_report(0.5, LARS::kNoFit, {}),
-            "P-value information\n===================\nOverall P-value=0.5\n\n"
-            "The value of statistics in original data set\nT0=0\n\n"
-            "The values of the statistics in permuted data sets\n\n");
 }
 
 // Record 0: marker 2 of 4 in three groups, of which groups 0 and 1 are
@@ -104,10 +101,7 @@ TEST(AnalysisPermutation, AnAnalysisWithoutModelReportsPValueOneHalfAndTheParame
   SelectionTally tally;
   const std::string parameters = "Sample_size 6\nNumber_of_markers 2\nNumber_of_permutation 3\n";
   dir.write("parameter.txt", parameters);
-  CsmParameters p;
-  p.sample_size = 6;
-  p.number_of_markers = 2;
-  p.number_of_permutation = 3;
+  const CsmParameters p = quiet_search_parameters(parameters);
   const auto input = one_data_set({{0, 1}, {0, 1}, {0, 2}, {0, 2}, {0, 1}, {0, 2}}, {1, 0, 1, 0, 1, 0});
   EXPECT_TRUE(run_analysis(p, 6, 2, input, {console, dir.files(), shown, tally}).empty());
   EXPECT_EQ(dir.read("P_value.txt").rfind("P-value information\n===================\nOverall P-value=0.5\n", 0), 0u);
@@ -116,20 +110,6 @@ TEST(AnalysisPermutation, AnAnalysisWithoutModelReportsPValueOneHalfAndTheParame
                                               "The first ten marker of last  individual 0 2 \n");
   EXPECT_EQ(console.str().find("permutation = "), std::string::npos);
   EXPECT_TRUE(shown.test_method_shown);
-}
-
-BaseLearner learner(int number, std::vector<int> markers, std::vector<int> codes, double coefficient,
-                           std::vector<int> group_of_class) {
-  BaseLearner l;
-  l.number = number;
-  l.k = static_cast<int>(markers.size());
-  l.markers = std::move(markers);
-  l.codes = std::move(codes);
-  l.coefficient = coefficient;
-  l.importance = 1.0;
-  l.group_of_class = std::move(group_of_class);
-  l.group_average = 0.5;
-  return l;
 }
 
 TEST(AnalysisFinalReport, TablesOfTheModelItsMarkersAndTheirGenotypes) {
@@ -141,8 +121,11 @@ TEST(AnalysisFinalReport, TablesOfTheModelItsMarkersAndTheirGenotypes) {
   const auto input =
       one_data_set({{0, 1}, {0, 2}, {1, 0}, {1, 1}, {0, 0}, {1, 1}, {-1, 1}}, {1, 1, 0, 0, 0, 0, 0});
   FinalModel model;
-  model.learners = {learner(0, {1}, {0}, 0.5, {0, 1, 1}), learner(1, {1}, {1}, -1.25, {0, 1, 1}),
-                    learner(2, {1, 2}, {1, 2}, 0.125, {1, 0, 0, 0, 0, 0, 0, 0, 0})};
+  // Number, set size, markers, genotype classes, coefficient, importance,
+  // group per genotype class and group average.
+  model.learners = {{0, 1, {1}, {0}, 0.5, 1.0, {0, 1, 1}, 0.5},
+                    {1, 1, {1}, {1}, -1.25, 1.0, {0, 1, 1}, 0.5},
+                    {2, 2, {1, 2}, {1, 2}, 0.125, 1.0, {1, 0, 0, 0, 0, 0, 0, 0, 0}, 0.5}};
   model.best = {1, 2};
   model.importance = {2, 1};
   model.first_ten_first = {0, 1};
