@@ -35,17 +35,15 @@ int read_count(std::istream& in, const std::string& file, long& line, const char
 
 }  // namespace
 
-CSM_LARS::CSM_LARS(CSM& csm, std::ostream& out, std::string beta_file)
+SearchAndFit::SearchAndFit(CSM& csm, std::ostream& out, std::string beta_file)
     : csm_(csm), out_(out), beta_file_(std::move(beta_file)) {}
 
-double CSM_LARS::run(int r, const AnalysisInput& input, bool skip) {
+double SearchAndFit::run(int r, const AnalysisInput& input) {
   std::ostream& out = out_;
   out << "csm begin\n";
   // A search that cannot read its data set leaves no store file of its own.
-  if (!skip && !csm_.run(r, input)) throw FatalError("find error read output_X_Y.txt\n", Channel::standard_error);
+  if (!csm_.run(r, input)) throw FatalError("find error read output_X_Y.txt\n", Channel::standard_error);
   out << "csm end\n";
-  first_ten_first_ = csm_.first_ten_first();
-  first_ten_last_ = csm_.first_ten_last();
 
   const std::string& store = csm_.store_file();
   const std::string& beta_file = beta_file_;

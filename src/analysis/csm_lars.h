@@ -12,25 +12,20 @@
 
 namespace snp {
 
-class CSM_LARS {
+class SearchAndFit {
  public:
   // Fits what `csm` stores, writing the coefficients to `beta_file`.
-  CSM_LARS(CSM& csm, std::ostream& out, std::string beta_file);
+  SearchAndFit(CSM& csm, std::ostream& out, std::string beta_file);
 
-  // Searches data set r (unless `skip`, which fits the store file as it is)
-  // and fits the store file. Returns the fit's Cp ratio, or LARS::kNoFit
-  // when the design has no column (the coefficient file is then removed).
-  double run(int r, const AnalysisInput& input, bool skip = false);
-
-  const std::vector<int>& first_ten_first() const { return first_ten_first_; }
-  const std::vector<int>& first_ten_last() const { return first_ten_last_; }
+  // Searches data set r and fits the store file the search wrote. Returns
+  // the fit's Cp ratio, or LARS::kNoFit when the design has no column (the
+  // coefficient file is then removed).
+  double run(int r, const AnalysisInput& input);
 
  private:
   CSM& csm_;
   std::ostream& out_;
   std::string beta_file_;
-  std::vector<int> first_ten_first_;
-  std::vector<int> first_ten_last_;
 };
 
 // The coefficient file as read back: beta and scale by column (zero where

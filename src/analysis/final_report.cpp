@@ -209,8 +209,8 @@ std::string first_ten_lines(const std::vector<int>& first, const std::vector<int
          "The first ten marker of last  individual " + shown(last) + "\n";
 }
 
-std::vector<int> write_final_report(std::ostream& out, const WorkFiles& files, int r, const AnalysisInput& input, int ns, int nm,
-                              const FinalModel& model) {
+std::vector<int> write_final_report(std::ostream& out, const WorkFiles& files, int r, const AnalysisInput& input,
+                                    int ns, int nm, const FinalModel& model) {
   if (ns < 1) throw FatalError("Error: the report needs at least one individual\n", Channel::standard_error);
   const RawData data(input, r, ns);
   const std::string head = first_ten_lines(model.first_ten_first, model.first_ten_last, nm) + "\n" +

@@ -26,8 +26,8 @@ struct FinalModel {
 // report), echoes the report on `out` and returns the best markers
 // followed by -1. Data set r of `input` gives the raw genotypes and
 // phenotypes of ns individuals at nm markers.
-std::vector<int> write_final_report(std::ostream& out, const WorkFiles& files, int r, const AnalysisInput& input, int ns, int nm,
-                              const FinalModel& model);
+std::vector<int> write_final_report(std::ostream& out, const WorkFiles& files, int r, const AnalysisInput& input,
+                                    int ns, int nm, const FinalModel& model);
 
 // The "first ten marker" lines of the first and last individual.
 std::string first_ten_lines(const std::vector<int>& first, const std::vector<int>& last, int nm);

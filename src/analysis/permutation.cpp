@@ -68,7 +68,7 @@ bool any_selected(const BitSet& selected) {
   return false;
 }
 
-std::vector<double> run_permutations(std::ostream& out, CSM& csm, CSM_LARS& coupling, const AnalysisInput& input,
+std::vector<double> run_permutations(std::ostream& out, CSM& csm, SearchAndFit& coupling, const AnalysisInput& input,
                                      double cp0) {
   csm.set_permutation(true);
   std::vector<double> permuted;
@@ -184,7 +184,7 @@ std::vector<int> run_analysis(const CsmParameters& parameters, int ns, int nm, c
   Rand1State generator;
   CSM csm(parameters, {out, generator, io.shown, io.files.host_path("output_X_Y.txt")});
   const std::string beta_file = io.files.host_path("beta.txt");
-  CSM_LARS coupling(csm, out, beta_file);
+  SearchAndFit coupling(csm, out, beta_file);
   const int M = csm.parameters().number_of_markers;
   out << "permutation=" << csm.parameters().number_of_permutation << "\n"
       << "nmarker=" << M << "\n" << "nsample=" << csm.parameters().sample_size << "\n";
@@ -195,8 +195,8 @@ std::vector<int> run_analysis(const CsmParameters& parameters, int ns, int nm, c
   out << "Simulation=" << 0 << "\n";
   const double cp0 = coupling.run(0, input);
   FinalModel final_model;
-  final_model.first_ten_first = coupling.first_ten_first();
-  final_model.first_ten_last = coupling.first_ten_last();
+  final_model.first_ten_first = csm.first_ten_first();
+  final_model.first_ten_last = csm.first_ten_last();
   const ObservedModel observed = read_observed_model(out, csm.store_file(), beta_file, M);
   double p_value = kNoEvidence;
   std::vector<double> permuted;

@@ -56,7 +56,8 @@ TEST(AnalysisPermutation, NonzeroCoefficientsBecomeBaseLearnersOfTheirOwnGroup) 
   write_store_file(dir);
   EXPECT_EQ(count_store_records(dir.file("host-output_X_Y.txt")), 2);
   dir.write("host-beta.txt", "3\n2\nbeta[ 1 ]= 0.5 0.25\nbeta[ 2 ]= -0.25 0.25\n");
-  const ObservedModel model = read_observed_model(console, dir.file("host-output_X_Y.txt"), dir.file("host-beta.txt"), 4);
+  const ObservedModel model =
+      read_observed_model(console, dir.file("host-output_X_Y.txt"), dir.file("host-beta.txt"), 4);
   ASSERT_TRUE(model.found);
   ASSERT_EQ(model.learners.size(), 2u);
   const BaseLearner& first = model.learners[0];
@@ -64,7 +65,7 @@ TEST(AnalysisPermutation, NonzeroCoefficientsBecomeBaseLearnersOfTheirOwnGroup) 
   EXPECT_EQ(first.codes, std::vector<int>{0});  // group 1's class, not group 0's
   EXPECT_EQ(first.group_of_class, (std::vector<int>{1, 2, 0}));
   EXPECT_DOUBLE_EQ(first.importance, 2.0);
-  EXPECT_DOUBLE_EQ(first.group_average, 0.1);
+  EXPECT_DOUBLE_EQ(first.group_average, 0.1);  // group 1's
   const BaseLearner& second = model.learners[1];
   EXPECT_EQ(second.markers, (std::vector<int>{3, 4}));
   EXPECT_EQ(second.codes, (std::vector<int>{0, 4}));
