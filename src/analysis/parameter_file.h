@@ -84,7 +84,9 @@ struct DriverSettings {
   int recorder_num = 0;
 };
 
-// Messages of a reading, shown where the reader used to show them.
+// Messages of a reading, kept until the run reaches the point they belong
+// to: the driver's before the marker names, the search's at the start of
+// every analysis.
 struct ReadingNotes {
   std::string console;
   std::string warnings;
@@ -97,8 +99,8 @@ struct AnalysisSettings {
   ReadingNotes driver_notes;
   // Adjusted; from the default file when there was none.
   CsmParameters search;
-  // What every analysis shows when it takes its parameters: the driver's
-  // notes plus the rejected search values.
+  // What every analysis shows when it takes its parameters: the messages
+  // of the parsing plus the rejected search values.
   ReadingNotes search_notes;
 };
 
