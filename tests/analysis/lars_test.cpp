@@ -59,7 +59,7 @@ TEST(AnalysisLars, ANegativelyRelatedColumnLeavesTheFitWithANegativeCoefficient)
   EXPECT_EQ(fit.columns, as_read);
 }
 
-TEST(AnalysisLars, RunFitsTheStoreFileAndWritesTheCoefficientFileThatIsReadBack) {
+TEST(AnalysisLars, RunFitsTheStoreFileAndWritesTheCoefficientFile) {
   ScratchDir dir;
   std::ostringstream console;
   // Column 1 is the phenotype; column 2 is constant and never enters.
@@ -72,10 +72,6 @@ TEST(AnalysisLars, RunFitsTheStoreFileAndWritesTheCoefficientFileThatIsReadBack)
   EXPECT_EQ(lars.run(), 0.0);
   EXPECT_EQ(dir.read("host-beta.txt"), "2\n1\nbeta[ 0 ]= 1 0.25\n");
   EXPECT_NE(console.str().find("correct rate=1\n"), std::string::npos);
-  const BetaFile beta = read_beta_file(dir.file("host-beta.txt"), console);
-  EXPECT_EQ(beta.count, 1);
-  EXPECT_EQ(beta.beta, (std::vector<double>{1.0, 0.0}));
-  EXPECT_EQ(beta.scale, (std::vector<double>{0.25, 0.0}));
 
 }
 
