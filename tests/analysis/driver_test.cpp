@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 
 #include "base/errors.h"
@@ -25,20 +24,6 @@ void write_naming_files(const ScratchDir& dir) {
     for (int l = 1; l <= 30; ++l) names += "x y rs" + std::to_string(c) + "_" + std::to_string(l) + " a\n";
     dir.write("cc555k_map/cc555k_chr" + std::to_string(c) + ".snps", names);
   }
-}
-
-TEST(AnalysisDriver, NamesAtMostFiftyMarkers) {
-  ScratchDir dir;
-  write_naming_files(dir);
-  CapturedContext c(dir);
-  c.ctx.naming.Datapath = dir.path() + "/";
-  AnalysisInput input;
-  input.columns.push_back({});
-  for (int m = 0; m < 70; ++m) input.columns[0].push_back(m);
-  show_first_markers(c.ctx, input, 80);
-  const std::string shown = c.console.str();
-  EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 50);
-  EXPECT_EQ(shown.substr(shown.rfind("i=")), "i=49\t marker=49\t name = rs2_20\t chr 2\t locus20\n");
 }
 
 TEST(AnalysisDriver, FilecopyStartsAtTheFirstNonBlankByteAndStopsAtA0xFFByte) {

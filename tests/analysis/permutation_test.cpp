@@ -89,10 +89,7 @@ TEST(AnalysisPermutation, WithoutRecordsOrCoefficientsThereIsNoModel) {
   write_store_file(dir);
   console.str("");
   EXPECT_FALSE(observed());  // no coefficient file
-  dir.write("host-beta.txt", "3\n0\n");
-  EXPECT_FALSE(observed());
-  EXPECT_EQ(console.str(), "LARS Method find there aren't any model for the data\n\n"
-                           "LARS Method find there aren't any model for the data\n");
+  EXPECT_EQ(console.str(), "LARS Method find there aren't any model for the data\n");
 }
 
 TEST(AnalysisPermutation, AnAnalysisWithoutModelReportsPValueOneHalfAndTheParameters) {
