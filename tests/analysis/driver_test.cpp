@@ -26,7 +26,7 @@ void write_naming_files(const ScratchDir& dir) {
   }
 }
 
-TEST(AnalysisDriver, FilecopyStartsAtTheFirstNonBlankByteAndStopsAtA0xFFByte) {
+TEST(AnalysisWorkFiles, FilecopyStartsAtTheFirstNonBlankByteAndStopsAtA0xFFByte) {
   ScratchDir dir;
   dir.write("source.txt", "\n\t abc\ndef\xff" "ghi");
   filecopy(dir.file("source.txt"), dir.file("target.txt"));
