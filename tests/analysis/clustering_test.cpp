@@ -18,7 +18,7 @@ SingleMarkerChoice choose(std::vector<int> cases, std::vector<int> controls, int
   return choose_single_marker_model(cases, controls, 50, 100, G, console);
 }
 
-TEST(AnalysisOneMarkerCluster, ChoosesTheModelWithTheSmallestPValue) {
+TEST(AnalysisSingleMarkerModel, ChoosesTheModelWithTheSmallestPValue) {
   EXPECT_EQ(choose({0, 30, 10, 10}, {0, 5, 25, 20}, 3).label, (std::array<int, 4>{0, 1, 2, 2}));
   // Allele shares: one group per class when three are wanted.
   EXPECT_EQ(choose({0, 30, 15, 5}, {0, 5, 20, 25}, 3).label, (std::array<int, 4>{0, 1, 2, 3}));
@@ -29,7 +29,7 @@ TEST(AnalysisOneMarkerCluster, ChoosesTheModelWithTheSmallestPValue) {
   EXPECT_EQ(c.label, (std::array<int, 4>{0, 1, 1, 2}));
 }
 
-TEST(AnalysisOneMarkerCluster, UnequalGroupsWeighTheSharesByTheOtherGroupsSize) {
+TEST(AnalysisSingleMarkerModel, UnequalGroupsWeighTheSharesByTheOtherGroupsSize) {
   // 20 cases and 60 controls.
   std::ostringstream console;
   const auto c = choose_single_marker_model({0, 12, 6, 2}, {0, 15, 25, 20}, 20, 80, 2, console);

@@ -24,7 +24,7 @@ CsmParameters sizes(int N, int M, int best_m = 0, int max_retain = 10) {
   return p;
 }
 
-TEST(AnalysisReadSampleData, ImputesFromTheMarkerFrequenciesAndMarksMissingGenotypes) {
+TEST(AnalysisReadDataSet, ImputesFromTheMarkerFrequenciesAndMarksMissingGenotypes) {
   ScratchDir dir;
   SearchFixture f(dir, sizes(4, 3));
   CSM& csm = f.csm;
@@ -44,7 +44,7 @@ TEST(AnalysisReadSampleData, ImputesFromTheMarkerFrequenciesAndMarksMissingGenot
   EXPECT_EQ(f.generator.RX, expected.RX);
 }
 
-TEST(AnalysisReadSampleData, BadCodesOrNoDataLeaveNoStoreFile) {
+TEST(AnalysisReadDataSet, BadCodesOrNoDataLeaveNoStoreFile) {
   ScratchDir dir;
   SearchFixture f(dir, sizes(2, 2));
   EXPECT_FALSE(f.csm.run(0, one_data_set({{0, 3}, {1, 1}}, {0, 1})));
