@@ -68,7 +68,7 @@ std::unique_ptr<SearchFixture> single_marker_search(const ScratchDir& dir, const
   return f;
 }
 
-TEST(AnalysisObjectiveFunction, ClassesAreNumberedByFirstAppearanceAndGroupsSharedOverAll) {
+TEST(AnalysisScoreSet, ClassesAreNumberedByFirstAppearanceAndGroupsSharedOverAll) {
   ScratchDir dir;
   // 20 cases (12 of genotype 2), 30 controls (2 of genotype 2). Cases 11..20
   // trade places with individuals 26..35 when the halves are balanced; the
@@ -97,7 +97,7 @@ TEST(AnalysisObjectiveFunction, ClassesAreNumberedByFirstAppearanceAndGroupsShar
   EXPECT_EQ(r.GroupAverage, (std::vector<double>{12.0 / 14, 4.0 / 14, 4.0 / 22}));
 }
 
-TEST(AnalysisObjectiveFunction, PerfectSeparationScoresOneAndLeavesThePhenotype) {
+TEST(AnalysisScoreSet, PerfectSeparationScoresOneAndLeavesThePhenotype) {
   ScratchDir dir;
   const auto f = single_marker_search(dir, std::vector<int>(10, 2), std::vector<int>(10, 0));
   BestClusterInformationArray full(0);

@@ -84,7 +84,7 @@ TEST(AnalysisCsmRun, OrdersCasesFirstBalancesTheHalvesAndCentres) {
   EXPECT_NE(f.console.str().find("mean=-1.75\nY=5.75 X=1 \nY=-1.25 X="), std::string::npos);
 }
 
-TEST(AnalysisCsmTest, ScreensByTheBetweenCodeSumOfSquares) {
+TEST(AnalysisScreening, ScreensByTheBetweenCodeSumOfSquares) {
   ScratchDir dir;
   SearchFixture f(dir, sizes(4, 3));
   CSM& csm = f.csm;
