@@ -14,7 +14,7 @@ constexpr unsigned kMostMarkersInSet = 2;
 
 class RecordReader {
  public:
-  RecordReader(Myfstream& in, const std::string& file, int n) : in_(in), file_(file), n_(n) {}
+  RecordReader(TagReader& in, const std::string& file, int n) : in_(in), file_(file), n_(n) {}
 
   template <class T>
   T value(const char* what) {
@@ -29,12 +29,12 @@ class RecordReader {
   }
 
  private:
-  Myfstream& in_;
+  TagReader& in_;
   const std::string& file_;
   int n_;
 };
 
-void read_group_bits(Myfstream& in, RecordReader& reader, BestClusterInformation& record) {
+void read_group_bits(TagReader& in, RecordReader& reader, BestClusterInformation& record) {
   for (unsigned group = 0; group < record.ngroup; ++group) {
     const auto g = reader.value<unsigned>("a group number");
     if (g >= record.ngroup) reader.malformed("group number " + std::to_string(g) + " outside 0.." +
@@ -103,7 +103,7 @@ int BestClusterInformation::Store(const std::string& file, int n) const {
 }
 
 std::unique_ptr<BestClusterInformation> BestClusterInformation::ReStore(const std::string& file, int n) {
-  Myfstream in(file);
+  TagReader in(file);
   if (!in.is_open()) throw FatalError("file open find error for file=" + file + "\n", Channel::standard_error);
   RecordReader reader(in, file, n);
   if (in.find(record_tag(n)) == 0 || in.find("<Best Cluster Information>") == 0) return nullptr;
@@ -162,7 +162,7 @@ bool BestClusterInformationArray::append(BestClusterInformation record) {
   return true;
 }
 
-std::streamoff Myfstream::find(std::string_view pattern) {
+std::streamoff TagReader::find(std::string_view pattern) {
   if (!in_ || pattern.empty()) return 0;
   in_.seekg(position_);
   std::string candidate(pattern.size(), '\0');

@@ -60,9 +60,9 @@ class BestClusterInformationArray {
 
 // An input file in which tags are searched forward from the end of the last
 // one found.
-class Myfstream {
+class TagReader {
  public:
-  explicit Myfstream(const std::string& path) : in_(path, std::ios::binary) {}
+  explicit TagReader(const std::string& path) : in_(path, std::ios::binary) {}
   bool is_open() const { return in_.is_open(); }
   // Position just after the next occurrence of `pattern` at or after the
   // remembered position, which then moves there; 0 when there is none (the

@@ -157,13 +157,7 @@ std::vector<int> kmeans_labels(const std::vector<double>& sums, const std::vecto
   return label;
 }
 
-void CSM::OneMarkerCluster(const std::vector<int>& cases, const std::vector<int>& controls, std::vector<int>& label,
-                           int /*T*/, int G) const {
-  const auto choice = choose_single_marker_model(cases, controls, case_count_, p_.sample_size, G, ctx_.out());
-  label.assign(choice.label.begin(), choice.label.end());
-}
-
-std::optional<double> CSM::objectivefunction_quantitive(int k, int rank, BestClusterInformationArray& array) {
+std::optional<double> CSM::score_set(int k, int rank, BestClusterInformationArray& array) {
   const int N = p_.sample_size;
   const int M = p_.number_of_markers;
   const auto markers = unrank_marker_set(binomial_, M, k, rank);
@@ -204,7 +198,7 @@ std::optional<double> CSM::objectivefunction_quantitive(int k, int rank, BestClu
     if (b >= 1) {
       RemainingPool pool(N);
       for (int i = 1; i <= N; ++i) {
-        const int j = static_cast<int>(rand1(ctx_.generator) * (N - i + 1)) + 1;
+        const int j = static_cast<int>(rand1(io_.generator) * (N - i + 1)) + 1;
         phenotype_[i] = saved[static_cast<size_t>(pool.take(j))];
       }
     }
@@ -228,15 +222,17 @@ std::optional<double> CSM::objectivefunction_quantitive(int k, int rank, BestClu
     }
 
     for (int G = 2; G <= Gmax; ++G) {
-      if (!ctx_.cluster_method_shown) {
-        ctx_.cluster_method_shown = true;
-        ctx_.out() << "clustermethod=" << 0 << "\n";
+      if (!io_.shown.cluster_method_shown) {
+        io_.shown.cluster_method_shown = true;
+        io_.out << "clustermethod=" << 0 << "\n";
       }
       std::vector<int> label;
-      if (k == 1)
-        OneMarkerCluster(cases, controls, label, T, G);
-      else
+      if (k == 1) {
+        const auto choice = choose_single_marker_model(cases, controls, Ncase, N, G, io_.out);
+        label.assign(choice.label.begin(), choice.label.end());
+      } else {
         label = kmeans_labels(sums, n, T, G);
+      }
 
       const auto groups = static_cast<size_t>(G);
       std::vector<int> n_g(groups + 1, 0), cases_g(groups + 1, 0), controls_g(groups + 1, 0);
@@ -318,7 +314,7 @@ std::optional<double> CSM::objectivefunction_quantitive(int k, int rank, BestClu
 
   BestClusterInformation kept = records[static_cast<size_t>(best_groups - 2)];
   kept.setrank = rank;
-  if (!array.append(std::move(kept))) ctx_.out() << "There are some error for BestClusterInformationArray size\n";
+  if (!array.append(std::move(kept))) io_.out << "There are some error for BestClusterInformationArray size\n";
 
   const auto better = std::count_if(minp.begin(), minp.end(), [&](double m) { return m < minp[0]; });
   return 1.0 - static_cast<double>(better) / kPermutedRuns;

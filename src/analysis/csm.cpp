@@ -3,17 +3,18 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <fstream>
 #include <ostream>
 
 #include "analysis/formatting.h"
 #include "analysis/quickindex.h"
+#include "analysis/work_files.h"
+#include "base/errors.h"
 #include "numeric/gamma.h"
 
 namespace snp {
 namespace {
 
-constexpr const char* kMethodNames[] = {"newCSM", "oldCSM", "qvxtest", "onlyCSM", "tmptest", "CSMplus1Marker"};
-constexpr double kDefaultFdrCutoff = 0.75;
 // Progress lines of the screening stages.
 constexpr int kSingleProgressStep = 100;
 constexpr int kPairProgressStep = 1000;
@@ -39,97 +40,16 @@ void for_each_set(int M, int k, Visit visit) {
 
 }  // namespace
 
-void CsmParameters::apply(ParameterKey key, const ParameterRecord& record, std::ostream& warnings) {
-  switch (key) {
-    case ParameterKey::fdr_cutoff:
-      if (record.real > 0.0f && record.real <= 1.0f) {
-        fdr_cutoff = record.real;
-      } else {
-        warnings << "Warning: line " << record.line << " of " << kParameterFile << ": " << record.name
-                 << " must lie in (0, 1], found " << record.real << "; " << fdr_cutoff << " stays\n";
-      }
-      break;
-    case ParameterKey::input_file:
-      input_file = record.word;
-      break;
-    case ParameterKey::simulated_repetitions:
-      simulated_repetitions = integer_value(record);
-      break;
-    case ParameterKey::sample_size:
-      sample_size = integer_value(record);
-      break;
-    case ParameterKey::max_retain:
-      max_retain = integer_value(record);
-      break;
-    case ParameterKey::head:
-      head = integer_value(record);
-      break;
-    case ParameterKey::recorder_num:
-      recorder_num = integer_value(record);
-      break;
-    case ParameterKey::best_m:
-      best_m = integer_value(record);
-      break;
-    case ParameterKey::imputation_repeats:
-      imputation_repeats = integer_value(record);
-      break;
-    case ParameterKey::number_of_permutation:
-      number_of_permutation = integer_value(record);
-      break;
-    case ParameterKey::number_of_markers:
-      number_of_markers = integer_value(record);
-      break;
-    case ParameterKey::missing_symbol:
-      missing_symbol = record.word;
-      break;
-    case ParameterKey::ignored:
-    case ParameterKey::unknown:
-      break;
-  }
-}
-
-void CsmParameters::adjust() {
-  if (!(fdr_cutoff > 0.0 && fdr_cutoff <= 1.0)) fdr_cutoff = kDefaultFdrCutoff;
-  best_m = std::min(best_m, number_of_markers);
-  max_set_size = best_m > 0 ? 2 : 1;
-  simulated_repetitions = 1;
-  significance_level = 0.05;
-  method_index = 0;
-}
-
-const char* CsmParameters::method_name() const { return kMethodNames[method_index % 6]; }
-
-void read_csm_parameters(const AnalysisContext& ctx, CsmParameters& parameters) {
-  if (const auto text = read_parameter_file(ctx)) {
-    dispatch_parameters(*text, ctx.out(), [&](ParameterKey key, const ParameterRecord& record) {
-      parameters.apply(key, record, ctx.warn());
-    });
-  }
-  parameters.adjust();
-}
-
-CSM::CSM(AnalysisContext& ctx) : ctx_(ctx), prefix_(ctx.hostname) {
-  read_csm_parameters(ctx_, p_);
-  allocate();
-  show_method_once();
-}
-
-CSM::CSM(AnalysisContext& ctx, CsmParameters parameters) : ctx_(ctx), p_(std::move(parameters)), prefix_(ctx.hostname) {
+CSM::CSM(CsmParameters parameters, SearchIo io) : p_(std::move(parameters)), io_(std::move(io)) {
   p_.adjust();
   allocate();
   show_method_once();
 }
 
-void CSM::ReadPara() {
-  p_ = CsmParameters{};
-  read_csm_parameters(ctx_, p_);
-  allocate();
-}
-
 void CSM::show_method_once() const {
-  if (ctx_.test_method_shown) return;
-  ctx_.test_method_shown = true;
-  ctx_.out() << "test_method=" << p_.method_name() << "\n";
+  if (io_.shown.test_method_shown) return;
+  io_.shown.test_method_shown = true;
+  io_.out << "test_method=" << p_.method_name() << "\n";
 }
 
 void CSM::allocate() {
@@ -146,12 +66,10 @@ void CSM::allocate() {
   genotype_ = imatrix(1, N, 1, M);
 }
 
-std::string CSM::store_file() const { return ctx_.work_file(prefix_ + "output_X_Y.txt"); }
-
-int CSM::ReadSampleData(int r, const AnalysisInput& input) {
+int CSM::read_data_set(int r, const AnalysisInput& input) {
   const int N = p_.sample_size;
   const int M = p_.number_of_markers;
-  std::ostream& out = ctx_.out();
+  std::ostream& out = io_.out;
   const auto set_label = "data set " + std::to_string(r);
   if (r < 0 || r >= static_cast<int>(input.phenotypes.size()) || r >= static_cast<int>(input.columns.size()))
     throw InputError(InputProblem::inconsistent, "Error: " + set_label + ": no phenotype row or marker-column row\n");
@@ -208,7 +126,7 @@ int CSM::ReadSampleData(int r, const AnalysisInput& input) {
     for (int i = 1; i <= N; ++i) {
       if (genotype_[i][j] != -1) continue;
       missing_[static_cast<size_t>(i)].set(static_cast<unsigned>(j));
-      const double u = rand1(ctx_.generator);
+      const double u = rand1(io_.generator);
       genotype_[i][j] = u <= f0 ? 0 : (u <= f0 + f1 ? 1 : 2);
     }
   }
@@ -244,7 +162,7 @@ void CSM::order_cases_first() {
 void CSM::centre_phenotype() {
   const int N = p_.sample_size;
   const int M = p_.number_of_markers;
-  std::ostream& out = ctx_.out();
+  std::ostream& out = io_.out;
   double mean = 0.0;
   for (int i = 1; i <= N; ++i) mean += phenotype_[i];
   mean /= N;
@@ -263,7 +181,7 @@ void CSM::centre_phenotype() {
 }
 
 int CSM::prepare_data_set(int r, const AnalysisInput& input) {
-  if (ReadSampleData(r, input) != 0) return -1;
+  if (read_data_set(r, input) != 0) return -1;
   const int N = p_.sample_size;
   const int shown = std::min(kShownIndividuals, p_.number_of_markers);
   first_ten_first_.assign(static_cast<size_t>(shown), 0);
@@ -277,21 +195,21 @@ int CSM::prepare_data_set(int r, const AnalysisInput& input) {
   return 0;
 }
 
-int CSM::run(int r, const AnalysisInput& input) {
-  std::ostream& out = ctx_.out();
+std::optional<BestClusterInformationArray> CSM::run(int r, const AnalysisInput& input) {
+  std::ostream& out = io_.out;
   // A huge Max_retain keeps every set rather than overflowing the product.
   BestClusterInformationArray array(
       static_cast<int>(std::clamp(static_cast<long>(p_.max_retain) * p_.max_set_size, 0L, long{INT_MAX})));
   if (input.genotypes.empty()) {
     out << "Don't read data from XX\n";
-    return -1;
+    return std::nullopt;
   }
-  if (prepare_data_set(r, input) != 0) return -1;
+  if (prepare_data_set(r, input) != 0) return std::nullopt;
   out << (permutation_ ? "permutation\n" : "bakeup\n");
-  bestsetper1(array);
+  screen_and_score(array);
   out << "first step finish at calculating 1-item\n";
   write_store_file(array);
-  return 0;
+  return array;
 }
 
 bool CSM::excluded(int i, const std::vector<int>& markers) const {
@@ -300,7 +218,7 @@ bool CSM::excluded(int i, const std::vector<int>& markers) const {
   return false;
 }
 
-double CSM::Test(int k, int rank) const {
+double CSM::screening_p_value(int k, int rank) const {
   const int N = p_.sample_size;
   const auto markers = unrank_marker_set(binomial_, p_.number_of_markers, k, rank);
   const size_t codes = genotype_space(static_cast<unsigned>(k));
@@ -326,11 +244,11 @@ double CSM::Test(int k, int rank) const {
   // B / V against chi-square with T - 1 degrees of freedom; a constant
   // phenotype separates nothing.
   const double statistic = variance_ > 0.0 ? B / variance_ : 0.0;
-  return chisq_upper_tail(T - 1, statistic, ctx_.out());
+  return chisq_upper_tail(T - 1, statistic, io_.out);
 }
 
-int CSM::bestsetper1(BestClusterInformationArray& array) {
-  std::ostream& out = ctx_.out();
+void CSM::screen_and_score(BestClusterInformationArray& array) {
+  std::ostream& out = io_.out;
   const int M = p_.number_of_markers;
   std::vector<bool> kept(static_cast<size_t>(M) + 1, false);
   int scored = 0;
@@ -344,7 +262,7 @@ int CSM::bestsetper1(BestClusterInformationArray& array) {
                             return kept[static_cast<size_t>(m)];
                           });
       if (screen) {
-        p[rank] = Test(k, rank);
+        p[rank] = screening_p_value(k, rank);
         ++tested;
       } else {
         p[rank] = kUntestedPValue;
@@ -371,16 +289,15 @@ int CSM::bestsetper1(BestClusterInformationArray& array) {
     const int retained = std::min(selected, p_.max_retain);
     out << " information using to report to tamsel max_i[" << k << "]=" << retained << "\n";
     for (int i = 1; i <= retained; ++i)
-      if (objectivefunction_quantitive(k, index[i], array)) ++scored;
+      if (score_set(k, index[i], array)) ++scored;
   }
   out << "To tamsel report len=" << scored << "\n";
   out << " information using to report to tamsel # of dropped sets  1-item=" << 0 << ", 2-item=" << 0 << "\n";
   if (scored == 0) out << "CSM get len=0\n";
-  return 0;
 }
 
 void CSM::write_store_file(const BestClusterInformationArray& array) const {
-  const std::string path = store_file();
+  const std::string& path = store_file();
   const int N = p_.sample_size;
   struct Column {
     int entry;

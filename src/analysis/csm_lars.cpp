@@ -35,30 +35,28 @@ int read_count(std::istream& in, const std::string& file, long& line, const char
 
 }  // namespace
 
-CSM_LARS::CSM_LARS(AnalysisContext& ctx, CSM& csm) : ctx_(ctx), csm_(csm) {}
+SearchAndFit::SearchAndFit(CSM& csm, std::ostream& out, std::string beta_file)
+    : csm_(csm), out_(out), beta_file_(std::move(beta_file)) {}
 
-double CSM_LARS::run(int r, const AnalysisInput& input, bool skip) {
-  std::ostream& out = ctx_.out();
-  csm_.set_prefix(ctx_.hostname);
+double SearchAndFit::run(int r, const AnalysisInput& input) {
+  std::ostream& out = out_;
   out << "csm begin\n";
   // A search that cannot read its data set leaves no store file of its own.
-  if (!skip && csm_.run(r, input) != 0) throw FatalError("find error read output_X_Y.txt\n", Channel::standard_error);
+  if (!csm_.run(r, input)) throw FatalError("find error read output_X_Y.txt\n", Channel::standard_error);
   out << "csm end\n";
-  first_ten_first_ = csm_.first_ten_first();
-  first_ten_last_ = csm_.first_ten_last();
 
-  const std::string store = csm_.store_file();
-  const std::string beta_file = ctx_.host_file("beta.txt");
+  const std::string& store = csm_.store_file();
+  const std::string& beta_file = beta_file_;
   // The coefficient file never holds the coefficients of another data set.
   std::error_code ignored;
   std::filesystem::remove(beta_file, ignored);
   const StoreShape shape = read_store_shape(store);
   if (shape.columns == 0) return LARS::kNoFit;
-  LARS lars(ctx_, shape.rows, shape.columns, store, beta_file);
+  LARS lars(out_, shape.rows, shape.columns, store, beta_file);
   return lars.run();
 }
 
-BetaFile readbeta(const std::string& file, std::ostream& out) {
+BetaFile read_beta_file(const std::string& file, std::ostream& out) {
   std::ifstream in(file);
   if (!in) throw FatalError("file open find error for file=" + file + "\n", Channel::standard_error);
   BetaFile result;
@@ -88,7 +86,7 @@ BetaFile readbeta(const std::string& file, std::ostream& out) {
   return result;
 }
 
-void calculationimportfactor(const BestClusterInformation& record, DoubleVector& importance, double beta,
+void add_marker_importance(const BestClusterInformation& record, DoubleVector& importance, double beta,
                              double scale, bool verbose, std::vector<int>& markers, std::vector<int>& codes,
                              int group, std::ostream& out) {
   const auto k = static_cast<int>(record.nmarker);
@@ -108,10 +106,10 @@ void calculationimportfactor(const BestClusterInformation& record, DoubleVector&
     if (record.Tindex[static_cast<size_t>(group)].test(u)) codes.push_back(static_cast<int>(record.GenotypeCode[u]));
 }
 
-output_information make_base_learner(int number, const BestClusterInformation& record, int group,
+BaseLearner make_base_learner(int number, const BestClusterInformation& record, int group,
                                      const std::vector<int>& markers, const std::vector<int>& codes,
                                      double coefficient, double scale) {
-  output_information learner;
+  BaseLearner learner;
   learner.number = number;
   learner.k = static_cast<int>(record.nmarker);
   learner.markers = markers;

@@ -7,29 +7,25 @@
 #include <vector>
 
 #include "analysis/best_cluster.h"
-#include "analysis/context.h"
 #include "analysis/csm.h"
 #include "numeric/arrays.h"
 
 namespace snp {
 
-class CSM_LARS {
+class SearchAndFit {
  public:
-  CSM_LARS(AnalysisContext& ctx, CSM& csm);
+  // Fits what `csm` stores, writing the coefficients to `beta_file`.
+  SearchAndFit(CSM& csm, std::ostream& out, std::string beta_file);
 
-  // Searches data set r (unless `skip`, which fits the store file as it is)
-  // and fits the store file. Returns the fit's Cp ratio, or LARS::kNoFit
-  // when the design has no column (the coefficient file is then removed).
-  double run(int r, const AnalysisInput& input, bool skip = false);
-
-  const std::vector<int>& first_ten_first() const { return first_ten_first_; }
-  const std::vector<int>& first_ten_last() const { return first_ten_last_; }
+  // Searches data set r and fits the store file the search wrote. Returns
+  // the fit's Cp ratio, or LARS::kNoFit when the design has no column (the
+  // coefficient file is then removed).
+  double run(int r, const AnalysisInput& input);
 
  private:
-  AnalysisContext& ctx_;
   CSM& csm_;
-  std::vector<int> first_ten_first_;
-  std::vector<int> first_ten_last_;
+  std::ostream& out_;
+  std::string beta_file_;
 };
 
 // The coefficient file as read back: beta and scale by column (zero where
@@ -42,10 +38,10 @@ struct BetaFile {
 };
 
 // Reads the coefficient file, echoing every coefficient on `out`.
-BetaFile readbeta(const std::string& file, std::ostream& out);
+BetaFile read_beta_file(const std::string& file, std::ostream& out);
 
 // A base learner of the final model: one risk group of a kept marker set.
-struct output_information {
+struct BaseLearner {
   int number = 0;                   // from 0, in order of the coefficients
   int k = 0;                        // markers of the set
   std::vector<int> markers;         // the set's markers (1-based analysis markers)
@@ -58,12 +54,12 @@ struct output_information {
 
 // Adds (|beta| / k) / scale to the importance of each of the record's k
 // markers, stores the markers and lists the genotype classes of `group`.
-void calculationimportfactor(const BestClusterInformation& record, DoubleVector& importance, double beta,
+void add_marker_importance(const BestClusterInformation& record, DoubleVector& importance, double beta,
                              double scale, bool verbose, std::vector<int>& markers, std::vector<int>& codes,
                              int group, std::ostream& out);
 
 // The learner for group `group` of `record` with its coefficient.
-output_information make_base_learner(int number, const BestClusterInformation& record, int group,
+BaseLearner make_base_learner(int number, const BestClusterInformation& record, int group,
                                      const std::vector<int>& markers, const std::vector<int>& codes,
                                      double coefficient, double scale);
 

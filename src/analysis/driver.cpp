@@ -1,7 +1,6 @@
 #include "analysis/driver.h"
 
 #include <algorithm>
-#include <fstream>
 #include <ostream>
 
 #include "analysis/parameter_file.h"
@@ -15,10 +14,10 @@ constexpr int kNamedMarkers = 50;
 
 }  // namespace
 
-void show_first_markers(AnalysisContext& ctx, const AnalysisInput& input) {
+void show_first_markers(AnalysisContext& ctx, const AnalysisInput& input, int nm) {
   if (input.columns.empty()) return;
   const auto& row = input.columns.front();
-  const int shown = std::min({kNamedMarkers, ctx.driver.nm, static_cast<int>(row.size())});
+  const int shown = std::min({kNamedMarkers, nm, static_cast<int>(row.size())});
   for (int i = 0; i < shown; ++i) {
     const int marker = row[static_cast<size_t>(i)];
     int chromosome = 0, locus = 0;
@@ -29,15 +28,25 @@ void show_first_markers(AnalysisContext& ctx, const AnalysisInput& input) {
 }
 
 std::vector<int> main_elas3(AnalysisContext& ctx, const AnalysisInput& input) {
-  gethostname(ctx);
-  int head = 0, recorder_num = 0;  // read for completeness; the driver does not use them
-  ReadPara(ctx, &ctx.driver.ns, &ctx.driver.nm, &ctx.driver.missingrepeat, &head, &recorder_num);
-  show_first_markers(ctx, input);
-  if (ctx.driver.missingrepeat != 1) {
-    missingdatatest(ctx, input, permutation_simulation);
+  ctx.hostname = host_name();
+  const AnalysisSettings settings = read_analysis_settings(ctx.files(), ctx.out());
+  settings.driver_notes.show(ctx.out(), ctx.warn());
+  const DriverSettings& driver = settings.driver;
+  show_first_markers(ctx, input, driver.nm);
+
+  // Every analysis shows the notes of the parameter file as it takes its
+  // parameters.
+  const auto analysis = [&] {
+    settings.search_notes.show(ctx.out(), ctx.warn());
+    ctx.counters = {settings.search.simulated_repetitions, settings.search.number_of_permutation};
+    return run_analysis(settings.search, driver.ns, driver.nm, input,
+                        {ctx.out(), ctx.files(), ctx.shown, ctx.tally});
+  };
+  if (driver.missingrepeat != 1) {
+    run_repeated_analyses(ctx, driver.missingrepeat, analysis);
     return {};
   }
-  std::vector<int> final_markers = permutation_simulation(ctx, input);
+  std::vector<int> final_markers = analysis();
   // The list ends at its first entry that is not a marker.
   final_markers.erase(std::find_if(final_markers.begin(), final_markers.end(), [](int m) { return m <= 0; }),
                       final_markers.end());
@@ -56,31 +65,13 @@ std::vector<int> main_elas3(AnalysisContext& ctx, const AnalysisInput& input) {
   return final_markers;
 }
 
-void missingdatatest(AnalysisContext& ctx, const AnalysisInput& input, const AnalysisRun& analysis) {
-  ctx.out() << "repeat=" << ctx.driver.repeat << "\n" << "permutation=" << ctx.driver.permutation << "\n";
-  for (int i = ctx.driver.missingrepeat - 1; i >= 0; --i) {
+void run_repeated_analyses(AnalysisContext& ctx, int repeats, const std::function<void()>& analysis) {
+  ctx.out() << "repeat=" << ctx.counters.repeat << "\n" << "permutation=" << ctx.counters.permutation << "\n";
+  for (int i = repeats - 1; i >= 0; --i) {
     ctx.out() << "i=" << i << "\n";
-    analysis(ctx, input);
-    const std::string number = std::to_string(i + 1);
-    filecopy(ctx.work_file("Final_result.txt"), ctx.work_file("Final_result" + number + ".txt"));
-    filecopy(ctx.work_file("P_value.txt"), ctx.work_file("P_value" + number + ".txt"));
+    analysis();
+    keep_numbered_reports(ctx.files(), i + 1);
   }
-}
-
-void filecopy(const std::string& source, const std::string& target) {
-  std::ifstream in(source, std::ios::binary);
-  if (!in) throw InputError(InputProblem::cannot_open, "Don't find file " + source + "\n", Channel::standard_output);
-  std::ofstream out(target, std::ios::binary | std::ios::trunc);
-  if (!out) throw FatalError("Error: cannot create " + target + "\n", Channel::standard_error);
-  char c = 0;
-  if (in >> c) {
-    do {
-      if (static_cast<unsigned char>(c) == 0xFF) break;
-      out.put(c);
-    } while (in.get(c));
-  }
-  out.close();
-  if (!out) throw FatalError("Error: cannot write " + target + "\n", Channel::standard_error);
 }
 
 }  // namespace snp

@@ -7,10 +7,8 @@
 #include <ostream>
 #include <sstream>
 
-#include "analysis/driver.h"
 #include "analysis/formatting.h"
 #include "analysis/marker_set.h"
-#include "analysis/parameter_file.h"
 #include "base/errors.h"
 #include "numeric/gamma.h"
 
@@ -104,7 +102,7 @@ double class_statistic(int cases, int n, const RawData& data) {
 
 // Rows of counts, statistics, p-values and groups of one marker (k = 1) or
 // marker pair (k = 2).
-std::string genotype_block(const output_information& learner, const RawData& data, std::ostream& console) {
+std::string genotype_block(const BaseLearner& learner, const RawData& data, std::ostream& console) {
   const int classes = static_cast<int>(genotype_space(static_cast<unsigned>(learner.k)));
   std::vector<int> n(static_cast<size_t>(classes) + 1, 0), cases(n.size(), 0);  // last: missing
   for (int i = 0; i < data.size(); ++i) {
@@ -174,7 +172,7 @@ std::string genotype_block(const output_information& learner, const RawData& dat
 // learners.
 std::string genotype_blocks(const FinalModel& model, int k, const RawData& data, std::ostream& console) {
   std::string text;
-  const output_information* previous = nullptr;
+  const BaseLearner* previous = nullptr;
   for (const auto& learner : model.learners) {
     const bool same = previous && previous->k == learner.k && previous->markers == learner.markers;
     previous = &learner;
@@ -211,25 +209,25 @@ std::string first_ten_lines(const std::vector<int>& first, const std::vector<int
          "The first ten marker of last  individual " + shown(last) + "\n";
 }
 
-std::vector<int> Final_result(AnalysisContext& ctx, int r, const AnalysisInput& input, int ns, int nm,
-                              const FinalModel& model) {
+std::vector<int> write_final_report(std::ostream& out, const WorkFiles& files, int r, const AnalysisInput& input,
+                                    int ns, int nm, const FinalModel& model) {
   if (ns < 1) throw FatalError("Error: the report needs at least one individual\n", Channel::standard_error);
   const RawData data(input, r, ns);
   const std::string head = first_ten_lines(model.first_ten_first, model.first_ten_last, nm) + "\n" +
                            model_table(model, data.ybar()) + variable_table(model) +
                            "Markers or Marker combinations involved in the final model"
                            "\n==========================================================\n";
-  const std::string singles = "Single Marker \n" + genotype_blocks(model, 1, data, ctx.out());
-  const std::string pairs = "Two-locus combinations \n" + genotype_blocks(model, 2, data, ctx.out());
+  const std::string singles = "Single Marker \n" + genotype_blocks(model, 1, data, out);
+  const std::string pairs = "Two-locus combinations \n" + genotype_blocks(model, 2, data, out);
   const std::string tail = importance_section(model);
 
-  const std::string path = ctx.work_file("Final_result.txt");
-  filecopy(ctx.work_file(kParameterFile), path);
+  const std::string path = files.path("Final_result.txt");
+  filecopy(files.path(kParameterFile), path);
   std::ofstream file(path, std::ios::app | std::ios::binary);
   file << head << singles << pairs << tail;
   file.close();
   if (!file) throw FatalError("Error: cannot write " + path + "\n", Channel::standard_error);
-  ctx.out() << head << "sigma1=" << data.SS() << " ybar=" << data.ybar() << "\n" << singles << pairs << tail;
+  out << head << "sigma1=" << data.SS() << " ybar=" << data.ybar() << "\n" << singles << pairs << tail;
 
   std::vector<int> markers = model.best;
   markers.push_back(-1);

@@ -3,17 +3,19 @@
 // marker importances.
 #pragma once
 
+#include <iosfwd>
 #include <string>
 #include <vector>
 
-#include "analysis/context.h"
+#include "analysis/analysis_input.h"
 #include "analysis/csm_lars.h"
+#include "analysis/work_files.h"
 
 namespace snp {
 
 // What the report shows besides the caller's data.
 struct FinalModel {
-  std::vector<output_information> learners;
+  std::vector<BaseLearner> learners;
   std::vector<int> importance;  // per best marker, decreasing
   std::vector<int> best;        // best markers, decreasing importance
   std::vector<int> first_ten_first;
@@ -21,11 +23,11 @@ struct FinalModel {
 };
 
 // Writes "Final_result.txt" (a copy of "parameter.txt" followed by the
-// report), echoes the report on the console and returns the best markers
+// report), echoes the report on `out` and returns the best markers
 // followed by -1. Data set r of `input` gives the raw genotypes and
 // phenotypes of ns individuals at nm markers.
-std::vector<int> Final_result(AnalysisContext& ctx, int r, const AnalysisInput& input, int ns, int nm,
-                              const FinalModel& model);
+std::vector<int> write_final_report(std::ostream& out, const WorkFiles& files, int r, const AnalysisInput& input,
+                                    int ns, int nm, const FinalModel& model);
 
 // The "first ten marker" lines of the first and last individual.
 std::string first_ten_lines(const std::vector<int>& first, const std::vector<int>& last, int nm);

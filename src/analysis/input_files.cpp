@@ -102,20 +102,15 @@ void check_input_shape(const AnalysisInput& input, const InputFiles& files, cons
 }
 
 PeekedParameters peek_csm_parameters(const AnalysisContext& ctx) {
-  CsmParameters parameters;
   std::ifstream in(ctx.work_file(kParameterFile), std::ios::binary);
-  const std::string source = in ? kParameterFile : std::string("the built-in values; there is no ") + kParameterFile;
-  if (in) {
-    std::ostringstream content;
-    content << in.rdbuf();
-    std::ostream silent(nullptr);
-    const ParameterText text = parse_parameter_text(content.str(), silent, silent);
-    dispatch_parameters(text, silent, [&](ParameterKey key, const ParameterRecord& record) {
-      parameters.apply(key, record, silent);
-    });
+  if (!in) {
+    CsmParameters built_in;
+    built_in.adjust();
+    return {built_in, std::string("the built-in values; there is no ") + kParameterFile};
   }
-  parameters.adjust();
-  return {parameters, source};
+  std::ostringstream content;
+  content << in.rdbuf();
+  return {quiet_search_parameters(content.str()), kParameterFile};
 }
 
 }  // namespace snp

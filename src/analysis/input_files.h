@@ -5,7 +5,7 @@
 #include <string>
 
 #include "analysis/context.h"
-#include "analysis/csm.h"
+#include "analysis/search_parameters.h"
 
 namespace snp {
 

@@ -130,15 +130,15 @@ void write_beta_file(const std::string& path, const std::vector<double>& beta, c
   if (!out) throw FatalError("Error: cannot write " + path + "\n", Channel::standard_error);
 }
 
-LARS::LARS(AnalysisContext& ctx, int nRow, int nCol, std::string store_file, std::string beta_file)
-    : ctx_(ctx),
+LARS::LARS(std::ostream& out, int nRow, int nCol, std::string store_file, std::string beta_file)
+    : out_(out),
       nRow_(nRow),
       nCol_(nCol),
       store_file_(std::move(store_file)),
       beta_file_(std::move(beta_file)) {}
 
 double LARS::run() {
-  std::ostream& out = ctx_.out();
+  std::ostream& out = out_;
   if (nRow_ == 0 || nCol_ == 0) {
     out << "There are error for reading input data\n";
     return kNoFit;
@@ -171,7 +171,7 @@ double LARS::run() {
 }
 
 FosResult LARS::fos(std::vector<std::vector<double>>& columns, const std::vector<double>& response) {
-  std::ostream& out = ctx_.out();
+  std::ostream& out = out_;
   FosResult result;
   result.beta.assign(columns.size(), 0.0);
   FosTrace trace = forward_steps(columns, response, result.beta);
@@ -205,7 +205,7 @@ FosResult LARS::fos(std::vector<std::vector<double>>& columns, const std::vector
 
 LARS::FosTrace LARS::forward_steps(std::vector<std::vector<double>>& columns, const std::vector<double>& response,
                                    std::vector<double>& beta) {
-  std::ostream& out = ctx_.out();
+  std::ostream& out = out_;
   const auto p = columns.size();
   FosTrace trace;
   trace.rss.push_back(sum_of_squares(response));

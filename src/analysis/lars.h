@@ -3,10 +3,9 @@
 // the number of steps chosen by a Cp criterion.
 #pragma once
 
+#include <iosfwd>
 #include <string>
 #include <vector>
-
-#include "analysis/context.h"
 
 namespace snp {
 
@@ -39,7 +38,7 @@ class LARS {
  public:
   // Fits nRow rows and nCol columns of `store_file` and writes the nonzero
   // coefficients to `beta_file`.
-  LARS(AnalysisContext& ctx, int nRow, int nCol, std::string store_file, std::string beta_file);
+  LARS(std::ostream& out, int nRow, int nCol, std::string store_file, std::string beta_file);
 
   // Reads, standardises and fits the design; writes the coefficient file.
   // Returns the Cp ratio of the chosen model to the empty model, or
@@ -64,7 +63,7 @@ class LARS {
   FosTrace forward_steps(std::vector<std::vector<double>>& columns, const std::vector<double>& response,
                          std::vector<double>& beta);
 
-  AnalysisContext& ctx_;
+  std::ostream& out_;
   int nRow_;
   int nCol_;
   int step_room_ = 50;

@@ -11,7 +11,7 @@ BinomialTable::BinomialTable(int N, int K)
       const int steps = j > n / 2 ? n - j : j;
       std::int64_t entry = 1;
       for (int t = 0; t < steps; ++t) entry = entry * (n - t) / (t + 1);
-      table_[static_cast<size_t>(n) * (K + 1) + j] = entry;
+      table_[static_cast<size_t>(n) * static_cast<size_t>(K + 1) + static_cast<size_t>(j)] = entry;
     }
   }
 }

@@ -16,7 +16,7 @@ class BinomialTable {
  public:
   BinomialTable() = default;
   BinomialTable(int N, int K);
-  std::int64_t operator()(int n, int j) const { return table_[static_cast<size_t>(n) * (K_ + 1) + j]; }
+  std::int64_t operator()(int n, int j) const { return table_[static_cast<size_t>(n) * static_cast<size_t>(K_ + 1) + static_cast<size_t>(j)]; }
   int N() const { return N_; }
   int K() const { return K_; }
 

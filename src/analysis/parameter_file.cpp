@@ -8,7 +8,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "analysis/context.h"
 #include "analysis/formatting.h"
 #include "base/errors.h"
 
@@ -145,23 +144,6 @@ ParameterText parse_parameter_text(std::string_view text, std::ostream& console,
   return result;
 }
 
-std::optional<ParameterText> read_parameter_file(const AnalysisContext& ctx) {
-  const std::string path = ctx.work_file(kParameterFile);
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    ctx.out() << "Don't find parameter file use default value\n";
-    std::ofstream out(path, std::ios::binary);
-    if (!out) throw FatalError("Don't open parameter file\n", Channel::standard_output);
-    out << kDefaultParameterText;
-    out.close();
-    if (!out) throw FatalError("Don't open parameter file\n", Channel::standard_output);
-    return std::nullopt;
-  }
-  std::ostringstream content;
-  content << in.rdbuf();
-  return parse_parameter_text(content.str(), ctx.out(), ctx.warn());
-}
-
 void dispatch_parameters(const ParameterText& text, std::ostream& console,
                          const std::function<void(ParameterKey, const ParameterRecord&)>& apply) {
   const size_t count = std::min(text.records.size(), static_cast<size_t>(text.valid_count));
@@ -185,30 +167,130 @@ int integer_value(const ParameterRecord& record) {
   return static_cast<int>(value);
 }
 
-void ReadPara(const AnalysisContext& ctx, int* ns, int* nm, int* missingrepeat, int* head, int* recorder_num) {
-  const auto text = read_parameter_file(ctx);
-  if (!text) return;
-  dispatch_parameters(*text, ctx.out(), [&](ParameterKey key, const ParameterRecord& record) {
-    switch (key) {
-      case ParameterKey::sample_size:
-        *ns = integer_value(record);
-        break;
-      case ParameterKey::number_of_markers:
-        *nm = integer_value(record);
-        break;
-      case ParameterKey::imputation_repeats:
-        *missingrepeat = integer_value(record);
-        break;
-      case ParameterKey::head:
-        *head = integer_value(record);
-        break;
-      case ParameterKey::recorder_num:
-        *recorder_num = integer_value(record);
-        break;
-      default:  // read by the search's reader only
-        break;
-    }
+void apply_search_parameter(CsmParameters& parameters, ParameterKey key, const ParameterRecord& record,
+                            std::ostream& warnings) {
+  CsmParameters& p = parameters;
+  switch (key) {
+    case ParameterKey::fdr_cutoff:
+      if (record.real > 0.0f && record.real <= 1.0f) {
+        p.fdr_cutoff = record.real;
+      } else {
+        warnings << "Warning: line " << record.line << " of " << kParameterFile << ": " << record.name
+                 << " must lie in (0, 1], found " << record.real << "; " << p.fdr_cutoff << " stays\n";
+      }
+      break;
+    case ParameterKey::input_file:
+      p.input_file = record.word;
+      break;
+    case ParameterKey::simulated_repetitions:
+      p.simulated_repetitions = integer_value(record);
+      break;
+    case ParameterKey::sample_size:
+      p.sample_size = integer_value(record);
+      break;
+    case ParameterKey::max_retain:
+      p.max_retain = integer_value(record);
+      break;
+    case ParameterKey::head:
+      p.head = integer_value(record);
+      break;
+    case ParameterKey::recorder_num:
+      p.recorder_num = integer_value(record);
+      break;
+    case ParameterKey::best_m:
+      p.best_m = integer_value(record);
+      break;
+    case ParameterKey::imputation_repeats:
+      p.imputation_repeats = integer_value(record);
+      break;
+    case ParameterKey::number_of_permutation:
+      p.number_of_permutation = integer_value(record);
+      break;
+    case ParameterKey::number_of_markers:
+      p.number_of_markers = integer_value(record);
+      break;
+    case ParameterKey::missing_symbol:
+      p.missing_symbol = record.word;
+      break;
+    case ParameterKey::ignored:
+    case ParameterKey::unknown:
+      break;
+  }
+}
+
+namespace {
+
+void apply_driver_setting(DriverSettings& driver, ParameterKey key, const ParameterRecord& record) {
+  switch (key) {
+    case ParameterKey::sample_size:
+      driver.ns = integer_value(record);
+      break;
+    case ParameterKey::number_of_markers:
+      driver.nm = integer_value(record);
+      break;
+    case ParameterKey::imputation_repeats:
+      driver.missingrepeat = integer_value(record);
+      break;
+    case ParameterKey::head:
+      driver.head = integer_value(record);
+      break;
+    case ParameterKey::recorder_num:
+      driver.recorder_num = integer_value(record);
+      break;
+    default:  // the search's values
+      break;
+  }
+}
+
+// One reading of `text` into both sets of values. The driver's notes are
+// those of the parsing and the unknown keys; the search's add its rejected
+// values.
+void read_settings_text(std::string_view text, DriverSettings* driver, ReadingNotes* driver_notes,
+                        CsmParameters& search, ReadingNotes& search_notes) {
+  std::ostringstream console, warnings, search_warnings;
+  const ParameterText parsed = parse_parameter_text(text, console, warnings);
+  dispatch_parameters(parsed, console, [&](ParameterKey key, const ParameterRecord& record) {
+    if (driver) apply_driver_setting(*driver, key, record);
+    apply_search_parameter(search, key, record, search_warnings);
   });
+  search.adjust();
+  if (driver_notes) *driver_notes = {console.str(), warnings.str()};
+  search_notes = {console.str(), warnings.str() + search_warnings.str()};
+}
+
+}  // namespace
+
+void ReadingNotes::show(std::ostream& console_stream, std::ostream& warning_stream) const {
+  console_stream << console;
+  warning_stream << warnings;
+}
+
+AnalysisSettings read_analysis_settings(const WorkFiles& files, std::ostream& console) {
+  AnalysisSettings settings;
+  const std::string path = files.path(kParameterFile);
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    console << "Don't find parameter file use default value\n";
+    std::ofstream out(path, std::ios::binary);
+    if (!out) throw FatalError("Don't open parameter file\n", Channel::standard_output);
+    out << kDefaultParameterText;
+    out.close();
+    if (!out) throw FatalError("Don't open parameter file\n", Channel::standard_output);
+    read_settings_text(kDefaultParameterText, nullptr, nullptr, settings.search, settings.search_notes);
+    return settings;
+  }
+  std::ostringstream content;
+  content << in.rdbuf();
+  read_settings_text(content.str(), &settings.driver, &settings.driver_notes, settings.search,
+                     settings.search_notes);
+  return settings;
+}
+
+CsmParameters quiet_search_parameters(std::string_view text) {
+  CsmParameters parameters;
+  ReadingNotes ignored;
+  read_settings_text(text, nullptr, nullptr, parameters, ignored);
+  return parameters;
 }
 
 }  // namespace snp

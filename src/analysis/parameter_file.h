@@ -1,6 +1,6 @@
 // The library's "parameter.txt": name/value records whose names are told
-// apart by a few of their characters, so one file serves both the driver's
-// reader and the search's reader.
+// apart by a few of their characters. One reading gives both the driver's
+// settings and the search's parameters.
 #pragma once
 
 #include <functional>
@@ -10,11 +10,10 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/search_parameters.h"
+#include "analysis/work_files.h"
+
 namespace snp {
-
-struct AnalysisContext;
-
-inline constexpr const char* kParameterFile = "parameter.txt";
 
 // The file written when none exists.
 extern const char kDefaultParameterText[];
@@ -63,10 +62,6 @@ int count_parameter_lines(std::string_view text);
 // are reported on `warnings` and left unused.
 ParameterText parse_parameter_text(std::string_view text, std::ostream& console, std::ostream& warnings);
 
-// Reads the work directory's "parameter.txt". When there is none, writes
-// the default file and returns nothing: the built-in values stay in force.
-std::optional<ParameterText> read_parameter_file(const AnalysisContext& ctx);
-
 // Hands the first valid_count records to `apply`; records of unknown key
 // are reported on `console` instead.
 void dispatch_parameters(const ParameterText& text, std::ostream& console,
@@ -75,8 +70,46 @@ void dispatch_parameters(const ParameterText& text, std::ostream& console,
 // Numeric value truncated toward zero (clamped to the int range).
 int integer_value(const ParameterRecord& record);
 
-// The driver's reader: sets ns, nm, missingrepeat, head and recorder_num
-// from the file, or leaves them when the file is absent.
-void ReadPara(const AnalysisContext& ctx, int* ns, int* nm, int* missingrepeat, int* head, int* recorder_num);
+// Stores one record in the search's parameters; `warnings` hears of
+// rejected values.
+void apply_search_parameter(CsmParameters& parameters, ParameterKey key, const ParameterRecord& record,
+                            std::ostream& warnings);
+
+// The driver's own values.
+struct DriverSettings {
+  int ns = 400;            // sample size
+  int nm = 20;             // number of markers
+  int missingrepeat = 10;  // repeated analyses
+  int head = 0;            // read for completeness; the driver does not use them
+  int recorder_num = 0;
+};
+
+// Messages of a reading, kept until the run reaches the point they belong
+// to: the driver's before the marker names, the search's at the start of
+// every analysis.
+struct ReadingNotes {
+  std::string console;
+  std::string warnings;
+  void show(std::ostream& console_stream, std::ostream& warning_stream) const;
+};
+
+// Everything "parameter.txt" sets for one run of the library.
+struct AnalysisSettings {
+  DriverSettings driver;  // the built-in values when there was no file
+  ReadingNotes driver_notes;
+  // Adjusted; from the default file when there was none.
+  CsmParameters search;
+  // What every analysis shows when it takes its parameters: the messages
+  // of the parsing plus the rejected search values.
+  ReadingNotes search_notes;
+};
+
+// Reads the work directory's "parameter.txt" once. When there is none,
+// says so on `console` and writes the default file, whose values the search
+// then uses while the driver keeps its built-in ones.
+AnalysisSettings read_analysis_settings(const WorkFiles& files, std::ostream& console);
+
+// The search's parameters from `text` (adjusted), every message dropped.
+CsmParameters quiet_search_parameters(std::string_view text);
 
 }  // namespace snp

@@ -10,10 +10,8 @@
 
 #include "analysis/csm.h"
 #include "analysis/csm_lars.h"
-#include "analysis/driver.h"
 #include "analysis/final_report.h"
 #include "analysis/lars.h"
-#include "analysis/parameter_file.h"
 #include "analysis/quickindex.h"
 #include "base/errors.h"
 
@@ -35,9 +33,8 @@ std::vector<std::unique_ptr<BestClusterInformation>> restore_records(const std::
 
 // Takes the coefficients in column order over the groups that became
 // columns, and keeps a base learner for every nonzero one.
-void collect_base_learners(AnalysisContext& ctx, const std::vector<std::unique_ptr<BestClusterInformation>>& records,
-                           const BetaFile& beta, ObservedModel& model) {
-  std::ostream& out = ctx.out();
+void collect_base_learners(std::ostream& out, const std::vector<std::unique_ptr<BestClusterInformation>>& records,
+                           const BetaFile& beta, const std::string& beta_file, ObservedModel& model) {
   int q = 0;
   for (size_t n = 0; n < records.size(); ++n) {
     const auto& record = *records[n];
@@ -48,12 +45,12 @@ void collect_base_learners(AnalysisContext& ctx, const std::vector<std::unique_p
       const double f = record.GroupFrequency[static_cast<size_t>(k)];
       if (!(f > 0.0 && f < 1.0)) continue;
       if (q >= beta.columns)
-        throw inconsistent_file(ctx.host_file("beta.txt"), "holds " + std::to_string(beta.columns) +
+        throw inconsistent_file(beta_file, "holds " + std::to_string(beta.columns) +
                                                                " columns, the store file more");
       const auto column = static_cast<size_t>(q++);
       if (beta.beta[column] == 0.0) continue;
       std::vector<int> markers, codes;
-      calculationimportfactor(record, model.importance, beta.beta[column], beta.scale[column], true, markers, codes,
+      add_marker_importance(record, model.importance, beta.beta[column], beta.scale[column], true, markers, codes,
                               k, out);
       out << "group k=" << k << " beta[" << column << "]=>markerset=" << n << "\n";
       model.learners.push_back(make_base_learner(static_cast<int>(model.learners.size()), record, k, markers, codes,
@@ -71,9 +68,8 @@ bool any_selected(const BitSet& selected) {
   return false;
 }
 
-std::vector<double> run_permutations(AnalysisContext& ctx, CSM& csm, CSM_LARS& coupling, const AnalysisInput& input,
+std::vector<double> run_permutations(std::ostream& out, CSM& csm, SearchAndFit& coupling, const AnalysisInput& input,
                                      double cp0) {
-  std::ostream& out = ctx.out();
   csm.set_permutation(true);
   std::vector<double> permuted;
   for (int p = 0; p < csm.parameters().number_of_permutation; ++p) {
@@ -85,8 +81,7 @@ std::vector<double> run_permutations(AnalysisContext& ctx, CSM& csm, CSM_LARS& c
 }
 
 // Selected markers in decreasing order of importance, into `model`.
-void rank_markers(AnalysisContext& ctx, const ObservedModel& observed, double level, int M, FinalModel& model) {
-  std::ostream& out = ctx.out();
+void rank_markers(std::ostream& out, const ObservedModel& observed, double level, int M, FinalModel& model) {
   IntVector index = ivector(1, M);
   Quickindex(observed.importance, index, M);
   for (int i = M; i >= 1; --i) {
@@ -104,12 +99,12 @@ void rank_markers(AnalysisContext& ctx, const ObservedModel& observed, double le
   out << "\n";
 }
 
-void tally_selection(AnalysisContext& ctx, const BitSet& selected, double p_value) {
+void tally_selection(std::ostream& out, SelectionTally& tally, const BitSet& selected, double p_value) {
   if (p_value < kSignificance) {
-    for (unsigned m = 1; m <= 2; ++m) ctx.tally.first_two += selected.test(m) ? 1 : 0;
-    for (unsigned m = 0; m < selected.size(); ++m) ctx.tally.all += selected.test(m) ? 1 : 0;
+    for (unsigned m = 1; m <= 2; ++m) tally.first_two += selected.test(m) ? 1 : 0;
+    for (unsigned m = 0; m < selected.size(); ++m) tally.all += selected.test(m) ? 1 : 0;
   }
-  ctx.out() << "nn=" << ctx.tally.first_two << ":):):):):):)))\n" << "mm=" << ctx.tally.all << ":(:(:(:(:(:(((\n";
+  out << "nn=" << tally.first_two << ":):):):):):)))\n" << "mm=" << tally.all << ":(:(:(:(:(:(((\n";
 }
 
 void write_text(const std::string& path, const std::string& text, std::ios::openmode mode) {
@@ -121,8 +116,7 @@ void write_text(const std::string& path, const std::string& text, std::ios::open
 
 }  // namespace
 
-ObservedModel read_observed_model(AnalysisContext& ctx, const std::string& store, int M) {
-  std::ostream& out = ctx.out();
+ObservedModel read_observed_model(std::ostream& out, const std::string& store, const std::string& beta_file, int M) {
   ObservedModel model;
   model.importance = dvector(1, M);
   model.selected = BitSet(static_cast<unsigned>(M) + 1);
@@ -132,14 +126,13 @@ ObservedModel read_observed_model(AnalysisContext& ctx, const std::string& store
     return model;
   }
   const auto records = restore_records(store, count);
-  const std::string beta_file = ctx.host_file("beta.txt");
   // Without a fit there is no coefficient file.
-  const BetaFile beta = std::filesystem::exists(beta_file) ? readbeta(beta_file, out) : BetaFile{};
+  const BetaFile beta = std::filesystem::exists(beta_file) ? read_beta_file(beta_file, out) : BetaFile{};
   if (beta.count == 0) {
     out << "LARS Method find there aren't any model for the data\n";
     return model;
   }
-  collect_base_learners(ctx, records, beta, model);
+  collect_base_learners(out, records, beta, beta_file, model);
   for (int m = 1; m <= M; ++m) {
     model.importance[m] = std::abs(model.importance[m]);
     if (model.importance[m] > 0.0) model.selected.set(static_cast<unsigned>(m));
@@ -149,7 +142,7 @@ ObservedModel read_observed_model(AnalysisContext& ctx, const std::string& store
 }
 
 int count_store_records(const std::string& path) {
-  Myfstream in(path);
+  TagReader in(path);
   if (!in.is_open()) throw FatalError("file open find error for file=" + path + "\n", Channel::standard_error);
   long largest = -1;
   while (in.find("<number ") != 0) {
@@ -185,47 +178,46 @@ std::string p_value_report(double p_value, double observed, const std::vector<do
   return text.str();
 }
 
-std::vector<int> permutation_simulation(AnalysisContext& ctx, const AnalysisInput& input) {
-  std::ostream& out = ctx.out();
-  CSM csm(ctx);
-  CSM_LARS coupling(ctx, csm);
-  const CsmParameters& parameters = csm.parameters();
-  const int M = parameters.number_of_markers;
-  ctx.driver.repeat = parameters.simulated_repetitions;
-  ctx.driver.permutation = parameters.number_of_permutation;
-  out << "permutation=" << parameters.number_of_permutation << "\n"
-      << "nmarker=" << M << "\n" << "nsample=" << parameters.sample_size << "\n";
-  ctx.generator.seed(1, 3, 5);
+std::vector<int> run_analysis(const CsmParameters& parameters, int ns, int nm, const AnalysisInput& input,
+                              const AnalysisIo& io) {
+  std::ostream& out = io.out;
+  Rand1State generator;
+  CSM csm(parameters, {out, generator, io.shown, io.files.host_path("output_X_Y.txt")});
+  const std::string beta_file = io.files.host_path("beta.txt");
+  SearchAndFit coupling(csm, out, beta_file);
+  const int M = csm.parameters().number_of_markers;
+  out << "permutation=" << csm.parameters().number_of_permutation << "\n"
+      << "nmarker=" << M << "\n" << "nsample=" << csm.parameters().sample_size << "\n";
+  generator.seed(1, 3, 5);
   csm.set_permutation(false);
 
   // The one simulated repetition analyses the observed data, data set 0.
   out << "Simulation=" << 0 << "\n";
   const double cp0 = coupling.run(0, input);
   FinalModel final_model;
-  final_model.first_ten_first = coupling.first_ten_first();
-  final_model.first_ten_last = coupling.first_ten_last();
-  const ObservedModel observed = read_observed_model(ctx, csm.store_file(), M);
+  final_model.first_ten_first = csm.first_ten_first();
+  final_model.first_ten_last = csm.first_ten_last();
+  const ObservedModel observed = read_observed_model(out, csm.store_file(), beta_file, M);
   double p_value = kNoEvidence;
   std::vector<double> permuted;
   if (observed.found && any_selected(observed.selected)) {
-    permuted = run_permutations(ctx, csm, coupling, input, cp0);
+    permuted = run_permutations(out, csm, coupling, input, cp0);
     p_value = permutation_p_value(cp0, permuted);
     out << "pvalue=" << p_value << "\n";
   }
-  write_text(ctx.work_file("P_value.txt"), p_value_report(p_value, cp0, permuted), std::ios::trunc);
+  write_text(io.files.path("P_value.txt"), p_value_report(p_value, cp0, permuted), std::ios::trunc);
   const double level = std::min(p_value, 1.0);
-  rank_markers(ctx, observed, level, M, final_model);
-  tally_selection(ctx, observed.selected, p_value);
+  rank_markers(out, observed, level, M, final_model);
+  tally_selection(out, io.tally, observed.selected, p_value);
 
   if (observed.learners.empty()) {
-    const std::string report = ctx.work_file("Final_result.txt");
-    filecopy(ctx.work_file(kParameterFile), report);
-    write_text(report, first_ten_lines(final_model.first_ten_first, final_model.first_ten_last, ctx.driver.nm),
-               std::ios::app);
+    const std::string report = io.files.path("Final_result.txt");
+    filecopy(io.files.path(kParameterFile), report);
+    write_text(report, first_ten_lines(final_model.first_ten_first, final_model.first_ten_last, nm), std::ios::app);
     return {};
   }
   final_model.learners = observed.learners;
-  return Final_result(ctx, 0, input, ctx.driver.ns, ctx.driver.nm, final_model);
+  return write_final_report(out, io.files, 0, input, ns, nm, final_model);
 }
 
 }  // namespace snp

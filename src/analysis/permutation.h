@@ -4,24 +4,40 @@
 // p-value, and the reports "P_value.txt" and "Final_result.txt".
 #pragma once
 
+#include <iosfwd>
 #include <string>
 #include <vector>
 
+#include "analysis/analysis_input.h"
 #include "analysis/bit_set.h"
-#include "analysis/context.h"
 #include "analysis/csm_lars.h"
+#include "analysis/run_state.h"
+#include "analysis/search_parameters.h"
+#include "analysis/work_files.h"
 #include "numeric/arrays.h"
 
 namespace snp {
 
-// Runs the analysis and returns the final markers (1-based analysis
-// markers) followed by -1, or nothing when the fit kept no base learner.
-std::vector<int> permutation_simulation(AnalysisContext& ctx, const AnalysisInput& input);
+// What one analysis shares with its run: the console, the work files, the
+// notes shown once and the tally of selected markers.
+struct AnalysisIo {
+  std::ostream& out;
+  WorkFiles files;
+  OnceNotes& shown;
+  SelectionTally& tally;
+};
+
+// Runs the analysis with `parameters` and returns the final markers
+// (1-based analysis markers) followed by -1, or nothing when the fit kept
+// no base learner. The final report shows ns individuals and the first
+// genotypes of nm markers.
+std::vector<int> run_analysis(const CsmParameters& parameters, int ns, int nm, const AnalysisInput& input,
+                              const AnalysisIo& io);
 
 // The fitted model of the observed data turned into base learners.
 struct ObservedModel {
   bool found = false;  // store records and nonzero coefficients exist
-  std::vector<output_information> learners;
+  std::vector<BaseLearner> learners;
   DoubleVector importance;  // 1..M, absolute values
   BitSet selected;          // bit m: marker m has a positive importance
 };
@@ -29,7 +45,7 @@ struct ObservedModel {
 // Restores the records of the store file and takes the coefficients of the
 // coefficient file in column order; every nonzero one becomes a base
 // learner and adds to the importance of the set's markers.
-ObservedModel read_observed_model(AnalysisContext& ctx, const std::string& store, int M);
+ObservedModel read_observed_model(std::ostream& out, const std::string& store, const std::string& beta_file, int M);
 
 // Records in a store file: the largest n of its "<number n>" tags plus one;
 // 0 when it has none.

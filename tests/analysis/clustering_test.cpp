@@ -3,42 +3,42 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
-#include "analysis/csm.h"
-#include "base/errors.h"
 #include "scratch_dir.h"
 
 namespace snp {
 namespace {
 
-using test::CapturedContext;
 using test::ScratchDir;
+using test::SearchFixture;
 
 SingleMarkerChoice choose(std::vector<int> cases, std::vector<int> controls, int G) {
   std::ostringstream console;
   return choose_single_marker_model(cases, controls, 50, 100, G, console);
 }
 
-TEST(AnalysisOneMarkerCluster, ChoosesTheModelWithTheSmallestPValue) {
-  // Class 1 against the rest.
-  auto c = choose({0, 30, 10, 10}, {0, 5, 25, 20}, 3);
-  EXPECT_EQ(c.model, SingleMarkerModel::class1_against_rest);
-  EXPECT_EQ(c.label, (std::array<int, 4>{0, 1, 2, 2}));
-  EXPECT_NEAR(c.statistic[2], 27.472527, 1e-5);
-  // Class 3 against the rest.
-  c = choose({0, 10, 10, 30}, {0, 20, 25, 5}, 3);
-  EXPECT_EQ(c.model, SingleMarkerModel::class3_against_rest);
-  EXPECT_EQ(c.label, (std::array<int, 4>{0, 1, 1, 2}));
-  // Allele shares: three groups, or for two groups (1, 2, 2) since X_C >= X_A.
-  c = choose({0, 30, 15, 5}, {0, 5, 20, 25}, 3);
-  EXPECT_EQ(c.model, SingleMarkerModel::allele_shares);
-  EXPECT_EQ(c.label, (std::array<int, 4>{0, 1, 2, 3}));
-  EXPECT_EQ(choose({0, 30, 15, 5}, {0, 5, 20, 25}, 2).label, (std::array<int, 4>{0, 1, 2, 2}));
+TEST(AnalysisSingleMarkerModel, ChoosesTheModelWithTheSmallestPValue) {
+  EXPECT_EQ(choose({0, 30, 10, 10}, {0, 5, 25, 20}, 3).label, (std::array<int, 4>{0, 1, 2, 2}));
+  // Allele shares: one group per class when three are wanted.
+  EXPECT_EQ(choose({0, 30, 15, 5}, {0, 5, 20, 25}, 3).label, (std::array<int, 4>{0, 1, 2, 3}));
   // Three classes: for two groups (1, 1, 2) since X_C < X_A.
-  c = choose({0, 20, 5, 25}, {0, 5, 40, 5}, 2);
+  const auto c = choose({0, 20, 5, 25}, {0, 5, 40, 5}, 2);
   EXPECT_EQ(c.model, SingleMarkerModel::three_classes);
   EXPECT_NEAR(c.p_value[3], std::exp(-49.555556 / 2), 1e-12);
   EXPECT_EQ(c.label, (std::array<int, 4>{0, 1, 1, 2}));
+}
+
+TEST(AnalysisSingleMarkerModel, UnequalGroupsWeighTheSharesByTheOtherGroupsSize) {
+  // 20 cases and 60 controls.
+  std::ostringstream console;
+  const auto c = choose_single_marker_model({0, 12, 6, 2}, {0, 15, 25, 20}, 20, 80, 2, console);
+  EXPECT_NEAR(c.statistic[0], 4.0961338, 1e-6);
+  EXPECT_NEAR(c.statistic[1], 10.2483660, 1e-6);
+  EXPECT_NEAR(c.statistic[2], 8.2180294, 1e-6);  // 7.3545966 with each share over its own group
+  EXPECT_NEAR(c.statistic[3], 8.9410231, 1e-6);
+  EXPECT_EQ(c.model, SingleMarkerModel::allele_shares);
+  EXPECT_EQ(c.label, (std::array<int, 4>{0, 1, 2, 2}));
 }
 
 TEST(AnalysisKmeans, GroupsClassMeansWithTiesToTheLowerGroup) {
@@ -49,125 +49,68 @@ TEST(AnalysisKmeans, GroupsClassMeansWithTiesToTheLowerGroup) {
   EXPECT_EQ(kmeans_labels(sums, counts, 6, 3), (std::vector<int>{0, 1, 3, 1, 3, 2, 2}));
 }
 
-// Cases first and already balanced, so the class order is the order of the
-// rows: genotypes 2, 0, 1 appear first.
-CSM single_marker_search(CapturedContext& c, const std::vector<int>& case_genotypes,
-                         const std::vector<int>& control_genotypes) {
+// A search of one marker over the cases, then the controls.
+std::unique_ptr<SearchFixture> single_marker_search(const ScratchDir& dir, const std::vector<int>& case_genotypes,
+                                                    const std::vector<int>& control_genotypes) {
   std::vector<std::vector<int>> genotypes;
   std::vector<int> phenotype;
-  for (int g : case_genotypes) {
-    genotypes.push_back({g});
-    phenotype.push_back(1);
-  }
-  for (int g : control_genotypes) {
-    genotypes.push_back({g});
-    phenotype.push_back(0);
+  for (const auto* list : {&case_genotypes, &control_genotypes}) {
+    for (int g : *list) {
+      genotypes.push_back({g});
+      phenotype.push_back(list == &case_genotypes ? 1 : 0);
+    }
   }
   CsmParameters p;
   p.sample_size = static_cast<int>(phenotype.size());
   p.number_of_markers = 1;
-  CSM csm(c.ctx, p);
-  EXPECT_EQ(csm.prepare_data_set(0, test::one_data_set(genotypes, phenotype)), 0);
-  return csm;
+  auto f = std::make_unique<SearchFixture>(dir, p);
+  EXPECT_EQ(f->csm.prepare_data_set(0, test::one_data_set(genotypes, phenotype)), 0);
+  return f;
 }
 
-TEST(AnalysisObjectiveFunction, ClassesAreNumberedByFirstAppearance) {
+TEST(AnalysisScoreSet, ClassesAreNumberedByFirstAppearanceAndGroupsSharedOverAll) {
   ScratchDir dir;
-  CapturedContext c(dir);
+  // 20 cases (12 of genotype 2), 30 controls (2 of genotype 2). Cases 11..20
+  // trade places with individuals 26..35 when the halves are balanced; the
+  // first three, genotypes 2, 0, 1, stay.
   std::vector<int> cases = {2, 0, 1};
   cases.insert(cases.end(), 11, 2);
   cases.insert(cases.end(), 3, 0);
   cases.insert(cases.end(), 3, 1);
   std::vector<int> controls(2, 2);
   controls.insert(controls.end(), 10, 0);
-  controls.insert(controls.end(), 8, 1);
-  // Positions 11..20 trade places with 21..30 when the halves are balanced;
-  // the first three stay.
-  CSM csm = single_marker_search(c, cases, controls);
+  controls.insert(controls.end(), 18, 1);
+  const auto f = single_marker_search(dir, cases, controls);
   BestClusterInformationArray array(2);
-  const auto score = csm.objectivefunction_quantitive(1, 1, array);
+  const auto score = f->csm.score_set(1, 1, array);
   ASSERT_TRUE(score.has_value());
   EXPECT_GT(*score, 0.9);
   ASSERT_EQ(array.count(), 1);
   const auto& r = array[0];
-  EXPECT_EQ(r.setrank, 1);
   EXPECT_EQ(r.GenotypeCode, (std::vector<unsigned>{0, 2, 0, 1}));
-  // Class 1 (genotype 2) against the rest, whichever group count won.
+  // Three groups, one per class, with their case shares.
   EXPECT_TRUE(r.Tindex[0].test(1));
-  EXPECT_FALSE(r.Tindex[0].test(2));
   EXPECT_TRUE(r.Tindex[1].test(2));
-  EXPECT_TRUE(r.Tindex[1].test(3));
-  EXPECT_EQ(r.Nozerogroupnum, 2u);
-  EXPECT_DOUBLE_EQ(r.GroupFrequency[0], 14.0 / 40);
-  EXPECT_DOUBLE_EQ(r.GroupAverage[0], 12.0 / 14);
-  EXPECT_EQ(c.console.str().find("clustermethod=0\n") != std::string::npos, true);
+  EXPECT_TRUE(r.Tindex[2].test(3));
+  EXPECT_EQ(r.Nozerogroupnum, 3u);
+  EXPECT_EQ(r.GroupFrequency, (std::vector<double>{14.0 / 50, 14.0 / 50, 22.0 / 50}));
+  EXPECT_EQ(r.GroupAverage, (std::vector<double>{12.0 / 14, 4.0 / 14, 4.0 / 22}));
 }
 
-TEST(AnalysisObjectiveFunction, PerfectSeparationScoresOneAndAFullArrayKeepsItsEntries) {
+TEST(AnalysisScoreSet, PerfectSeparationScoresOneAndLeavesThePhenotype) {
   ScratchDir dir;
-  CapturedContext c(dir);
-  CSM csm = single_marker_search(c, std::vector<int>(10, 2), std::vector<int>(10, 0));
+  const auto f = single_marker_search(dir, std::vector<int>(10, 2), std::vector<int>(10, 0));
   BestClusterInformationArray full(0);
-  const auto score = csm.objectivefunction_quantitive(1, 1, full);
+  const auto score = f->csm.score_set(1, 1, full);
   ASSERT_TRUE(score.has_value());
   EXPECT_DOUBLE_EQ(*score, 1.0);
   EXPECT_EQ(full.count(), 0);
-  EXPECT_NE(c.console.str().find("There are some error for BestClusterInformationArray size\n"), std::string::npos);
-  // The phenotype is left as it was found.
-  for (int i = 1; i <= 20; ++i) EXPECT_DOUBLE_EQ(std::abs(csm.phenotype(i)), 0.5);
-}
+  EXPECT_NE(f->console.str().find("There are some error for BestClusterInformationArray size\n"), std::string::npos);
+  // The permutations leave the phenotype as it was found.
+  for (int i = 1; i <= 20; ++i) EXPECT_DOUBLE_EQ(f->csm.phenotype(i), (i - 1) % 10 < 5 ? 0.5 : -0.5);
+  // A set with one genotype class is not scored.
+  EXPECT_FALSE(single_marker_search(dir, {1, 1}, {1, 1})->csm.score_set(1, 1, full));
 
-TEST(AnalysisObjectiveFunction, SetsWithOneGenotypeClassAreSkipped) {
-  ScratchDir dir;
-  CapturedContext c(dir);
-  CSM csm = single_marker_search(c, std::vector<int>(5, 1), std::vector<int>(5, 1));
-  BestClusterInformationArray array(1);
-  EXPECT_FALSE(csm.objectivefunction_quantitive(1, 1, array).has_value());
-  EXPECT_EQ(array.count(), 0);
-}
-
-TEST(AnalysisObjectiveFunction, PairsAreGroupedIntoAPartitionOfTheirClasses) {
-  ScratchDir dir;
-  CapturedContext c(dir);
-  // Cases carry genotype 2 at both markers more often.
-  std::vector<std::vector<int>> genotypes;
-  std::vector<int> phenotype;
-  Rand1State state;
-  for (int i = 0; i < 60; ++i) {
-    const int a = static_cast<int>(rand1(state) * 3), b = static_cast<int>(rand1(state) * 3);
-    genotypes.push_back({a, b});
-    phenotype.push_back((a == 2 && b == 2) || rand1(state) < 0.3 ? 1 : 0);
-  }
-  genotypes[5][0] = -1;
-  CsmParameters p;
-  p.sample_size = 60;
-  p.number_of_markers = 2;
-  p.best_m = 2;
-  CSM csm(c.ctx, p);
-  ASSERT_EQ(csm.prepare_data_set(0, test::one_data_set(genotypes, phenotype)), 0);
-  BestClusterInformationArray array(1);
-  ASSERT_TRUE(csm.objectivefunction_quantitive(2, 1, array).has_value());
-  const auto& r = array[0];
-  EXPECT_EQ(r.nmarker, 2u);
-  EXPECT_EQ(r.ncode, 10u);
-  EXPECT_GE(r.ngroup, 2u);
-  EXPECT_LE(r.ngroup, 9u);
-  EXPECT_LE(r.Nozerogroupnum, r.ngroup);
-  double total = 0;
-  for (const double f : r.GroupFrequency) total += f;
-  EXPECT_LE(total, 1.0);
-  EXPECT_GT(total, 0.95);  // one individual is left out
-  // Slots 1..T hold the classes, each in exactly one group.
-  unsigned used = 0;
-  for (unsigned u = 0; u < r.ncode; ++u) {
-    int groups = 0;
-    for (unsigned g = 0; g < r.ngroup; ++g) groups += r.Tindex[g].test(u);
-    EXPECT_LE(groups, 1) << "slot " << u;
-    if (groups == 1) {
-      EXPECT_EQ(u, ++used);
-    }
-  }
-  EXPECT_GE(used, 5u);
 }
 
 }  // namespace

@@ -11,9 +11,9 @@
 namespace snp {
 namespace {
 
-using test::CapturedContext;
 using test::one_data_set;
 using test::ScratchDir;
+using test::SearchFixture;
 
 CsmParameters sizes(int N, int M, int best_m = 0, int max_retain = 10) {
   CsmParameters p;
@@ -24,48 +24,42 @@ CsmParameters sizes(int N, int M, int best_m = 0, int max_retain = 10) {
   return p;
 }
 
-TEST(AnalysisReadSampleData, ImputesFromTheMarkerFrequenciesAndMarksMissingGenotypes) {
+TEST(AnalysisReadDataSet, ImputesFromTheMarkerFrequenciesAndMarksMissingGenotypes) {
   ScratchDir dir;
-  CapturedContext c(dir);
-  CSM csm(c.ctx, sizes(4, 3));
+  SearchFixture f(dir, sizes(4, 3));
+  CSM& csm = f.csm;
   // Marker 1 typed as 1 only, marker 2 never typed, marker 3 complete.
   const auto input = one_data_set({{1, -1, 0}, {-1, -1, 2}, {1, -1, 1}, {-1, -1, 0}}, {0, 1, 0, 1});
-  ASSERT_EQ(csm.ReadSampleData(0, input), 0);
+  ASSERT_EQ(csm.read_data_set(0, input), 0);
   for (int i = 1; i <= 4; ++i) {
     EXPECT_EQ(csm.genotype(i, 1), 1);
     EXPECT_EQ(csm.genotype(i, 2), 2);
+    EXPECT_EQ(csm.missing(i, 1), i % 2 == 0);
     EXPECT_TRUE(csm.missing(i, 2));
-    EXPECT_FALSE(csm.missing(i, 3));
   }
-  EXPECT_TRUE(csm.missing(2, 1));
-  EXPECT_FALSE(csm.missing(3, 1));
-  EXPECT_FALSE(csm.quantitative());
-  EXPECT_EQ(c.console.str(), "test_method=newCSM\nread data finished\n");
+  EXPECT_EQ(f.console.str(), "test_method=newCSM\nread data finished\n");
   // One draw per missing genotype: two at marker 1, four at marker 2.
   Rand1State expected;
   for (int draw = 0; draw < 6; ++draw) rand1(expected);
-  EXPECT_EQ(c.ctx.generator.RX, expected.RX);
+  EXPECT_EQ(f.generator.RX, expected.RX);
 }
 
-TEST(AnalysisReadSampleData, RejectsBadCodesAndInconsistentTables) {
+TEST(AnalysisReadDataSet, BadCodesOrNoDataLeaveNoStoreFile) {
   ScratchDir dir;
-  CapturedContext c(dir);
-  CSM csm(c.ctx, sizes(2, 2));
-  EXPECT_EQ(csm.ReadSampleData(0, one_data_set({{0, 3}, {1, 1}}, {0, 1})), -1);
-  EXPECT_NE(c.console.str().find("Data XX or parameter file(=parameter.txt) have some wrong  read marker gene=3\n"),
+  SearchFixture f(dir, sizes(2, 2));
+  EXPECT_FALSE(f.csm.run(0, one_data_set({{0, 3}, {1, 1}}, {0, 1})));
+  EXPECT_NE(f.console.str().find("Data XX or parameter file(=parameter.txt) have some wrong  read marker gene=3\n"),
             std::string::npos);
-  EXPECT_THROW(csm.ReadSampleData(0, one_data_set({{0, 1}}, {0, 1})), InputError);   // one individual
-  EXPECT_THROW(csm.ReadSampleData(0, one_data_set({{0}, {1}}, {0, 1})), InputError);  // one column
-  EXPECT_THROW(csm.ReadSampleData(1, one_data_set({{0, 1}, {1, 1}}, {0, 1})), InputError);
-  auto input = one_data_set({{0, 1}, {1, 1}}, {0, 1});
-  input.columns[0][1] = 7;
-  EXPECT_THROW(csm.ReadSampleData(0, input), InputError);
+  EXPECT_THROW(f.csm.read_data_set(0, one_data_set({{0, 1}}, {0, 1})), InputError);  // one individual
+  EXPECT_FALSE(f.csm.run(0, AnalysisInput{}));
+  EXPECT_NE(f.console.str().find("Don't read data from XX\n"), std::string::npos);
+  EXPECT_FALSE(dir.exists("host-output_X_Y.txt"));
 }
 
 TEST(AnalysisCsmRun, OrdersCasesFirstBalancesTheHalvesAndCentres) {
   ScratchDir dir;
-  CapturedContext c(dir);
-  CSM csm(c.ctx, sizes(8, 1));
+  SearchFixture f(dir, sizes(8, 1));
+  CSM& csm = f.csm;
   // Individual k has phenotype values that identify it; positive ones are cases.
   const std::vector<int> phenotype = {-1, 2, -3, 4, 5, -6, -7, -8};
   std::vector<std::vector<int>> genotypes;
@@ -87,32 +81,33 @@ TEST(AnalysisCsmRun, OrdersCasesFirstBalancesTheHalvesAndCentres) {
     squares += csm.phenotype(i) * csm.phenotype(i);
   }
   EXPECT_DOUBLE_EQ(csm.variance(), squares / 8);
-  EXPECT_NE(c.console.str().find("mean=-1.75\nY=5.75 X=1 \nY=-1.25 X="), std::string::npos);
+  EXPECT_NE(f.console.str().find("mean=-1.75\nY=5.75 X=1 \nY=-1.25 X="), std::string::npos);
 }
 
-TEST(AnalysisCsmTest, ScreensByTheBetweenCodeSumOfSquares) {
+TEST(AnalysisScreening, ScreensByTheBetweenCodeSumOfSquares) {
   ScratchDir dir;
-  CapturedContext c(dir);
-  CSM csm(c.ctx, sizes(4, 3));
+  SearchFixture f(dir, sizes(4, 3));
+  CSM& csm = f.csm;
   // After ordering: phenotypes 1, 0, 1, 0 with genotypes 0, 1, 0, 1 at marker 1.
   ASSERT_EQ(csm.prepare_data_set(0, one_data_set({{0, 1, 0}, {0, 1, -1}, {1, 1, 0}, {1, 1, 0}}, {1, 1, 0, 0})), 0);
-  EXPECT_NEAR(csm.Test(1, 1), std::erfc(std::sqrt(2.0)), 1e-7);  // B / V = 4, one degree of freedom
-  EXPECT_DOUBLE_EQ(csm.Test(1, 2), 0.5);  // monomorphic
+  EXPECT_NEAR(csm.screening_p_value(1, 1), std::erfc(std::sqrt(2.0)), 1e-7);  // B / V = 4, one degree of freedom
+  EXPECT_DOUBLE_EQ(csm.screening_p_value(1, 2), 0.5);  // monomorphic
   // Marker 3 typed as 0 only; the missing individual is imputed 0 and left out.
-  EXPECT_DOUBLE_EQ(csm.Test(1, 3), 0.5);
+  EXPECT_DOUBLE_EQ(csm.screening_p_value(1, 3), 0.5);
 }
 
 TEST(AnalysisCsmRun, WritesTheIndicatorMatrixAndTheKeptRecords) {
   ScratchDir dir;
-  CapturedContext c(dir);
-  CSM csm(c.ctx, sizes(8, 1));
+  SearchFixture f(dir, sizes(8, 1));
   std::vector<std::vector<int>> genotypes;
   std::vector<int> phenotype;
   for (int k = 0; k < 8; ++k) {
     genotypes.push_back({k < 4 ? 2 : 0});
     phenotype.push_back(k < 4 ? 1 : 0);
   }
-  ASSERT_EQ(csm.run(0, one_data_set(genotypes, phenotype)), 0);
+  const auto kept = f.csm.run(0, one_data_set(genotypes, phenotype));
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(kept->count(), 1);
   const std::string store = dir.read("host-output_X_Y.txt");
   const std::string matrix =
       "0.500000 1 \n0.500000 1 \n-0.500000 0 \n-0.500000 0 \n0.500000 1 \n0.500000 1 \n-0.500000 0 \n"
@@ -124,91 +119,39 @@ TEST(AnalysisCsmRun, WritesTheIndicatorMatrixAndTheKeptRecords) {
             "<Group Frequency Information>\n0.5 0.5 \n<\\Group Frequency Information>\n"
             "<Group Average Information>\n1 0 \n<\\Group Average Information>\n\n"
             "<\\Best Cluster Information>\n<\\number 0>\n");
-  const std::string console = c.console.str();
-  EXPECT_NE(console.find("bakeup\n"), std::string::npos);
-  EXPECT_NE(console.find(" information using to report to tamsel max_i[1]=1\n"), std::string::npos);
-  EXPECT_NE(console.find("To tamsel report len=1\n"), std::string::npos);
-  EXPECT_NE(console.find("first step finish at calculating 1-item\n"), std::string::npos);
+  EXPECT_NE(f.console.str().find("bakeup\n"), std::string::npos);
 }
 
 TEST(AnalysisCsmRun, WithoutSignificantSetsTheDesignIsEmpty) {
   ScratchDir dir;
-  CapturedContext c(dir);
-  CSM csm(c.ctx, sizes(4, 2, 2));
-  csm.set_permutation(true);
-  ASSERT_EQ(csm.run(0, one_data_set({{1, 0}, {1, 0}, {1, 0}, {1, 0}}, {1, 0, 1, 0})), 0);
+  SearchFixture f(dir, sizes(4, 2, 2));
+  f.csm.set_permutation(true);
+  ASSERT_EQ(f.csm.run(0, one_data_set({{1, 0}, {1, 0}, {1, 0}, {1, 0}}, {1, 0, 1, 0}))->count(), 0);
   EXPECT_EQ(dir.read("host-output_X_Y.txt"), "0.500000 \n-0.500000 \n0.500000 \n-0.500000 \npara  4 0\n");
-  const std::string console = c.console.str();
-  EXPECT_NE(console.find("permutation\n"), std::string::npos);
-  EXPECT_NE(console.find("max_i[1]=0\n"), std::string::npos);
-  EXPECT_NE(console.find("max_i[2]=0\n"), std::string::npos);
-  EXPECT_NE(console.find("To tamsel report len=0\n information using to report to tamsel # of dropped sets  "
-                         "1-item=0, 2-item=0\nCSM get len=0\n"),
+  EXPECT_NE(f.console.str().find("permutation\n information"), std::string::npos);
+  EXPECT_NE(f.console.str().find("max_i[2]=0\nTo tamsel report len=0\n information using to report to tamsel # of "
+                                 "dropped sets  1-item=0, 2-item=0\nCSM get len=0\n"),
             std::string::npos);
 }
 
-TEST(AnalysisCsmRun, WithoutGenotypesNothingIsRead) {
-  ScratchDir dir;
-  CapturedContext c(dir);
-  CSM csm(c.ctx, sizes(4, 2));
-  EXPECT_EQ(csm.run(0, AnalysisInput{}), -1);
-  EXPECT_NE(c.console.str().find("Don't read data from XX\n"), std::string::npos);
-  EXPECT_FALSE(dir.exists("host-output_X_Y.txt"));
-}
-
-// 120 individuals and 6 markers: markers 1, 2 and 4 are associated with the
-// phenotype, 3, 5 and 6 are noise.
-AnalysisInput associated_markers() {
-  Rand1State state;
+TEST(AnalysisBestSet, OnlyPairsOfKeptMarkersAreScreenedAndMaxRetainCaps) {
+  // Markers 1 and 3 follow the phenotype; 2 and 4 do not, but together
+  // they give it exactly. Best_m 2 keeps markers 1 and 3 for the pair stage.
   std::vector<std::vector<int>> genotypes;
   std::vector<int> phenotype;
-  for (int i = 0; i < 120; ++i) {
+  for (int i = 0; i < 40; ++i) {
     const int y = i % 2;
-    std::vector<int> row;
-    for (int j = 0; j < 6; ++j) {
-      const bool linked = j == 0 || j == 1 || j == 3;
-      const double u = rand1(state);
-      row.push_back(linked ? (u < 0.75 ? 2 * y : static_cast<int>(rand1(state) * 3)) : static_cast<int>(u * 3));
-    }
-    genotypes.push_back(row);
+    genotypes.push_back({i % 5 ? 2 * y : 1, (i / 2) % 2, i % 4 ? 2 * y : 1, ((i / 2) % 2 + y) % 2});
     phenotype.push_back(y);
   }
-  genotypes[7][2] = -1;
-  return one_data_set(genotypes, phenotype);
-}
-
-TEST(AnalysisBestSet, BestMZeroSearchesSingleMarkersOnly) {
   ScratchDir dir;
-  CapturedContext c(dir);
-  CSM csm(c.ctx, sizes(120, 6, 0));
-  ASSERT_EQ(csm.prepare_data_set(0, associated_markers()), 0);
-  BestClusterInformationArray array(10);
-  csm.bestsetper1(array);
-  EXPECT_EQ(c.console.str().find("max_i[2]"), std::string::npos);
-  ASSERT_EQ(array.count(), 3);
-  for (int n = 0; n < array.count(); ++n) EXPECT_EQ(array[n].nmarker, 1u);
-}
-
-TEST(AnalysisBestSet, PairsAreBuiltFromTheKeptMarkersAndMaxRetainCaps) {
-  ScratchDir dir;
-  CapturedContext c(dir);
-  CSM csm(c.ctx, sizes(120, 6, 2, 2));
-  ASSERT_EQ(csm.prepare_data_set(0, associated_markers()), 0);
-  BestClusterInformationArray array(csm.parameters().max_retain * csm.parameters().max_set_size);
-  csm.bestsetper1(array);
-  const std::string console = c.console.str();
-  EXPECT_NE(console.find("max_i[1]=2\n"), std::string::npos);  // three pass, two kept
+  SearchFixture f(dir, sizes(40, 4, 2, 1));
+  const auto kept = f.csm.run(0, one_data_set(genotypes, phenotype));
+  const std::string console = f.console.str();
+  EXPECT_NE(console.find("max_i[1]=1\n"), std::string::npos);  // two pass, one kept
   EXPECT_NE(console.find("max_i[2]=1\n"), std::string::npos);  // the one screened pair
-  ASSERT_EQ(array.count(), 3);
-  // The pair joins the two markers with the smallest screening p-values.
-  std::vector<double> p;
-  for (int m = 1; m <= 6; ++m) p.push_back(csm.Test(1, m));
-  std::vector<int> best = {1, 2, 3, 4, 5, 6};
-  std::sort(best.begin(), best.end(), [&](int a, int b) { return p[static_cast<size_t>(a - 1)] < p[static_cast<size_t>(b - 1)]; });
-  const auto pair = unrank_marker_set(csm.binomial(), 6, 2, array[2].setrank);
-  std::sort(best.begin(), best.begin() + 2);
-  EXPECT_EQ(pair, (std::vector<int>{best[0], best[1]}));
-  EXPECT_EQ(array[2].nmarker, 2u);
+  ASSERT_EQ(kept->count(), 2);
+  EXPECT_EQ(unrank_marker_set(f.csm.binomial(), 4, 2, (*kept)[1].setrank), (std::vector<int>{1, 3}));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Helpers of the analysis tests: a scratch work directory and a context
-// whose console is captured.
+// Helpers of the analysis tests: a scratch work directory, a context whose
+// console is captured, and what a search shares with its analysis.
 #pragma once
 
 #include <stdlib.h>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "analysis/context.h"
+#include "analysis/csm.h"
 
 namespace snp::test {
 
@@ -43,6 +44,7 @@ class ScratchDir {
   }
   std::string read(const std::string& name) const { return read_file(file(name)); }
   bool exists(const std::string& name) const { return std::filesystem::exists(file(name)); }
+  WorkFiles files() const { return {path_, "host-"}; }
 
  private:
   std::string path_;
@@ -59,6 +61,17 @@ struct CapturedContext {
   std::ostringstream console;
   std::ostringstream warnings;
   AnalysisContext ctx;
+};
+
+// A search of `parameters` writing "host-output_X_Y.txt" in `dir`, with
+// its console captured.
+struct SearchFixture {
+  SearchFixture(const ScratchDir& dir, CsmParameters parameters)
+      : csm(std::move(parameters), {console, generator, shown, dir.files().host_path("output_X_Y.txt")}) {}
+  std::ostringstream console;
+  Rand1State generator;
+  OnceNotes shown;
+  CSM csm;
 };
 
 // Data set 0 of `genotypes` (one row per individual, one code per marker)

@@ -10,8 +10,8 @@ SNP_FUZZ(input) {
   const std::string_view head = input.text().substr(0, 64);
   const size_t start = head.find_first_not_of(" \t\r\n");
   if (start != std::string_view::npos && head.find_first_of(" \t\r\n", start) - start > 6) return;
-  const snp::BetaFile beta = snp::readbeta(input.file("beta.txt"), snp::fuzz::null_stream());
+  const snp::BetaFile beta = snp::read_beta_file(input.file("beta.txt"), snp::fuzz::null_stream());
   const std::string again = snp::fuzz::scratch_dir() + "/beta-again.txt";
   snp::write_beta_file(again, beta.beta, beta.scale);
-  snp::readbeta(again, snp::fuzz::null_stream());
+  snp::read_beta_file(again, snp::fuzz::null_stream());
 }

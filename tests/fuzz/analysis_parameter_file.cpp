@@ -21,14 +21,17 @@ SNP_FUZZ(input) {
   AnalysisContext ctx;
   ctx.console = ctx.warnings = &fuzz::null_stream();
   ctx.work_directory = std::filesystem::path(input.file("analysis/parameter.txt")).parent_path().string();
-  CsmParameters p;
-  fuzz::attempt([&] { read_csm_parameters(ctx, p); });
+  AnalysisSettings settings;
+  fuzz::attempt([&] { settings = read_analysis_settings(ctx.files(), fuzz::null_stream()); });
   peek_csm_parameters(ctx);
-  int ns = 400, nm = 20, repeats = 10, head = 0, recorder = 0;
-  ReadPara(ctx, &ns, &nm, &repeats, &head, &recorder);
+  const CsmParameters& p = settings.search;
   // The search sizes its kept-set array from these.
   if (p.sample_size >= 1 && p.number_of_markers >= 1 && p.number_of_markers <= 1000 && p.sample_size <= 1000) {
-    CSM csm(ctx, p);
-    csm.run(0, AnalysisInput());
+    fuzz::attempt([&] {
+      Rand1State generator;
+      OnceNotes shown;
+      CSM csm(p, {fuzz::null_stream(), generator, shown, ctx.work_directory + "/store.txt"});
+      csm.run(0, AnalysisInput());
+    });
   }
 }

@@ -1,0 +1,54 @@
+#include "analysis/work_files.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fstream>
+
+#include "base/errors.h"
+
+namespace snp {
+
+std::string WorkFiles::path(const std::string& name) const {
+  if (directory.empty() || directory.back() == '/') return directory + name;
+  return directory + "/" + name;
+}
+
+std::string host_name() {
+  long limit = ::sysconf(_SC_HOST_NAME_MAX);
+  if (limit <= 0) limit = HOST_NAME_MAX;
+  std::string name(static_cast<size_t>(limit) + 1, '\0');
+  if (::gethostname(name.data(), name.size()) != 0)
+    throw FatalError(std::string("Error: cannot learn the host name: ") + std::strerror(errno) + "\n",
+                     Channel::standard_error);
+  name.resize(std::strlen(name.c_str()));
+  const size_t word_end = name.find_first_of(" \t\r\n");
+  if (word_end != std::string::npos) name.resize(word_end);
+  return name;
+}
+
+void filecopy(const std::string& source, const std::string& target) {
+  std::ifstream in(source, std::ios::binary);
+  if (!in) throw InputError(InputProblem::cannot_open, "Don't find file " + source + "\n", Channel::standard_output);
+  std::ofstream out(target, std::ios::binary | std::ios::trunc);
+  if (!out) throw FatalError("Error: cannot create " + target + "\n", Channel::standard_error);
+  char c = 0;
+  if (in >> c) {
+    do {
+      if (static_cast<unsigned char>(c) == 0xFF) break;
+      out.put(c);
+    } while (in.get(c));
+  }
+  out.close();
+  if (!out) throw FatalError("Error: cannot write " + target + "\n", Channel::standard_error);
+}
+
+void keep_numbered_reports(const WorkFiles& files, int number) {
+  const std::string suffix = std::to_string(number) + ".txt";
+  filecopy(files.path("Final_result.txt"), files.path("Final_result" + suffix));
+  filecopy(files.path("P_value.txt"), files.path("P_value" + suffix));
+}
+
+}  // namespace snp
