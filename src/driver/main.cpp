@@ -28,15 +28,15 @@ int report(const snp::FatalError& error) {
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
-  snp::RunContext ctx;
+  snp::RunConfig config;
   try {
-    const snp::CommandLine line = snp::parse_command_line(std::vector<std::string>(argv + 1, argv + argc), ctx.config);
+    const snp::CommandLine line = snp::parse_command_line(std::vector<std::string>(argv + 1, argv + argc), config);
     if (line.help) {
       std::cout << snp::kImputeUsage;
       return 0;
     }
     for (const std::string& arg : line.ignored_arguments) std::cerr << "Warning: ignoring extra argument " << arg << "\n";
-    return snp::run_imputation_program(ctx, line.parameter_file, std::cerr);
+    return snp::run_imputation_program(config, line.parameter_file, std::cout, std::cerr);
   } catch (const snp::FatalError& error) {
     return report(error);
   } catch (const std::bad_alloc&) {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "model/run_config.h"
+#include "driver/run_config.h"
 
 namespace snp {
 

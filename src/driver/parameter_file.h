@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "model/run_config.h"
+#include "driver/run_config.h"
 
 namespace snp {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/text_source.h"
-#include "model/run_config.h"
+#include "driver/run_config.h"
 
 namespace snp::fuzz {
 
