@@ -8,7 +8,6 @@
 #include "coding/major_allele.h"
 #include "driver/run_driver.h"
 #include "fuzz_support.h"
-#include "input/marker_alignment.h"
 
 using namespace snp;
 
@@ -32,14 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   const std::string name = fuzz::TinyData::files[file];
   const std::string path = fuzz::write_scratch("tiny/" + name, fuzz::as_text(data + 1, size - 1));
 
-  RunContext ctx;
-  ctx.console = &fuzz::null_stream();
-  ctx.config = tiny;
+  InputData d;
+  AlleleStatistics stats;
   bool failed = false;
   try {
-    allocate_marker_tables(ctx);
-    read_two_part_data(ctx);
-    major_allele_transform1(ctx);
+    d = read_input(input_files(tiny), fuzz::null_stream());
+    stats = code_alleles(d.study, d.panel, d.study_map, d.alignment, fuzz::null_stream());
   } catch (const InputError& e) {
     FUZZ_CHECK(fuzz::contains(e.what(), path) || fuzz::contains(e.what(), "find error at reading population data"),
                std::string("message without the file: ") + e.what());
@@ -48,29 +45,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   restore(file);
   if (failed) return 0;
 
-  const RunConfig& cfg = ctx.config;
-  const RunData& d = ctx.data;
-  FUZZ_CHECK(d.SNP_map.size() == static_cast<size_t>(cfg.typed_marker), "alignment of the wrong size");
+  const RunConfig& cfg = tiny;
+  const std::vector<int>& mapped = d.alignment.reference_marker;
+  FUZZ_CHECK(mapped.size() == static_cast<size_t>(cfg.typed_marker), "alignment of the wrong size");
   for (int k = 0; k < cfg.typed_marker; ++k)
-    FUZZ_CHECK(d.SNP_map[static_cast<size_t>(k)] >= 0 && d.SNP_map[static_cast<size_t>(k)] < cfg.population_marker,
+    FUZZ_CHECK(mapped[static_cast<size_t>(k)] >= 0 && mapped[static_cast<size_t>(k)] < cfg.population_marker,
                "study marker mapped outside the panel");
-  FUZZ_CHECK(d.max_SNP_map1_i >= 0 && d.max_SNP_map1_i <= cfg.typed_marker, "typed-marker list too long");
+  FUZZ_CHECK(d.alignment.typed_markers.size() <= static_cast<size_t>(cfg.typed_marker), "typed-marker list too long");
   for (int j = 0; j < cfg.population_marker; ++j) {
     for (int s = 0; s < cfg.typed_sample; ++s) {
-      const int code = d.data1.genotype(s, j);
+      const int code = d.study.codes(s, j);
       FUZZ_CHECK(code >= -1 && code <= 2, "study code " + std::to_string(code));
     }
     for (int h = 0; h < cfg.population_sample; ++h) {
-      const int code = d.data_population.genotype(h, j);
+      const int code = d.panel.haplotypes(h, j);
       FUZZ_CHECK(code >= -1 && code <= 1, "panel code " + std::to_string(code));
     }
-    for (int g = 0; g < 2; ++g) {
-      const double f = d.allele_freq[j][g];
+    for (size_t g = 0; g < 2; ++g) {
+      const double f = stats.frequencies[static_cast<size_t>(j)][g];
       FUZZ_CHECK(f >= 0 && f <= 1, "study allele frequency " + std::to_string(f));
     }
-    const double p = d.Hardy_Weinberg[static_cast<size_t>(j)];
+    const double p = stats.hardy_weinberg[static_cast<size_t>(j)];
     FUZZ_CHECK(p >= 0 && p <= 1, "Hardy-Weinberg p-value " + std::to_string(p));
-    const double r = d.correlation[static_cast<size_t>(j)];
+    const double r = stats.correlation[static_cast<size_t>(j)];
     FUZZ_CHECK(r >= 0 && r <= 1 + 1e-9, "correlation " + std::to_string(r));
   }
   return 0;

@@ -38,17 +38,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   }
 
   // The program's configuration step on a file of these bytes.
-  RunContext ctx;
-  ctx.console = &fuzz::null_stream();
+  RunConfig cfg;
   const std::string path = fuzz::write_scratch("parameter.txt", text);
   std::ostringstream file_warnings;
   try {
-    configure_run(ctx, path, file_warnings);
+    configure_run(cfg, path, fuzz::null_stream(), file_warnings);
   } catch (const InputError& e) {
     FUZZ_CHECK(fuzz::contains(e.what(), path), "count error without the file name");
     return 0;
   }
-  const RunConfig& cfg = ctx.config;
   FUZZ_CHECK(cfg.population_marker >= 1 && cfg.population_sample >= 1 && cfg.typed_marker >= 1,
              "accepted a count below 1");
   FUZZ_CHECK(cfg.population_marker < INT_MAX && cfg.population_sample < INT_MAX && cfg.typed_marker < INT_MAX &&

@@ -1,4 +1,4 @@
-// The reference haplotype file: readpopulationdata on a file of the input,
+// The reference haplotype file: read_haplotypes on a file of the input,
 // with the marker and haplotype counts taken from its first two bytes. The
 // panel it fills is compared with a plain reading of the documented format
 // (one line per haplotype, codes 1 0 ? at even positions, at most two
@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   CodeMatrix panel(haplotypes, markers, 99);
   const auto expected = plain_reading(text, markers, haplotypes);
   try {
-    readpopulationdata(path, panel, markers, haplotypes, fuzz::null_stream());
+    read_haplotypes(path, panel, markers, haplotypes, fuzz::null_stream());
   } catch (const InputError& e) {
     FUZZ_CHECK(expected.empty(), std::string("rejected a well-formed file: ") + e.what());
     FUZZ_CHECK(fuzz::contains(e.what(), path) || fuzz::contains(e.what(), "find error at reading population data"),

@@ -1,4 +1,4 @@
-// The reference map: read_hapmap_data_SNP_name on a file of the input, with
+// The reference map: read_reference_map on a file of the input, with
 // the marker count taken from its first byte, compared with a plain reading
 // of the format (a header of four words, then per marker a name, an integer
 // position and two one-character letters, adjacent or separated).
@@ -43,32 +43,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   const int markers = 1 + data[0] % 64;
   const std::string path = fuzz::write_scratch("panel.map", fuzz::as_text(data + 1, size - 1));
 
-  RunContext ctx;
-  ctx.console = &fuzz::null_stream();
-  ctx.config.population_marker = markers;
-  ctx.config.path_hapmap_datadirectory = fuzz::scratch_dir() + "/";
-  ctx.config.path_hapmap_data_mapfile = "panel.map";
-  ctx.data.position_SNP.assign(static_cast<size_t>(markers), -1);
+  ReferencePanel panel;
+  panel.marker_count = markers;
   const auto expected = plain_reading(fuzz::as_text(data + 1, size - 1), markers);
   try {
-    read_hapmap_data_SNP_name(ctx);
+    read_reference_map(path, panel);
   } catch (const InputError& e) {
     FUZZ_CHECK(!expected, std::string("rejected a well-formed map: ") + e.what());
     FUZZ_CHECK(fuzz::contains(e.what(), path), std::string("message without the file: ") + e.what());
     return 0;
   }
   FUZZ_CHECK(expected.has_value(), "accepted a malformed map");
-  const RunData& d = ctx.data;
-  FUZZ_CHECK(d.population_data_SNP.size() == static_cast<size_t>(markers) &&
-                 d.allele_name.size() == static_cast<size_t>(markers) &&
-                 d.position_SNP.size() == static_cast<size_t>(markers),
+  FUZZ_CHECK(panel.names.size() == static_cast<size_t>(markers) &&
+                 panel.letters.size() == static_cast<size_t>(markers) &&
+                 panel.positions.size() == static_cast<size_t>(markers),
              "marker tables of the wrong size");
   for (int j = 0; j < markers; ++j) {
-    const std::string& name = d.population_data_SNP[static_cast<size_t>(j)];
+    const std::string& name = panel.names[static_cast<size_t>(j)];
     FUZZ_CHECK(!name.empty() && std::none_of(name.begin(), name.end(), is_space), "empty name or name with blanks");
     const Record& r = (*expected)[static_cast<size_t>(j)];
-    FUZZ_CHECK(name == r.name && d.position_SNP[static_cast<size_t>(j)] == r.position &&
-                   d.allele_name[static_cast<size_t>(j)] == r.letters,
+    FUZZ_CHECK(name == r.name && panel.positions[static_cast<size_t>(j)] == r.position &&
+                   panel.letters[static_cast<size_t>(j)] == r.letters,
                "marker " + std::to_string(j) + " read differently from the file");
   }
   return 0;

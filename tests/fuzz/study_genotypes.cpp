@@ -1,4 +1,4 @@
-// A study genotype file: trans_ACGT_to_01_minus_1 on a file of the input,
+// A study genotype file: read_genotype_group on a file of the input,
 // with the counts, the group and the study map's letters taken from its
 // first bytes. The codes are compared with a plain reading of the documented
 // format (identifier, second word, then two letters per marker each followed
@@ -81,20 +81,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   fuzz::write_scratch("study.map", map);
   const std::string path = fuzz::write_scratch("study.geno", text);
 
-  RunContext ctx;
-  ctx.console = &fuzz::null_stream();
-  RunConfig& cfg = ctx.config;
-  cfg.path_disease_datadirectory = fuzz::scratch_dir() + "/";
-  cfg.path_disease_data_mapfile0 = "study.map";
-  cfg.path_disease_data_file0 = cfg.path_disease_data_file1 = "study.geno";
-  cfg.ncase = cfg.ncontrol = samples;
-  ctx.data.cc_or_als = controls ? 0 : 1;
+  const GenotypeGroup group{fuzz::scratch_dir() + "/study.map", path, 7, controls, samples};
+  std::vector<std::string> ids;
   const int first_row = controls ? 1 : 0;  // rows of another group before it
   CodeMatrix rows(first_row + samples, markers, 99);
 
   const PlainReading expected = plain_reading(text, letters, samples);
   try {
-    trans_ACGT_to_01_minus_1(ctx, rows, first_row, markers);
+    read_genotype_group(group, markers, rows, first_row, ids, fuzz::null_stream());
   } catch (const InputError& e) {
     FUZZ_CHECK(!expected.ok, std::string("rejected a well-formed file: ") + e.what());
     FUZZ_CHECK(fuzz::contains(e.what(), path), std::string("message without the file: ") + e.what());
@@ -102,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   }
   FUZZ_CHECK(expected.ok, "accepted a file with too few sample lines");
   for (int s = 0; s < samples; ++s) {
-    FUZZ_CHECK(ctx.data.sample_ids[static_cast<size_t>(first_row + s)] == expected.ids[static_cast<size_t>(s)],
+    FUZZ_CHECK(ids[static_cast<size_t>(first_row + s)] == expected.ids[static_cast<size_t>(s)],
                "wrong identifier of sample " + std::to_string(s));
     for (int m = 0; m < markers; ++m)
       FUZZ_CHECK(rows(first_row + s, m) == expected.codes[static_cast<size_t>(s)][static_cast<size_t>(m)],
