@@ -44,18 +44,5 @@ TEST(ParameterFile, MalformedValueWarnsAndStops) {
   EXPECT_EQ(cfg.effective_last_marker(), 500);
 }
 
-TEST(ParameterFile, EchoShowsSettingsAndPaths) {
-  RunConfig cfg;
-  std::ostringstream console;
-  echo_settings(cfg, console);
-  echo_paths(cfg, console);
-  EXPECT_EQ(console.str(),
-            "7\n143232\n120\n29772\n276\n271\n0.33\n"
-            "Path_reference_datadirectory=./\nPath_study_datadirectory=./\nReference_data_file=hapmap.hap\n"
-            "Reference_data_mapfile=hapmap.map\nDisease_data_file=disease.geno\nDisease_data_mapfile=disease.map\n"
-            "Normal_data_file=normal.geno\nNormal_data_mapfile=normal.map\n"
-            "Imputation_result_data_file=imputation_results.txt\n1\n143232\n\n");
-}
-
 }  // namespace
 }  // namespace snp

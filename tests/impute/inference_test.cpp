@@ -25,7 +25,7 @@ TEST(Inference, CompatiblePairCounts) {
   EXPECT_EQ(e.probability, 0.5);
   EXPECT_EQ(e.probabilities, (Probabilities{0.25, 0.5, 0.25}));
   // All positions missing: every pair (i <= j) counts; target alleles 1, 0,
-  // 0 give codes 2 1 1 0 0 0, and the tie of 0 goes to the lower code.
+  // 0 give codes 2 1 1 0 0 0.
   EngineFixture g({"001", "000", "000"}, {"..."});
   e = estimate(g, {0}, {1}, 2);
   EXPECT_EQ(e.code, 0);

@@ -4,7 +4,6 @@
 
 #include <sstream>
 
-#include "base/errors.h"
 #include "test_support.h"
 
 namespace snp {
@@ -19,6 +18,7 @@ TEST(StudyReader, CodingRule) {
   EXPECT_EQ(code_genotype('A', '0', 'A', 'G'), -1);
   EXPECT_EQ(code_genotype('A', 'C', 'A', 'G'), -1);
   EXPECT_EQ(code_genotype('C', 'C', 'C', 'C'), 2);  // both map letters equal
+  EXPECT_EQ(parse_study_map("7 0 rs0 AG 0 0 0\n", "s.map", 1).letters[0], (AllelePair{'A', 'G'}));
 }
 
 struct GroupFiles {
@@ -87,24 +87,6 @@ TEST(StudyReader, ChromosomeExceptions) {
   EXPECT_EQ((std::vector<int>{c17(40, 13785), c17(141, 13785), c17(39, 13785)}), (std::vector<int>{2, 1, 0}));
   GroupFiles cases(map_lines(letters), lines, 142, 17, false);
   EXPECT_EQ(cases.read(13786)(40, 13785), -1);  // controls only
-}
-
-TEST(StudyReader, MissingAndShortFiles) {
-  GroupFiles f(map_lines({"A G"}), "s0 x A G\n", 2, 7, true);
-  auto message = [&f]() -> std::string {
-    try {
-      f.read(1);
-    } catch (const InputError& e) {
-      return e.what();
-    }
-    return "no error";
-  };
-  EXPECT_EQ(message(), "Error: line 2 of " + f.dir.path() + "/g.geno: expected 2 sample lines, found 1\n");
-  f.group.genotype_path = f.dir.file("absent.geno");
-  EXPECT_EQ(message(), "open file " + f.dir.path() + "/absent.geno have some error\n");
-  EXPECT_THROW(read_study_map(f.dir.file("absent.map"), 1), InputError);
-  EXPECT_THROW(parse_study_map("7 0 rs0 A G 0 0 0\n7 1 rs1 A G 0 0\n", "s.map", 2), InputError);
-  EXPECT_EQ(parse_study_map("7 0 rs0 AG 0 0 0\n", "s.map", 1).letters[0], (AllelePair{'A', 'G'}));
 }
 
 }  // namespace
