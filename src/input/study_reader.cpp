@@ -196,4 +196,16 @@ void read_genotype_group(const GenotypeGroup& group, int n, CodeMatrix& rows, in
   }
 }
 
+StudyGenotypes read_study_genotypes(const GenotypeGroup& cases, const GenotypeGroup& controls, int marker_count,
+                                    std::ostream& console) {
+  StudyGenotypes study;
+  study.individuals = cases.individuals + controls.individuals;
+  study.codes.allocate(study.individuals, marker_count);
+  if (cases.individuals > 0) read_genotype_group(cases, marker_count, study.codes, 0, study.ids, console);
+  if (controls.individuals > 0)
+    read_genotype_group(controls, marker_count, study.codes, cases.individuals, study.ids, console);
+  for (int s = 0; s < study.individuals; ++s) study.status.push_back(s < cases.individuals ? 1 : 0);
+  return study;
+}
+
 }  // namespace snp

@@ -59,4 +59,9 @@ struct GenotypeGroup {
 void read_genotype_group(const GenotypeGroup& group, int marker_count, CodeMatrix& rows, int first_row,
                          std::vector<std::string>& ids, std::ostream& console);
 
+// Reads both groups (a group of no individuals is not read) into one study
+// on the study marker axis, cases first.
+StudyGenotypes read_study_genotypes(const GenotypeGroup& cases, const GenotypeGroup& controls, int marker_count,
+                                    std::ostream& console);
+
 }  // namespace snp
