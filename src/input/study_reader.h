@@ -2,6 +2,8 @@
 // marker's minimum allele letter.
 #pragma once
 
+#include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>

@@ -4,7 +4,6 @@
 
 #include <sstream>
 
-
 namespace snp {
 namespace {
 
@@ -27,21 +26,6 @@ TEST(ParameterFile, ReadsTheEighteenValuesInOrder) {
   normalise_directories(cfg);
   EXPECT_EQ(cfg.path_hapmap_datadirectory, "/data/ref/");
   EXPECT_EQ(cfg.path_disease_datadirectory, "study/");
-}
-
-TEST(ParameterFile, MalformedValueWarnsAndStops) {
-  RunConfig cfg;
-  std::ostringstream warnings;
-  parse_parameter_text("chr 7\npm 12x\nps 99\n", "p.txt", cfg, warnings);
-  EXPECT_EQ(cfg.population_marker, 143232);
-  EXPECT_EQ(cfg.population_sample, 120);
-  EXPECT_EQ(warnings.str(),
-            "Warning: line 2 of p.txt: value 2 (pm) should be an integer, found \"12x\"; it and the values after it "
-            "keep their defaults\n");
-  // A short file keeps the other defaults; the range ends at the last marker.
-  cfg = RunConfig{};
-  parse_parameter_text("chr 7 pm 500", "p.txt", cfg, warnings);
-  EXPECT_EQ(cfg.effective_last_marker(), 500);
 }
 
 }  // namespace
