@@ -11,16 +11,6 @@ namespace {
 
 using test::TempDir;
 
-TEST(StudyReader, CodingRule) {
-  // Map letters A (maximum, field 4) and G (minimum, field 5): codes count G.
-  EXPECT_EQ(code_genotype('A', 'G', 'A', 'G'), 1);
-  EXPECT_EQ(code_genotype('G', 'G', 'A', 'G'), 2);
-  EXPECT_EQ(code_genotype('A', '0', 'A', 'G'), -1);
-  EXPECT_EQ(code_genotype('A', 'C', 'A', 'G'), -1);
-  EXPECT_EQ(code_genotype('C', 'C', 'C', 'C'), 2);  // both map letters equal
-  EXPECT_EQ(parse_study_map("7 0 rs0 AG 0 0 0\n", "s.map", 1).letters[0], (AllelePair{'A', 'G'}));
-}
-
 struct GroupFiles {
   TempDir dir;
   std::ostringstream console;
@@ -55,11 +45,12 @@ TEST(StudyReader, LetterOffsetSkippedMarkersAndShortLines) {
   // Maximum letter "-": never coded; a line too short for an allele: missing.
   EXPECT_EQ((std::vector<int>{m(0, 0), m(0, 1), m(0, 2), m(1, 0), m(1, 2), m(2, 0), m(2, 2)}),
             (std::vector<int>{1, -1, 2, 2, 1, 0, -1}));
-  // A first line without a blank gives offset 0 until a line has blanks.
-  GroupFiles tab(map_lines({"A G"}), "s0 x\tA G\ns1 x  G G\n", 2, 7, false);
-  CodeMatrix t = tab.read(1);
+  // A first line without a blank gives offset 0 until a line has blanks;
+  // both map letters equal: a homozygote of that letter codes 2.
+  GroupFiles tab(map_lines({"A G", "CC"}), "s0 x\tA G C C\ns1 x  G G C C\n", 2, 7, false);
+  CodeMatrix t = tab.read(2);
   EXPECT_EQ(t(0, 0), -1);  // position 0 holds the tab
-  EXPECT_EQ(t(1, 0), 2);
+  EXPECT_EQ((std::vector<int>{t(1, 0), t(1, 1)}), (std::vector<int>{2, 2}));
 }
 
 TEST(StudyReader, ChromosomeExceptions) {
