@@ -20,26 +20,18 @@ struct EngineFixture {
   // reference marker ('0', '1', '2', '.' for missing).
   EngineFixture(const std::vector<std::string>& haplotypes, const std::vector<std::string>& individuals) {
     const int markers = static_cast<int>(haplotypes.at(0).size());
-    panel.haplotype_count = static_cast<int>(haplotypes.size());
-    panel.marker_count = markers;
-    panel.haplotypes.allocate(panel.haplotype_count, markers);
-    study.individuals = static_cast<int>(individuals.size());
-    study.codes.allocate(study.individuals, markers, -1);
-    study.status.assign(individuals.size(), 1);
+    const int rows = static_cast<int>(haplotypes.size()), people = static_cast<int>(individuals.size());
+    panel = {rows, markers, CodeMatrix(rows, markers), {}, {}, {}};
+    study = {people, std::vector<std::int16_t>(individuals.size(), 1), CodeMatrix(people, markers, -1), {}};
+    auto code = [](char c) { return static_cast<std::int8_t>(c == '?' || c == '.' ? -1 : c - '0'); };
     for (int m = 0; m < markers; ++m) {
-      for (int h = 0; h < panel.haplotype_count; ++h) {
-        const char c = haplotypes[static_cast<size_t>(h)][static_cast<size_t>(m)];
-        panel.haplotypes(h, m) = static_cast<std::int8_t>(c == '?' ? -1 : c - '0');
-      }
-      for (int r = 0; r < study.individuals; ++r) {
-        const char c = individuals[static_cast<size_t>(r)][static_cast<size_t>(m)];
-        study.codes(r, m) = static_cast<std::int8_t>(c == '.' ? -1 : c - '0');
-      }
+      for (int h = 0; h < rows; ++h) panel.haplotypes(h, m) = code(haplotypes[h][m]);
+      for (int r = 0; r < people; ++r) study.codes(r, m) = code(individuals[r][m]);
       panel.names.push_back("rs" + std::to_string(m + 1));
       panel.positions.push_back(100 * (m + 1));
       panel.letters.push_back({'A', 'G'});
     }
-    for (int r = 0; r < study.individuals; ++r) study.ids.push_back("id" + std::to_string(r));
+    for (int r = 0; r < people; ++r) study.ids.push_back("id" + std::to_string(r));
   }
 
   // Sets the neighbourhood directly and returns its step tables.
