@@ -101,19 +101,11 @@ void TinyStudy::write(const TempDir& dir, const std::string& extra_params) const
   dir.write("parameter.txt", parameter_text(dir.path()) + extra_params);
 }
 
-RunContext context_for(const TinyStudy& study, const TempDir& dir, std::ostream& console) {
-  RunContext ctx;
-  RunConfig& c = ctx.config;
-  c.population_marker = static_cast<int>(study.ref_names.size());
-  c.population_sample = static_cast<int>(study.haplotypes.size());
-  c.typed_marker = static_cast<int>(study.study_names.size());
-  c.ncase = static_cast<int>(study.cases.size());
-  c.ncontrol = static_cast<int>(study.controls.size());
-  c.typed_sample = c.ncase + c.ncontrol;
-  c.path_hapmap_datadirectory = dir.path() + "/";
-  c.path_disease_datadirectory = dir.path() + "/";
-  ctx.console = &console;
-  return ctx;
+InputFiles input_files_for(const TinyStudy& study, const TempDir& dir) {
+  return {dir.file("hapmap.hap"), dir.file("hapmap.map"), dir.file("normal.map"), dir.file("disease.geno"),
+          dir.file("normal.geno"), 7, static_cast<int>(study.ref_names.size()), static_cast<int>(study.haplotypes.size()),
+          static_cast<int>(study.study_names.size()), static_cast<int>(study.cases.size()),
+          static_cast<int>(study.controls.size())};
 }
 
 }  // namespace snp::test

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "model/run_data.h"
+#include "input/input_data.h"
 
 namespace snp::test {
 
@@ -52,7 +52,7 @@ struct TinyStudy {
   std::string parameter_text(const std::string& dir) const;
 };
 
-// A context whose paths point at dir, with the counts of the study.
-RunContext context_for(const TinyStudy& study, const TempDir& dir, std::ostream& console);
+// The paths of the files written into dir, with the counts of the study.
+InputFiles input_files_for(const TinyStudy& study, const TempDir& dir);
 
 }  // namespace snp::test

@@ -22,34 +22,33 @@ const char* indicator_text(int code) {
 
 }  // namespace
 
-std::string genotype_export_text(const RunData& d, int typed_marker, int typed_sample) {
+std::string genotype_export_text(const InputData& d) {
   std::string text;
-  const int markers = std::min(kExportedMarkers, typed_marker);
+  const int markers = std::min(kExportedMarkers, static_cast<int>(d.study_map.letters.size()));
   for (int i = 0; i < markers; ++i) {
-    if (!d.snp_matched[static_cast<size_t>(i)]) continue;
-    const auto r = static_cast<size_t>(d.SNP_map[static_cast<size_t>(i)]);
-    const AllelePair& letters = d.disease_allele_name[static_cast<size_t>(i)];
-    text += "SNP" + std::to_string(i) + " " + d.population_data_SNP[r] + " " + std::to_string(d.position_SNP[r]) + " ";
+    if (!d.alignment.matched[static_cast<size_t>(i)]) continue;
+    const auto r = static_cast<size_t>(d.alignment.reference_marker[static_cast<size_t>(i)]);
+    const AllelePair& letters = d.study_map.letters[static_cast<size_t>(i)];
+    text += "SNP" + std::to_string(i) + " " + d.panel.names[r] + " " + std::to_string(d.panel.positions[r]) + " ";
     text += letters[0];
     text += ' ';
     text += letters[1];
     text += ' ';
-    const std::int8_t* codes = d.data1.genotype.column(static_cast<int>(r));
-    for (int s = 0; s < typed_sample; ++s) text += indicator_text(codes[s]);
+    const std::int8_t* codes = d.study.codes.column(static_cast<int>(r));
+    for (int s = 0; s < d.study.individuals; ++s) text += indicator_text(codes[s]);
     text += '\n';
   }
   return text;
 }
 
-int write_input_for_nature_paper(RunContext& ctx) {
+void write_genotype_export(const std::string& text) {
   std::ofstream out(kGenotypeExportFile, std::ios::out | std::ios::trunc);
-  out << genotype_export_text(ctx.data, ctx.config.typed_marker, ctx.data.data1.sample_number);
+  out << text;
   out.close();
   if (out.fail())
     throw FatalError(std::string("Error: ") + kGenotypeExportFile + ": cannot write the genotype export (" +
                          std::strerror(errno) + ")\n",
                      Channel::standard_error);
-  return 0;
 }
 
 }  // namespace snp

@@ -4,17 +4,19 @@
 
 #include <string>
 
-#include "model/run_data.h"
+#include "input/input_data.h"
 
 namespace snp {
 
 inline constexpr const char* kGenotypeExportFile = "als_trans_genotype_2999.txt";
 
-// Writes the export file into the current directory; throws when it cannot
-// be created or written.
-int write_input_for_nature_paper(RunContext& ctx);
+// The export text: per matched study marker among the first 2999, its
+// reference name and position, the study map's letters and three indicator
+// columns per individual.
+std::string genotype_export_text(const InputData& d);
 
-// The export text itself.
-std::string genotype_export_text(const RunData& d, int typed_marker, int typed_sample);
+// Writes the text into the current directory; throws when it cannot be
+// created or written.
+void write_genotype_export(const std::string& text);
 
 }  // namespace snp

@@ -58,11 +58,11 @@ GroupMasks group_masks(const std::vector<std::int16_t>& status, int rows) {
   return c;
 }
 
-double panel_frequency(const case_and_control_genotype_data& panel, int column) {
-  const std::int8_t* codes = panel.genotype.column(column);
+double panel_frequency(const ReferencePanel& panel, int column) {
+  const std::int8_t* codes = panel.haplotypes.column(column);
   long sum = 0;
-  for (int h = 0; h < panel.sample_number; ++h) sum += codes[h];
-  return static_cast<double>(sum) / panel.sample_number;
+  for (int h = 0; h < panel.haplotype_count; ++h) sum += codes[h];
+  return static_cast<double>(sum) / panel.haplotype_count;
 }
 
 bool should_recode(int tag, double distance) {
@@ -82,24 +82,31 @@ void swap_homozygotes(std::int8_t* column, int rows) {
 
 double c_ln_c(double c) { return c > 0 ? c * std::log(c) : 0.0; }
 
+// Everything the first pass reads, and the statistics it fills.
+struct CodingPass {
+  StudyGenotypes& study;
+  const ReferencePanel& panel;
+  const StudyMap& study_map;
+  const MarkerAlignment& alignment;
+  const GroupMasks groups;
+  AlleleStatistics& stats;
+  std::ostream& console;
+};
+
 // First pass for one matched study marker i at reference column r: counts,
 // frequencies, recoding, discordance flag and Hardy-Weinberg p-value.
-// Returns true when the marker is flagged as discordant.
-bool code_marker(RunContext& ctx, const GroupMasks& groups, size_t i, int r) {
-  RunData& d = ctx.data;
-  const int rows = d.data1.sample_number;
-  std::int8_t* column = d.data1.genotype.column(r);
-  const MarkerCounts c = count_codes(code_planes(column, rows), groups);
+void code_marker(CodingPass& pass, size_t i, int r) {
+  const int rows = pass.study.individuals;
+  std::int8_t* column = pass.study.codes.column(r);
+  const MarkerCounts c = count_codes(code_planes(column, rows), pass.groups);
   double f_ctrl = c.control_count > 0 ? c.control_sum / (2 * c.control_count) : 0.0;
   double f_case = c.case_count > 0 ? c.case_sum / (2 * c.case_count) : 0.0;
-  const double p_ref = panel_frequency(d.data_population, r);
-  auto freq = d.allele_freq[r];
-  freq[0] = f_ctrl;
-  freq[1] = f_case;
-  freq[2] = p_ref;
+  const double p_ref = panel_frequency(pass.panel, r);
+  auto& freq = pass.stats.frequencies[static_cast<size_t>(r)];
+  freq = {f_ctrl, f_case, p_ref};
 
   const double distance = std::fabs(p_ref - 0.5 * f_case - 0.5 * f_ctrl);
-  if (should_recode(d.diff_SNP_name_tag[static_cast<size_t>(r)], distance)) {
+  if (should_recode(pass.alignment.concordance[static_cast<size_t>(r)], distance)) {
     swap_homozygotes(column, rows);
     if (f_ctrl >= 0 && f_ctrl <= 1) f_ctrl = 1 - f_ctrl;
     if (f_case >= 0 && f_case <= 1) f_case = 1 - f_case;
@@ -107,28 +114,26 @@ bool code_marker(RunContext& ctx, const GroupMasks& groups, size_t i, int r) {
     freq[1] = f_case;
   }
 
-  bool flagged = false;
   const bool far = std::fabs(f_case - p_ref) > 0.1 || std::fabs(f_ctrl - p_ref) > 0.1;
-  if (far && d.allele_name[static_cast<size_t>(r)][1] != d.disease_allele_name[i][0]) {
-    d.different_larger[static_cast<size_t>(r)] = 1;
-    flagged = true;
+  if (far && pass.panel.letters[static_cast<size_t>(r)][1] != pass.study_map.letters[i][0]) {
+    pass.stats.discordant[static_cast<size_t>(r)] = 1;
+    ++pass.stats.discordant_count;
   }
   const double g = hardy_weinberg_statistic(c.genotype[0], c.genotype[1], c.genotype[2]);
-  d.Hardy_Weinberg[static_cast<size_t>(r)] = hardy_weinberg_pvalue(g, ctx.out());
-  return flagged;
+  pass.stats.hardy_weinberg[static_cast<size_t>(r)] = hardy_weinberg_pvalue(g, pass.console);
 }
 
 // Second pass: strongest absolute correlation of study marker i (column r)
 // with the study markers i-5 .. i+4.
-void correlate_marker(RunData& d, const std::vector<CodePlanes>& planes, int i, int r) {
-  const int typed = static_cast<int>(d.SNP_map.size());
-  double& best = d.correlation[static_cast<size_t>(r)];
-  best = 0.0;
+double strongest_correlation(const std::vector<CodePlanes>& planes, int i) {
+  const int typed = static_cast<int>(planes.size());
+  double best = 0.0;
   for (int j = i - 5; j <= i + 4 && j < typed; ++j) {
     if (j < 0 || j == i) continue;
     const double rho = planes_correlation(planes[static_cast<size_t>(i)], planes[static_cast<size_t>(j)]);
     if (std::fabs(rho) > best) best = std::fabs(rho);
   }
+  return best;
 }
 
 }  // namespace
@@ -204,20 +209,27 @@ double genotype_correlation(const std::int8_t* x, const std::int8_t* y, int rows
   return planes_correlation(code_planes(x, rows), code_planes(y, rows));
 }
 
-void major_allele_transform1(RunContext& ctx) {
-  RunData& d = ctx.data;
-  d.different_larger.assign(static_cast<size_t>(ctx.config.population_marker), 0);
-  const GroupMasks groups = group_masks(d.data1.status, d.data1.sample_number);
-  int flagged = 0;
-  for (size_t i = 0; i < d.SNP_map.size(); ++i)
-    if (d.snp_matched[i] && code_marker(ctx, groups, i, d.SNP_map[i])) ++flagged;
-  ctx.out() << "different_big=" << flagged << "\n";
-  // Neighbours are taken at their SNP_map column, matched or not.
+AlleleStatistics code_alleles(StudyGenotypes& study, const ReferencePanel& panel, const StudyMap& study_map,
+                              const MarkerAlignment& alignment, std::ostream& console) {
+  const auto markers = static_cast<size_t>(panel.marker_count);
+  AlleleStatistics stats;
+  stats.frequencies.assign(markers, {0.0, 0.0, 0.0});
+  stats.hardy_weinberg.assign(markers, 0.0);
+  stats.correlation.assign(markers, 0.0);
+  stats.discordant.assign(markers, 0);
+  CodingPass pass{study, panel, study_map, alignment, group_masks(study.status, study.individuals), stats, console};
+  const std::vector<int>& reference_marker = alignment.reference_marker;
+  for (size_t i = 0; i < reference_marker.size(); ++i)
+    if (alignment.matched[i]) code_marker(pass, i, reference_marker[i]);
+  console << "different_big=" << stats.discordant_count << "\n";
+  // Neighbours are taken at their reference column, matched or not.
   std::vector<CodePlanes> planes;
-  planes.reserve(d.SNP_map.size());
-  for (int q : d.SNP_map) planes.push_back(code_planes(d.data1.genotype.column(q), d.data1.sample_number));
-  for (size_t i = 0; i < d.SNP_map.size(); ++i)
-    if (d.snp_matched[i]) correlate_marker(d, planes, static_cast<int>(i), d.SNP_map[i]);
+  planes.reserve(reference_marker.size());
+  for (int q : reference_marker) planes.push_back(code_planes(study.codes.column(q), study.individuals));
+  for (size_t i = 0; i < reference_marker.size(); ++i)
+    if (alignment.matched[i])
+      stats.correlation[static_cast<size_t>(reference_marker[i])] = strongest_correlation(planes, static_cast<int>(i));
+  return stats;
 }
 
 }  // namespace snp

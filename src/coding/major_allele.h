@@ -2,7 +2,12 @@
 // records per-marker frequencies, Hardy-Weinberg p-values and correlations.
 #pragma once
 
-#include "model/run_data.h"
+#include <array>
+#include <cstdint>
+#include <iosfwd>
+#include <vector>
+
+#include "input/input_data.h"
 
 namespace snp {
 
@@ -21,6 +26,24 @@ struct CodePlanes {
 CodePlanes code_planes(const std::int8_t* column, int rows);
 double planes_correlation(const CodePlanes& x, const CodePlanes& y);
 
-void major_allele_transform1(RunContext& ctx);
+// Per reference marker, as the allele coding found them (0 where no study
+// marker was matched).
+struct AlleleStatistics {
+  // Frequencies of the allele coded 1: controls, cases, panel.
+  std::vector<std::array<double, 3>> frequencies;
+  std::vector<double> hardy_weinberg;  // p-value of the study genotypes
+  // Strongest absolute correlation with the study markers i-5 .. i+4.
+  std::vector<double> correlation;
+  // 1 where the study frequencies stay more than 0.1 from the panel's and
+  // the letters disagree.
+  std::vector<int> discordant;
+  int discordant_count = 0;
+};
+
+// Brings the study codes of every matched marker to the panel's allele
+// (copies of the allele the panel codes 1): swapped letters always, other
+// letters when the frequencies say so. Prints "different_big=N".
+AlleleStatistics code_alleles(StudyGenotypes& study, const ReferencePanel& panel, const StudyMap& study_map,
+                              const MarkerAlignment& alignment, std::ostream& console);
 
 }  // namespace snp

@@ -1,11 +1,19 @@
-// Random data source: fills the panel, the study matrix and the marker maps
-// with random values of the configured shapes, in place of the data files.
+// Random data source: a panel, a study and an alignment of the configured
+// shapes filled with random values, in place of the data files. The C library
+// generator is never seeded: the same sizes give the same data.
 #pragma once
 
-#include "model/run_data.h"
+#include "input/input_data.h"
 
 namespace snp {
 
-int randomdata(RunContext& ctx);
+struct RandomDataSizes {
+  int reference_markers = 0;
+  int haplotypes = 0;
+  int study_markers = 0;
+  int individuals = 0;
+};
+
+InputData random_input(const RandomDataSizes& sizes);
 
 }  // namespace snp

@@ -11,8 +11,8 @@
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   return snp::run_program(snp::kImputeProgram, argc, argv, [](const snp::ParsedOptions& options) {
-    snp::RunContext ctx;
-    const snp::CommandLine line = snp::impute_command_line(options, ctx.config);
+    snp::RunConfig config;
+    const snp::CommandLine line = snp::impute_command_line(options, config);
     if (!line.parameters_to_write.empty()) {
       snp::write_parameter_file(line.parameters_to_write,
                                 line.parameter_file_given ? std::optional(line.parameter_file) : std::nullopt,
@@ -20,6 +20,6 @@ int main(int argc, char** argv) {
       return 0;
     }
     for (const std::string& arg : line.ignored_arguments) std::cerr << "Warning: ignoring extra argument " << arg << "\n";
-    return snp::run_imputation_program(ctx, line.parameter_file, std::cerr);
+    return snp::run_imputation_program(config, line.parameter_file, std::cout, std::cerr);
   });
 }

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/run_config.h"
+#include "driver/run_config.h"
 
 namespace snp {
 

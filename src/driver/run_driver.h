@@ -2,30 +2,21 @@
 // the reference markers of the configured range.
 #pragma once
 
-#include <ctime>
 #include <iosfwd>
 #include <string>
 
-#include "model/run_data.h"
+#include "driver/run_config.h"
+#include "input/input_data.h"
 
 namespace snp {
 
-// Seconds at the run's three checkpoints.
-struct RunTimes {
-  std::time_t start = 0;
-  std::time_t after_input = 0;
-  std::time_t end = 0;
-};
+// Reads the parameter file into cfg (or keeps the defaults with a message
+// when it cannot be opened), echoes the settings and normalises the
+// directories; throws on impossible counts.
+void configure_run(RunConfig& cfg, const std::string& parameter_file, std::ostream& console, std::ostream& warnings);
 
-// Reads the parameter file (or keeps the defaults with a message when it
-// cannot be opened), echoes the settings and normalises the directories.
-void configure_run(RunContext& ctx, const std::string& parameter_file, std::ostream& warnings);
-
-// Allocates the per-reference-marker tables.
-void allocate_marker_tables(RunContext& ctx);
-
-// Input and allele coding phases.
-void run_input_phases(RunContext& ctx);
+// The data files and counts of a configuration.
+InputFiles input_files(const RunConfig& cfg);
 
 // Half-open range [first, end) of 0-based reference indices to impute.
 struct MarkerRange {
@@ -34,11 +25,13 @@ struct MarkerRange {
 };
 MarkerRange imputation_range(const RunConfig& cfg);
 
-// Creates the result file and walks the range; throws when the file cannot
-// be created or written.
-void run_imputation_loop(RunContext& ctx);
+// Imputes the range with the configured engine and feeds the result file
+// and the optional probability file and VCF; throws when a file cannot be
+// created or written.
+void run_imputation_loop(const RunConfig& cfg, const InputData& data, std::ostream& console);
 
 // The whole run; returns the process exit status.
-int run_imputation_program(RunContext& ctx, const std::string& parameter_file, std::ostream& warnings);
+int run_imputation_program(RunConfig& cfg, const std::string& parameter_file, std::ostream& console,
+                           std::ostream& warnings);
 
 }  // namespace snp

@@ -5,7 +5,6 @@
 #include <ostream>
 
 #include "impute/inference.h"
-#include "impute/neighbourhood.h"
 
 namespace snp {
 namespace {
@@ -41,33 +40,30 @@ class Phasings {
 
 }  // namespace
 
-FastEngine::FastEngine(RunContext& ctx)
-    : ctx_(ctx),
+FastEngine::FastEngine(const EngineInput& input)
+    : input_(input),
       pattern_present_(kPatterns, 0),
       pattern_targets_(kPatterns, std::array<long, 2>{0, 0}),
       group_of_mask_(kPatterns, -1) {}
 
-void FastEngine::impute(int i) {
-  ImputationStep& step = ctx_.step;
-  step.begin_hapmap_i = i;
-  step.len1 = 3;
-  step.len2 = 3;
-  determinate_len(ctx_);
-  positions_ = step.positions();
+const std::vector<GenotypeCall>& FastEngine::impute(int t, std::ostream& console) {
+  neighbourhood_ = choose_neighbourhood(input_.panel, input_.typed_markers, cursor_, t);
+  positions_ = neighbourhood_.positions();
   load_rows();
   load_row_pairs();
   load_individuals();
   estimate_from_pairs();
   for (int r = 0; r < static_cast<int>(individuals_.size()); ++r)
-    if (!estimates_[static_cast<size_t>(r)].have_pair) check_coverage(r);
-  write_line();
+    if (!estimates_[static_cast<size_t>(r)].have_pair) check_coverage(r, console);
+  make_calls(console);
+  return calls_;
 }
 
 void FastEngine::load_rows() {
-  const case_and_control_genotype_data& panel = ctx_.data.data_population;
-  rows_.assign(static_cast<size_t>(panel.sample_number), RowBits{0, 0, -1});
+  const ReferencePanel& panel = input_.panel;
+  rows_.assign(static_cast<size_t>(panel.haplotype_count), RowBits{0, 0, -1});
   for (int c = 0; c < positions_; ++c) {
-    const std::int8_t* alleles = panel.genotype.column(ctx_.step.position_marker(c));
+    const std::int8_t* alleles = panel.haplotypes.column(neighbourhood_.position_marker(c));
     const auto bit = static_cast<std::uint16_t>(1u << c);
     for (size_t h = 0; h < rows_.size(); ++h) {
       if (alleles[h] < 0) continue;
@@ -75,7 +71,7 @@ void FastEngine::load_rows() {
       if (alleles[h] == 1) rows_[h].ones = static_cast<std::uint16_t>(rows_[h].ones | bit);
     }
   }
-  const std::int8_t* target = panel.genotype.column(ctx_.step.impute_marker[0]);
+  const std::int8_t* target = panel.haplotypes.column(neighbourhood_.target);
   for (size_t h = 0; h < rows_.size(); ++h) rows_[h].target = target[h] < 0 ? std::int8_t{-1} : target[h];
 }
 
@@ -96,7 +92,7 @@ void FastEngine::load_row_pairs() {
 // i), scored by their runs of agreeing neighbourhood markers.
 int FastEngine::fallback(int r, double* probability, std::array<double, 3>& probabilities) const {
   const Genotype& g = individuals_[static_cast<size_t>(r)];
-  const int len1 = ctx_.step.len1, len2 = ctx_.step.len2;
+  const int len1 = neighbourhood_.len1, len2 = neighbourhood_.len2;
   auto run_of = [&](const RowPair& pair) {
     const unsigned agree = g.present & pair.known & ~((g.het ^ pair.sum_one) | (g.twos ^ pair.sum_two)) & 0xFFFFu;
     // marker1 from the marker next to the target outwards (bit len1-1 down),
@@ -114,10 +110,10 @@ int FastEngine::fallback(int r, double* probability, std::array<double, 3>& prob
 }
 
 void FastEngine::load_individuals() {
-  const case_and_control_genotype_data& data1 = ctx_.data.data1;
-  individuals_.assign(static_cast<size_t>(data1.sample_number), Genotype{0, 0, 0});
+  const StudyGenotypes& study = input_.study;
+  individuals_.assign(static_cast<size_t>(study.individuals), Genotype{0, 0, 0});
   for (int c = 0; c < positions_; ++c) {
-    const std::int8_t* codes = data1.genotype.column(ctx_.step.position_marker(c));
+    const std::int8_t* codes = study.codes.column(neighbourhood_.position_marker(c));
     const auto bit = static_cast<std::uint16_t>(1u << c);
     for (size_t r = 0; r < individuals_.size(); ++r) {
       Genotype& g = individuals_[r];
@@ -201,7 +197,7 @@ void FastEngine::estimate_individual(int r) {
 
 // Segmentation check of an individual without a compatible pair; prints the
 // same diagnostic as the step-by-step engine when coverage stops.
-void FastEngine::check_coverage(int r) {
+void FastEngine::check_coverage(int r, std::ostream& console) const {
   const Genotype& g = individuals_[static_cast<size_t>(r)];
   // Reach of a haplotype from `start`: the furthest first disagreement over
   // all rows (a missing row allele disagrees), or L when a row agrees to the end.
@@ -227,24 +223,20 @@ void FastEngine::check_coverage(int r) {
     if (best <= previous) break;
     start = previous = best;
   }
-  const std::int8_t* alleles = ctx_.data.data_population.genotype.column(ctx_.step.position_marker(best));
+  const std::int8_t* alleles = input_.panel.haplotypes.column(neighbourhood_.position_marker(best));
   int zeros = 0, ones = 0;
   for (size_t h = 0; h < rows_.size(); ++h) {
     zeros += alleles[h] == 0;
     ones += alleles[h] == 1;
   }
-  ctx_.out() << " find problem\n"
-             << "record=" << r << " a.marker=" << positions_ << " max_len=" << best << " len1=" << ctx_.step.len1
-             << " len2=" << ctx_.step.len2 << " popu count_3_value[0]=" << zeros
-             << " popu  count_3_value[1]=" << ones << std::endl;
+  console << " find problem\n"
+          << "record=" << r << " a.marker=" << positions_ << " max_len=" << best << " len1=" << neighbourhood_.len1
+          << " len2=" << neighbourhood_.len2 << " popu count_3_value[0]=" << zeros
+          << " popu  count_3_value[1]=" << ones << std::endl;
 }
 
-void FastEngine::write_line() {
-  const int t = ctx_.step.impute_marker[0];
-  const double threshold = ctx_.config.calling_genotype_threshood;
-  const std::int8_t* observed = ctx_.data.data1.genotype.column(t);
-  line_.clear();
-  append_line_header(line_, ctx_.data, t);
+void FastEngine::make_calls(std::ostream& console) {
+  const std::int8_t* observed = input_.study.codes.column(neighbourhood_.target);
   calls_.assign(individuals_.size(), GenotypeCall{});
   for (int r = 0; r < static_cast<int>(individuals_.size()); ++r) {
     const Estimate& e = estimates_[static_cast<size_t>(r)];
@@ -256,8 +248,8 @@ void FastEngine::write_line() {
     } else {
       const long total = e.counts[0] + e.counts[1] + e.counts[2];
       if (total == 0) {
-        ctx_.out() << "count=" << e.counts[0] << " " << e.counts[1] << " " << e.counts[2] << std::endl
-                   << "record=" << r << std::endl;
+        console << "count=" << e.counts[0] << " " << e.counts[1] << " " << e.counts[2] << std::endl
+                << "record=" << r << std::endl;
       } else {
         called = most_frequent_code(e.counts);
         p = static_cast<double>(e.counts[called]) / static_cast<double>(total);
@@ -265,11 +257,8 @@ void FastEngine::write_line() {
       }
     }
     call.estimated = p > 0.0;
-    call.output = output_code(observed[r], called, p, threshold);
-    append_code(line_, call.output);
+    call.output = output_code(observed[r], called, p, input_.threshold);
   }
-  line_ += '\n';
-  ctx_.fimput_out << line_;
 }
 
 }  // namespace snp

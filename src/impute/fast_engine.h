@@ -1,31 +1,21 @@
-// Imputation step computed with bit sets and pattern histograms. It writes
-// the same result lines and console diagnostics as the step-by-step engine
-// (imputation_step.h), which stays the reference for it.
+// Imputation step computed with bit sets and pattern histograms. It gives the
+// same calls and console diagnostics as the step-by-step engine
+// (reference_engine.h), which stays the reference for it.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <string>
 #include <vector>
 
-#include "model/run_data.h"
+#include "impute/engine.h"
+#include "impute/neighbourhood.h"
 
 namespace snp {
 
-// What the engine concluded for one individual at the current marker.
-struct GenotypeCall {
-  bool estimated = false;                      // false: no genotype could be estimated
-  std::array<double, 3> probabilities{};       // of codes 0, 1, 2
-  int output = -1;                             // the code written to the result line
-};
-
-class FastEngine {
+class FastEngine : public ImputationEngine {
  public:
-  explicit FastEngine(RunContext& ctx);
-  // Imputes reference marker i (0-based) and appends its result line.
-  void impute(int i);
-  // The individuals' calls at the marker of the last impute().
-  const std::vector<GenotypeCall>& calls() const { return calls_; }
+  explicit FastEngine(const EngineInput& input);
+  const std::vector<GenotypeCall>& impute(int t, std::ostream& console) override;
 
  private:
   // Panel row over the neighbourhood: bit c set in `known` when the allele at
@@ -63,10 +53,12 @@ class FastEngine {
   void build_pattern_tables(std::uint16_t present);
   void clear_pattern_tables();
   void estimate_individual(int r);
-  void check_coverage(int r);
-  void write_line();
+  void check_coverage(int r, std::ostream& console) const;
+  void make_calls(std::ostream& console);
 
-  RunContext& ctx_;
+  EngineInput input_;
+  int cursor_ = 0;
+  Neighbourhood neighbourhood_;
   int positions_ = 0;
   std::vector<RowBits> rows_;
   std::vector<Genotype> individuals_;
@@ -78,7 +70,6 @@ class FastEngine {
   std::vector<std::array<long, 2>> pattern_targets_;
   std::vector<std::uint16_t> touched_patterns_;
   std::vector<int> group_of_mask_;
-  std::string line_;
   std::vector<GenotypeCall> calls_;
 };
 

@@ -3,7 +3,6 @@
 #include <ostream>
 #include <string>
 
-#include "impute/compatibility.h"
 
 namespace snp {
 namespace {
@@ -13,11 +12,11 @@ constexpr int kNoPattern = -1;
 // Pattern of panel row i: its alleles at the non-missing positions of the
 // individual as base-2 digits (first position most significant); none when
 // the row is missing an allele at one of them.
-int row_pattern(const RunContext& ctx, int i, const std::int8_t* codes) {
+int row_pattern(const ReferencePanel& panel, const Neighbourhood& n, int i, const std::int8_t* codes) {
   int pattern = 0;
-  for (int c = 0; c < ctx.step.positions(); ++c) {
+  for (int c = 0; c < n.positions(); ++c) {
     if (codes[c] == -1) continue;
-    const int allele = ctx.data.data_population.genotype(i, ctx.step.position_marker(c));
+    const int allele = panel.haplotypes(i, n.position_marker(c));
     if (allele < 0) return kNoPattern;
     pattern = 2 * pattern + allele;
   }
@@ -32,61 +31,27 @@ int haplotype_pattern(const std::int8_t* x, const std::int8_t* codes, int positi
 }
 
 // Target code of a pair of panel rows, or -1 when an allele is missing.
-int target_code(const RunContext& ctx, int i, int j) {
-  const auto& panel = ctx.data.data_population.genotype;
-  const int t = ctx.step.impute_marker[0];
-  const int x = panel(i, t), y = panel(j, t);
+int target_code(const ReferencePanel& panel, int t, int i, int j) {
+  const int x = panel.haplotypes(i, t), y = panel.haplotypes(j, t);
   return (x < 0 || y < 0) ? -1 : x + y;
 }
 
 // Length of the run of neighbourhood markers on which the pair (q, q+1)
 // agrees with the individual's observed codes: marker1 from the marker next
 // to the target outwards, plus marker2 from its farthest marker inwards.
-int agreeing_run(const RunContext& ctx, int r, int q) {
-  const auto& panel = ctx.data.data_population.genotype;
-  const auto& observed = ctx.data.data1.genotype;
+int agreeing_run(const ReferencePanel& panel, const StudyGenotypes& study, const Neighbourhood& n, int r, int q) {
   auto agrees = [&](int m) {
-    const int code = observed(r, m);
-    const int x = panel(q, m), y = panel(q + 1, m);
+    const int code = study.codes(r, m);
+    const int x = panel.haplotypes(q, m), y = panel.haplotypes(q + 1, m);
     return code >= 0 && code <= 2 && x >= 0 && y >= 0 && code == x + y;
   };
-  const ImputationStep& step = ctx.step;
   int run = 0;
-  for (int e = step.len1 - 1; e >= 0 && agrees(step.marker1[e]); --e) ++run;
-  for (int e = step.len2 - 1; e >= 0 && agrees(step.marker2[e]); --e) ++run;
+  for (int e = n.len1 - 1; e >= 0 && agrees(n.marker1[e]); --e) ++run;
+  for (int e = n.len2 - 1; e >= 0 && agrees(n.marker2[e]); --e) ++run;
   return run;
 }
 
 }  // namespace
-
-void append_line_header(std::string& line, const RunData& d, int t) {
-  const AllelePair& letters = d.allele_name[static_cast<size_t>(t)];
-  line += std::to_string(t + 1);
-  line += '\t';
-  line += d.population_data_SNP[static_cast<size_t>(t)];
-  line += ' ';
-  line += std::to_string(d.position_SNP[static_cast<size_t>(t)]);
-  line += ' ';
-  line += letters[0];
-  line += ' ';
-  line += letters[1];
-  line += ' ';
-}
-
-int output_code(int observed, int called, double probability, double threshold) {
-  if (observed >= 0 && observed <= 2) return observed;
-  // A probability of 0 means nothing was estimated: never a call.
-  return probability > 0.0 && probability > threshold ? called : -1;
-}
-
-void append_code(std::string& line, int code) {
-  if (code < 0) {
-    line += "-1 ";
-  } else {
-    line += static_cast<char>('0' + code);
-    line += ' ';
-  }
-}
 
 int most_frequent_code(const long counts[3]) {
   if (counts[0] >= counts[1] && counts[0] >= counts[2]) return 0;
@@ -134,76 +99,59 @@ bool BestRunTally::distribution(std::array<double, 3>& probabilities) const {
   return true;
 }
 
-int find_max_march_value(RunContext& ctx, int r, double* p) {
-  const int rows = ctx.data.data_population.sample_number;
+GenotypeEstimate fallback_estimate(const ReferencePanel& panel, const StudyGenotypes& study, const Neighbourhood& n,
+                                   int r) {
+  const int rows = panel.haplotype_count;
   BestRunTally tally;
   for (int i = 0; i < rows; ++i) {
     const int q = i / 2;
     if (q + 1 >= rows) continue;  // a one-row panel has no pair
-    const int code = target_code(ctx, q, q + 1);
-    if (code >= 0) tally.add(agreeing_run(ctx, r, q), code);
+    const int code = target_code(panel, n.target, q, q + 1);
+    if (code >= 0) tally.add(agreeing_run(panel, study, n, r, q), code);
   }
-  return tally.result(p);
+  GenotypeEstimate e;
+  const int code = tally.result(&e.probability);
+  if (e.probability > 0.0) e.code = code;
+  tally.distribution(e.probabilities);
+  return e;
 }
 
-double freq_value_012_truncate_with_missing_neighbourhood(RunContext& ctx, int r, int* g) {
-  ImputationStep& step = ctx.step;
-  const int positions = step.positions();
+GenotypeEstimate estimate_genotype(const ReferencePanel& panel, const StudyGenotypes& study, const Neighbourhood& n,
+                                   StepTables& tables, int r, std::ostream& console) {
+  if (tables.have_pair[static_cast<size_t>(r)] == 0) return fallback_estimate(panel, study, n, r);
+  const int positions = tables.positions;
   std::vector<std::int8_t> codes(static_cast<size_t>(positions));
-  for (int c = 0; c < positions; ++c) codes[static_cast<size_t>(c)] = step.a.genotype(r, c);
-  if (step.bitmap_have_pair[static_cast<size_t>(r)] == 0) {
-    double p = 0.0;
-    const int code = find_max_march_value(ctx, r, &p);
-    if (p > 0.0) *g = code;
-    return p;
-  }
-  const int het = single_record_decompose(r, step.a, step.b, step.Genotype_with_id_haplotype_chain);
+  for (int c = 0; c < positions; ++c) codes[static_cast<size_t>(c)] = tables.window(r, c);
+  PhasingTables& hp = tables.phasings;
+  const int het = expand_phasings(r, tables.window, positions, hp, tables.chain);
   const int phasings = het >= 1 ? 1 << (het - 1) : 1;
-  const int rows = ctx.data.data_population.sample_number;
+  const int rows = panel.haplotype_count;
   long counts[3] = {0, 0, 0};
   for (int k = 0; k < phasings; ++k) {
-    const int pa = haplotype_pattern(step.b.haplotype1[k].data(), codes.data(), positions);
-    const int pb = haplotype_pattern(step.b.haplotype2[k].data(), codes.data(), positions);
+    const int pa = haplotype_pattern(hp.haplotype1[k].data(), codes.data(), positions);
+    const int pb = haplotype_pattern(hp.haplotype2[k].data(), codes.data(), positions);
     for (int i = 0; i < rows; ++i) {
-      const int pi = row_pattern(ctx, i, codes.data());
+      const int pi = row_pattern(panel, n, i, codes.data());
       if (pi == kNoPattern || (pi != pa && pi != pb)) continue;
       for (int j = i; j < rows; ++j) {
-        const int pj = row_pattern(ctx, j, codes.data());
+        const int pj = row_pattern(panel, n, j, codes.data());
         if (pj == kNoPattern || !((pi == pa && pj == pb) || (pi == pb && pj == pa))) continue;
-        const int code = target_code(ctx, i, j);
+        const int code = target_code(panel, n.target, i, j);
         if (code >= 0) ++counts[code];
       }
     }
   }
+  GenotypeEstimate e;
   const long total = counts[0] + counts[1] + counts[2];
   if (total == 0) {
-    ctx.out() << "count=" << counts[0] << " " << counts[1] << " " << counts[2] << std::endl
-              << "record=" << r << std::endl;
-    return 0.0;
+    console << "count=" << counts[0] << " " << counts[1] << " " << counts[2] << std::endl
+            << "record=" << r << std::endl;
+    return e;
   }
-  const int code = most_frequent_code(counts);
-  *g = code;
-  return static_cast<double>(counts[code]) / static_cast<double>(total);
-}
-
-double infer_value_with_missing_neighbourhood(RunContext& ctx, double*) {
-  const int t = ctx.step.impute_marker[0];
-  const double threshold = ctx.config.calling_genotype_threshood;
-  std::string line;
-  append_line_header(line, ctx.data, t);
-  int concordant = 0;
-  for (int r = 0; r < ctx.data.data1.sample_number; ++r) {
-    const int observed = ctx.data.data1.genotype(r, t);
-    int called = -1;
-    const double p = freq_value_012_truncate_with_missing_neighbourhood(ctx, r, &called);
-    const int code = output_code(observed, called, p, threshold);
-    if (observed >= 0 && code == observed && p > 0.0 && p > threshold && called == observed) ++concordant;
-    append_code(line, code);
-  }
-  line += '\n';
-  ctx.fimput_out << line;
-  ctx.fimput_out.flush();
-  return concordant;
+  e.code = most_frequent_code(counts);
+  e.probability = static_cast<double>(counts[e.code]) / static_cast<double>(total);
+  for (size_t g = 0; g < 3; ++g) e.probabilities[g] = static_cast<double>(counts[g]) / static_cast<double>(total);
+  return e;
 }
 
 }  // namespace snp

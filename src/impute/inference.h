@@ -1,35 +1,34 @@
-// Genotype inference at the target marker and the result line.
+// Genotype inference at the target marker (step-by-step engine) and the
+// tallies both engines share.
 #pragma once
 
 #include <array>
-#include <string>
+#include <iosfwd>
 
-#include "model/run_data.h"
+#include "impute/compatibility.h"
+#include "input/study_reader.h"
 
 namespace snp {
 
-// Probability of the most probable code of individual r at the target, from
-// the compatible reference pairs (or the fallback for individuals without
-// one); the code goes to *g. Returns 0.0 with *g unchanged when no genotype
-// can be estimated.
-double freq_value_012_truncate_with_missing_neighbourhood(RunContext& ctx, int r, int* g);
+// Estimate for one individual: the most probable code and its probability,
+// with the probabilities of codes 0, 1, 2; probability 0 and code -1 when no
+// genotype could be estimated.
+struct GenotypeEstimate {
+  int code = -1;
+  double probability = 0.0;
+  std::array<double, 3> probabilities{};
+};
+
+// Estimate of individual r from the compatible reference pairs of all its
+// phasings, or from the fallback when it has none. Prints the "count="
+// diagnostic when its compatible pairs all miss the target allele.
+GenotypeEstimate estimate_genotype(const ReferencePanel& panel, const StudyGenotypes& study, const Neighbourhood& n,
+                                   StepTables& tables, int r, std::ostream& console);
 
 // Fallback from consecutive reference row pairs with the longest runs of
-// agreeing neighbourhood markers; stores the code's probability in *p (0 when
-// no pair could be used).
-int find_max_march_value(RunContext& ctx, int r, double* p);
-
-// Writes the result line of the target marker to ctx.fimput_out. Returns the
-// number of typed individuals whose call equals their observed code.
-double infer_value_with_missing_neighbourhood(RunContext& ctx, double* unused);
-
-// Pieces of a result line: "index<TAB>name position letter letter " and the
-// individuals' codes, each followed by a blank.
-void append_line_header(std::string& line, const RunData& d, int t);
-void append_code(std::string& line, int code);
-// The observed code when typed, else the call when its probability is above
-// the threshold (and above 0), else -1.
-int output_code(int observed, int called, double probability, double threshold);
+// agreeing neighbourhood markers (probability 0 when no pair could be used).
+GenotypeEstimate fallback_estimate(const ReferencePanel& panel, const StudyGenotypes& study, const Neighbourhood& n,
+                                   int r);
 
 // Fallback tally over visited row pairs: a longer run of agreeing markers
 // restarts the counts, an equal one adds to them. The result is the code of

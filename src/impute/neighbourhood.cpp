@@ -9,12 +9,13 @@ namespace {
 constexpr double kGrowthR2 = 0.3;
 constexpr double kPruneR2 = 0.005;
 constexpr int kMaxDistance = 29999;
+// Nearest markers of each side kept before the growth by r^2.
+constexpr int kInitialGroupSize = 2;
 
 }  // namespace
 
-NeighbourhoodWindow typed_marker_window(const RunData& d, ImputationStep& step, int t) {
-  const int m = d.max_SNP_map1_i;
-  const std::vector<int>& s = d.SNP_map1;
+NeighbourhoodWindow typed_marker_window(const std::vector<int>& s, int& cursor, int t) {
+  const int m = static_cast<int>(s.size());
   auto entry = [&](int index) { return index >= 0 && index < m ? s[static_cast<size_t>(index)] : -1; };
   int first_start;   // list index of slot 0 of the first group, counting down
   int second_start;  // list index of slot 0 of the second group, counting up
@@ -25,11 +26,10 @@ NeighbourhoodWindow typed_marker_window(const RunData& d, ImputationStep& step, 
     first_start = m - 6;
     second_start = m - 5;
   } else {
-    int c = step.cursor;
-    while (c < m - 1 && s[static_cast<size_t>(c)] < t) step.cursor = ++c;
+    int c = cursor;
+    while (c < m - 1 && s[static_cast<size_t>(c)] < t) cursor = ++c;
     int f = std::max(c, 6);
     if (c >= m - 6) f = std::max(m - 6, 6);
-    step.find_near_type_marker = f;
     first_start = entry(f) == t ? f - 1 : f;
     second_start = f + 1;
   }
@@ -41,13 +41,13 @@ NeighbourhoodWindow typed_marker_window(const RunData& d, ImputationStep& step, 
   return w;
 }
 
-std::vector<int> grow_group(const std::vector<int>& slots, int initial, const RunContext& ctx, int t) {
+std::vector<int> grow_group(const std::vector<int>& slots, int initial, const ReferencePanel& panel, int t) {
   std::vector<int> group(slots.begin(), slots.begin() + std::min<size_t>(slots.size(), static_cast<size_t>(initial)));
   int rejections = 0;
   for (size_t k = static_cast<size_t>(initial); k < slots.size() && rejections <= 1; ++k) {
     const int candidate = slots[k];
-    if (candidate < 0 || candidate >= ctx.config.population_marker) continue;
-    if (calculate_LD(ctx.data.data_population, candidate, t) > kGrowthR2)
+    if (candidate < 0 || candidate >= panel.marker_count) continue;
+    if (linkage_r2(panel, candidate, t) > kGrowthR2)
       group.push_back(candidate);
     else
       ++rejections;
@@ -55,13 +55,13 @@ std::vector<int> grow_group(const std::vector<int>& slots, int initial, const Ru
   return group;
 }
 
-std::vector<int> prune_group(const std::vector<int>& group, bool left_side, const RunContext& ctx, int t) {
+std::vector<int> prune_group(const std::vector<int>& group, bool left_side, const ReferencePanel& panel, int t) {
   std::vector<int> kept;
   size_t best = 0;
   double best_r2 = -1.0;
   for (size_t k = 0; k < group.size(); ++k) {
     const int m = group[k];
-    const double r2 = calculate_LD(ctx.data.data_population, m, t);
+    const double r2 = linkage_r2(panel, m, t);
     const bool too_far = left_side ? t - m > kMaxDistance : m - t > kMaxDistance;
     if (!(r2 < kPruneR2 || too_far)) kept.push_back(m);
     if (k == 0 || r2 > best_r2) {
@@ -82,11 +82,11 @@ void store_group(const std::vector<int>& group, std::array<int, 6>& slots, int& 
 
 }  // namespace
 
-double calculate_LD(const case_and_control_genotype_data& panel, int i, int j) {
-  const int n = panel.sample_number;
+double linkage_r2(const ReferencePanel& panel, int i, int j) {
+  const int n = panel.haplotype_count;
   if (n <= 0) return 0.0;
-  const std::int8_t* x = panel.genotype.column(i);
-  const std::int8_t* y = panel.genotype.column(j);
+  const std::int8_t* x = panel.haplotypes.column(i);
+  const std::int8_t* y = panel.haplotypes.column(j);
   long n11 = 0, n10 = 0, n01 = 0;
   for (int h = 0; h < n; ++h) {
     if (x[h] < 0 || y[h] < 0) continue;
@@ -103,16 +103,16 @@ double calculate_LD(const case_and_control_genotype_data& panel, int i, int j) {
   return d * d / pa / pb / (1.0 - pa) / (1.0 - pb);
 }
 
-void determinate_len(RunContext& ctx) {
-  ImputationStep& step = ctx.step;
-  const int t = step.begin_hapmap_i;
-  step.impute_marker[0] = t;
-  const NeighbourhoodWindow window = typed_marker_window(ctx.data, step, t);
-  std::vector<int> first = grow_group(window.first, step.inital_begin_len1, ctx, t);
-  std::vector<int> second = grow_group(window.second, step.inital_begin_len2, ctx, t);
+Neighbourhood choose_neighbourhood(const ReferencePanel& panel, const std::vector<int>& typed, int& cursor, int t) {
+  const NeighbourhoodWindow window = typed_marker_window(typed, cursor, t);
+  std::vector<int> first = grow_group(window.first, kInitialGroupSize, panel, t);
+  std::vector<int> second = grow_group(window.second, kInitialGroupSize, panel, t);
   std::reverse(first.begin(), first.end());
-  store_group(prune_group(first, true, ctx, t), step.marker1, step.len1);
-  store_group(prune_group(second, false, ctx, t), step.marker2, step.len2);
+  Neighbourhood n;
+  n.target = t;
+  store_group(prune_group(first, true, panel, t), n.marker1, n.len1);
+  store_group(prune_group(second, false, panel, t), n.marker2, n.len2);
+  return n;
 }
 
 }  // namespace snp

@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "impute/inference.h"
+#include "base/errors.h"
+#include "impute/result_writer.h"
 
 namespace snp {
 namespace {
@@ -21,13 +22,14 @@ void append_probability(std::string& line, double p) {
 
 }  // namespace
 
-ProbabilityWriter::ProbabilityWriter(const std::string& path) : path_(path), out_(path, std::ios::out | std::ios::trunc) {
+ProbabilityWriter::ProbabilityWriter(const std::string& path, const ReferencePanel& panel)
+    : path_(path), panel_(panel), out_(path, std::ios::out | std::ios::trunc) {
   if (!out_) probability_file_error(path_, "cannot create the probability file");
 }
 
-void ProbabilityWriter::write(const RunData& d, int t, const std::vector<GenotypeCall>& calls) {
+void ProbabilityWriter::write(int t, const std::vector<GenotypeCall>& calls) {
   line_.clear();
-  append_line_header(line_, d, t);
+  append_line_header(line_, panel_, t);
   for (const GenotypeCall& call : calls) {
     if (!call.estimated) {
       line_ += "NA NA NA ";

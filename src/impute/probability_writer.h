@@ -7,21 +7,22 @@
 #include <string>
 #include <vector>
 
-#include "impute/fast_engine.h"
-#include "model/run_data.h"
+#include "impute/engine.h"
+#include "input/reference_panel.h"
 
 namespace snp {
 
 class ProbabilityWriter {
  public:
   // Throws FatalError when the file cannot be created.
-  explicit ProbabilityWriter(const std::string& path);
-  void write(const RunData& d, int t, const std::vector<GenotypeCall>& calls);
+  ProbabilityWriter(const std::string& path, const ReferencePanel& panel);
+  void write(int t, const std::vector<GenotypeCall>& calls);
   // Throws FatalError when the file could not be written completely.
   void close();
 
  private:
   std::string path_;
+  const ReferencePanel& panel_;
   std::ofstream out_;
   std::string line_;
 };

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <limits>
 
+#include "base/errors.h"
+
 namespace snp {
 
 struct VcfWriter::Handles {
@@ -36,9 +38,9 @@ const char* const kHeaderLines[] = {
     "##FORMAT=<ID=GP,Number=G,Type=Float,Description=\"Estimated genotype probabilities\">",
 };
 
-bool marker_is_typed(const RunData& d, int t) {
-  const std::int8_t* codes = d.data1.genotype.column(t);
-  for (int r = 0; r < d.data1.sample_number; ++r)
+bool marker_is_typed(const StudyGenotypes& study, int t) {
+  const std::int8_t* codes = study.codes.column(t);
+  for (int r = 0; r < study.individuals; ++r)
     if (codes[r] >= 0 && codes[r] <= 2) return true;
   return false;
 }
@@ -57,14 +59,15 @@ double allelic_r2(const std::vector<double>& dosages) {
   return std::max(0.0, variance) / (2 * f * (1 - f));
 }
 
-VcfWriter::VcfWriter(const std::string& path, const RunContext& ctx) : path_(path), handles_(new Handles) {
+VcfWriter::VcfWriter(const std::string& path, int chromosome, const ReferencePanel& panel, const StudyGenotypes& study)
+    : path_(path), panel_(panel), study_(study), handles_(new Handles) {
   handles_->file = hts_open(path.c_str(), "wz");
   if (!handles_->file) vcf_error(path, "cannot create the VCF file");
   handles_->header = bcf_hdr_init("w");
-  const std::string contig = "##contig=<ID=" + std::to_string(ctx.config.current_chr) + ">";
+  const std::string contig = "##contig=<ID=" + std::to_string(chromosome) + ">";
   bcf_hdr_append(handles_->header, contig.c_str());
   for (const char* line : kHeaderLines) bcf_hdr_append(handles_->header, line);
-  for (const std::string& id : ctx.data.sample_ids)
+  for (const std::string& id : study.ids)
     if (bcf_hdr_add_sample(handles_->header, id.c_str()) != 0) vcf_error(path, "sample name " + id + " repeats");
   if (bcf_hdr_sync(handles_->header) != 0 || bcf_hdr_write(handles_->file, handles_->header) != 0)
     vcf_error(path, "cannot write the VCF header");
@@ -73,10 +76,10 @@ VcfWriter::VcfWriter(const std::string& path, const RunContext& ctx) : path_(pat
 
 VcfWriter::~VcfWriter() = default;
 
-void VcfWriter::write(const RunData& d, int t, const std::vector<GenotypeCall>& calls) {
-  const long position = d.position_SNP[static_cast<size_t>(t)];
+void VcfWriter::write(int t, const std::vector<GenotypeCall>& calls) {
+  const long position = panel_.positions[static_cast<size_t>(t)];
   if (position < 1 || position < last_position_)
-    vcf_error(path_, "marker " + d.population_data_SNP[static_cast<size_t>(t)] +
+    vcf_error(path_, "marker " + panel_.names[static_cast<size_t>(t)] +
                          " is out of position order (position " + std::to_string(position) + ")");
   last_position_ = position;
   bcf_hdr_t* header = handles_->header;
@@ -84,13 +87,13 @@ void VcfWriter::write(const RunData& d, int t, const std::vector<GenotypeCall>& 
   bcf_clear(record);
   record->rid = 0;
   record->pos = position - 1;
-  bcf_update_id(header, record, d.population_data_SNP[static_cast<size_t>(t)].c_str());
-  const AllelePair& letters = d.allele_name[static_cast<size_t>(t)];
+  bcf_update_id(header, record, panel_.names[static_cast<size_t>(t)].c_str());
+  const AllelePair& letters = panel_.letters[static_cast<size_t>(t)];
   const std::string alleles{letters[0], ',', letters[1]};
   bcf_update_alleles_str(header, record, alleles.c_str());
 
   const size_t n = calls.size();
-  const std::int8_t* observed = d.data1.genotype.column(t);
+  const std::int8_t* observed = study_.codes.column(t);
   std::vector<std::int32_t> genotypes(2 * n);
   std::vector<float> ds(n), gp(3 * n);
   std::vector<double> estimated_dosages, written_dosages;
@@ -126,7 +129,7 @@ void VcfWriter::write(const RunData& d, int t, const std::vector<GenotypeCall>& 
   else r2_value = static_cast<float>(r2);
   bcf_update_info_float(header, record, "AF", &af, 1);
   bcf_update_info_float(header, record, "R2", &r2_value, 1);
-  if (marker_is_typed(d, t)) bcf_update_info_flag(header, record, "TYPED", nullptr, 1);
+  if (marker_is_typed(study_, t)) bcf_update_info_flag(header, record, "TYPED", nullptr, 1);
   bcf_update_genotypes(header, record, genotypes.data(), static_cast<int>(genotypes.size()));
   bcf_update_format_float(header, record, "DS", ds.data(), static_cast<int>(ds.size()));
   bcf_update_format_float(header, record, "GP", gp.data(), static_cast<int>(gp.size()));

@@ -10,26 +10,30 @@
 #include <string>
 #include <vector>
 
-#include "impute/fast_engine.h"
-#include "model/run_data.h"
+#include "impute/engine.h"
+#include "input/reference_panel.h"
+#include "input/study_reader.h"
 
 namespace snp {
 
 class VcfWriter {
  public:
   // Creates the file and writes the header; throws FatalError on failure.
-  VcfWriter(const std::string& path, const RunContext& ctx);
+  VcfWriter(const std::string& path, int chromosome, const ReferencePanel& panel, const StudyGenotypes& study);
   ~VcfWriter();
   VcfWriter(const VcfWriter&) = delete;
   VcfWriter& operator=(const VcfWriter&) = delete;
 
-  void write(const RunData& d, int t, const std::vector<GenotypeCall>& calls);
+  // Writes marker t; throws FatalError when positions do not ascend.
+  void write(int t, const std::vector<GenotypeCall>& calls);
   // Closes the file and builds its tabix index; throws FatalError on failure.
   void close();
 
  private:
   struct Handles;
   std::string path_;
+  const ReferencePanel& panel_;
+  const StudyGenotypes& study_;
   std::unique_ptr<Handles> handles_;
   long last_position_ = 0;
 };

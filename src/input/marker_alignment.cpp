@@ -6,8 +6,6 @@
 #include <string_view>
 #include <functional>
 
-#include "input/reference_panel.h"
-#include "input/study_reader.h"
 #include "base/text_source.h"
 
 namespace snp {
@@ -34,24 +32,6 @@ bool all_four_bases(char s0, char s1, char r0, char r1) {
   return seen == 0xF;
 }
 
-// Copies the study rows (row per individual, column per study marker) into
-// the matched reference columns of data1.
-void lay_out_study_matrix(RunContext& ctx, const CodeMatrix& rows, const std::vector<std::int16_t>& status) {
-  const RunConfig& cfg = ctx.config;
-  RunData& d = ctx.data;
-  d.data1.sample_number = cfg.typed_sample;
-  d.data1.marker_number = cfg.population_marker;
-  d.data1.genotype.allocate(cfg.typed_sample, cfg.population_marker, -1);
-  d.data1.status.assign(status.begin(), status.begin() + cfg.typed_sample);
-  // Study markers in ascending order, so that a later marker with the same
-  // reference column prevails.
-  for (int k = 0; k < cfg.typed_marker; ++k) {
-    if (!d.snp_matched[static_cast<size_t>(k)]) continue;
-    std::memcpy(d.data1.genotype.column(d.SNP_map[static_cast<size_t>(k)]), rows.column(k),
-                static_cast<size_t>(cfg.typed_sample));
-  }
-}
-
 }  // namespace
 
 int allele_concordance_tag(char s0, char s1, char r0, char r1) {
@@ -65,25 +45,15 @@ int allele_concordance_tag(char s0, char s1, char r0, char r1) {
   return swapped_strand ? 2 : 3;
 }
 
-std::vector<std::uint8_t> monomorphic_flags(const case_and_control_genotype_data& panel) {
-  std::vector<std::uint8_t> flags(static_cast<size_t>(panel.marker_number), 0);
-  for (int j = 0; j < panel.marker_number; ++j) {
-    const std::int8_t* column = panel.genotype.column(j);
+std::vector<std::uint8_t> monomorphic_flags(const ReferencePanel& panel) {
+  std::vector<std::uint8_t> flags(static_cast<size_t>(panel.marker_count), 0);
+  for (int j = 0; j < panel.marker_count; ++j) {
+    const std::int8_t* column = panel.haplotypes.column(j);
     long sum = 0;
-    for (int h = 0; h < panel.sample_number; ++h) sum += column[h];
-    flags[static_cast<size_t>(j)] = (sum == 0 || sum == panel.sample_number) ? 1 : 0;
+    for (int h = 0; h < panel.haplotype_count; ++h) sum += column[h];
+    flags[static_cast<size_t>(j)] = (sum == 0 || sum == panel.haplotype_count) ? 1 : 0;
   }
   return flags;
-}
-
-void read_disease_data_SNP_name(RunContext& ctx) {
-  const RunConfig& cfg = ctx.config;
-  const std::string path = cfg.path_disease_datadirectory + cfg.path_disease_data_mapfile0;
-  const auto text = read_file_text(path);
-  if (!text) throw InputError(InputProblem::cannot_open, "file open " + path + " have error\n", Channel::standard_output);
-  StudyMap map = parse_study_map(*text, path, cfg.typed_marker);
-  ctx.data.disease_data_SNP = std::move(map.names);
-  ctx.data.disease_allele_name = std::move(map.letters);
 }
 
 namespace {
@@ -119,67 +89,49 @@ class NameIndex {
 
 }  // namespace
 
-void match_study_markers(RunData& d, const std::vector<std::uint8_t>& monomorphic, int population_marker) {
-  const NameIndex index(d.population_data_SNP);
-  const size_t typed = d.disease_data_SNP.size();
-  d.SNP_map.assign(typed, 0);
-  d.snp_matched.assign(typed, 0);
+MarkerAlignment align_markers(const ReferencePanel& panel, const StudyMap& study_map) {
+  const std::vector<std::uint8_t> monomorphic = monomorphic_flags(panel);
+  const NameIndex index(panel.names);
+  const size_t typed = study_map.names.size();
+  MarkerAlignment a;
+  a.reference_marker.assign(typed, 0);
+  a.matched.assign(typed, 0);
+  a.concordance.assign(static_cast<size_t>(panel.marker_count), -1);
   for (size_t k = 0; k < typed; ++k) {
-    d.SNP_map[k] = static_cast<int>(k % static_cast<size_t>(population_marker));
-    // First polymorphic reference marker of the name, else the last one.
-    for (int j = index.first(d.disease_data_SNP[k]); j >= 0; j = index.next(j)) {
-      d.SNP_map[k] = j;
-      d.snp_matched[k] = 1;
+    a.reference_marker[k] = static_cast<int>(k % static_cast<size_t>(panel.marker_count));
+    for (int j = index.first(study_map.names[k]); j >= 0; j = index.next(j)) {
+      a.reference_marker[k] = j;
+      a.matched[k] = 1;
       if (!monomorphic[static_cast<size_t>(j)]) break;
     }
   }
-}
-
-int diff_SNP_name(RunData& d) {
-  for (size_t k = 0; k < d.SNP_map.size(); ++k) {
-    if (!d.snp_matched[k]) continue;
-    const auto j = static_cast<size_t>(d.SNP_map[k]);
-    const AllelePair& s = d.disease_allele_name[k];
-    const AllelePair& r = d.allele_name[j];
-    d.diff_SNP_name_tag[j] = allele_concordance_tag(s[0], s[1], r[0], r[1]);
+  // Study markers in order, so that the tag of a later marker matched to the
+  // same reference marker prevails.
+  for (size_t k = 0; k < typed; ++k) {
+    if (!a.matched[k]) continue;
+    const auto j = static_cast<size_t>(a.reference_marker[k]);
+    const AllelePair& s = study_map.letters[k];
+    const AllelePair& r = panel.letters[j];
+    a.concordance[j] = allele_concordance_tag(s[0], s[1], r[0], r[1]);
   }
-  return 0;
-}
-
-void build_typed_marker_list(RunData& d, const std::vector<std::uint8_t>& monomorphic) {
-  d.SNP_map1.assign(d.SNP_map.size(), 0);
-  d.max_SNP_map1_i = 0;
-  for (size_t k = 0; k < d.SNP_map.size(); ++k) {
-    if (!d.snp_matched[k]) continue;
-    const int j = d.SNP_map[k];
-    const int tag = d.diff_SNP_name_tag[static_cast<size_t>(j)];
-    if (tag >= 0 && tag <= 3 && !monomorphic[static_cast<size_t>(j)]) d.SNP_map1[static_cast<size_t>(d.max_SNP_map1_i++)] = j;
+  for (size_t k = 0; k < typed; ++k) {
+    if (!a.matched[k]) continue;
+    const int j = a.reference_marker[k];
+    const int tag = a.concordance[static_cast<size_t>(j)];
+    if (tag >= 0 && tag <= 3 && !monomorphic[static_cast<size_t>(j)]) a.typed_markers.push_back(j);
   }
+  return a;
 }
 
-int read_two_part_data(RunContext& ctx) {
-  const RunConfig& cfg = ctx.config;
-  RunData& d = ctx.data;
-  d.data_population = tbt_main(ctx, cfg.population_sample, cfg.population_marker);
-  read_hapmap_data_SNP_name(ctx);
-  read_disease_data_SNP_name(ctx);
-
-  const std::vector<std::uint8_t> monomorphic = monomorphic_flags(d.data_population);
-  match_study_markers(d, monomorphic, cfg.population_marker);
-  diff_SNP_name(d);
-  build_typed_marker_list(d, monomorphic);
-
-  CodeMatrix rows(cfg.typed_sample, cfg.typed_marker);
-  std::vector<std::int16_t> status(static_cast<size_t>(cfg.typed_sample) + 1, 0);
-  d.cc_or_als = 1;
-  if (cfg.ncase > 0) trans_ACGT_to_01_minus_1(ctx, rows, 0, cfg.typed_marker);
-  d.cc_or_als = 0;
-  if (cfg.ncontrol > 0) trans_ACGT_to_01_minus_1(ctx, rows, cfg.ncase, cfg.typed_marker);
-  for (int s = 0; s < cfg.typed_sample; ++s) status[static_cast<size_t>(s)] = s < cfg.ncase ? 1 : 0;
-
-  lay_out_study_matrix(ctx, rows, status);
-  ctx.out() << "read data finish\n";
-  return 0;
+CodeMatrix place_on_reference_markers(const CodeMatrix& rows, int individuals, const MarkerAlignment& alignment,
+                                      int reference_markers) {
+  CodeMatrix placed(individuals, reference_markers, -1);
+  for (size_t k = 0; k < alignment.reference_marker.size(); ++k) {
+    if (!alignment.matched[k]) continue;
+    std::memcpy(placed.column(alignment.reference_marker[k]), rows.column(static_cast<int>(k)),
+                static_cast<size_t>(individuals));
+  }
+  return placed;
 }
 
 }  // namespace snp

@@ -121,8 +121,8 @@ void decode_lines(const std::vector<std::string_view>& lines, CodeMatrix& panel,
 
 }  // namespace
 
-int readpopulationdata(const std::string& path, CodeMatrix& panel, int marker_count, int haplotype_count,
-                       std::ostream& console) {
+void read_haplotypes(const std::string& path, CodeMatrix& haplotypes, int marker_count, int haplotype_count,
+                     std::ostream& console) {
   const auto text = read_file_text(path);
   if (!text) throw InputError(InputProblem::cannot_open, "find error for " + path + " \n", Channel::standard_output);
   TextScanner scanner(*text);
@@ -133,36 +133,23 @@ int readpopulationdata(const std::string& path, CodeMatrix& panel, int marker_co
     lines.push_back(haplotype_line(scanner, path, i, haplotype_count, marker_count));
     check_codes(lines.back(), i, marker_count);
   }
-  decode_lines(lines, panel, marker_count);
-  return 0;
+  decode_lines(lines, haplotypes, marker_count);
 }
 
-case_and_control_genotype_data tbt_main(const RunContext& ctx, int haplotype_count, int marker_count) {
-  case_and_control_genotype_data panel;
-  panel.sample_number = haplotype_count;
-  panel.marker_number = marker_count;
-  panel.status.assign(static_cast<size_t>(haplotype_count), 0);
-  panel.genotype.allocate(haplotype_count, marker_count);
-  const std::string path = ctx.config.path_hapmap_datadirectory + ctx.config.path_hapmap_data_file;
-  readpopulationdata(path, panel.genotype, marker_count, haplotype_count, ctx.out());
-  return panel;
-}
-
-void read_hapmap_data_SNP_name(RunContext& ctx) {
-  const RunConfig& cfg = ctx.config;
-  RunData& d = ctx.data;
-  const std::string path = cfg.path_hapmap_datadirectory + cfg.path_hapmap_data_mapfile;
+void read_reference_map(const std::string& path, ReferencePanel& panel) {
   const auto text = read_file_text(path);
   if (!text) throw InputError(InputProblem::cannot_open, "file open " + path + " have error\n", Channel::standard_output);
 
-  const auto markers = static_cast<size_t>(cfg.population_marker);
-  d.population_data_SNP.assign(markers, std::string());
-  d.allele_name.assign(markers, AllelePair{0, 0});
+  const int marker_count = panel.marker_count;
+  const auto markers = static_cast<size_t>(marker_count);
+  panel.names.assign(markers, std::string());
+  panel.positions.assign(markers, 0);
+  panel.letters.assign(markers, AllelePair{0, 0});
   TextScanner scanner(*text);
   std::string_view token;
   for (int h = 0; h < 4; ++h)
     if (!scanner.next_token(token))
-      throw inconsistent_file(path, "expected a header of 4 fields and " + std::to_string(cfg.population_marker) +
+      throw inconsistent_file(path, "expected a header of 4 fields and " + std::to_string(marker_count) +
                                         " marker records, found end of file in the header");
   for (size_t j = 0; j < markers; ++j) {
     std::string_view name, position;
@@ -170,8 +157,8 @@ void read_hapmap_data_SNP_name(RunContext& ctx) {
     const bool have_name_and_position = scanner.next_token(name) && scanner.next_token(position);
     const long position_line = scanner.line();
     if (!have_name_and_position || !scanner.next_char(first) || !scanner.next_char(second))
-      throw inconsistent_file(path, "expected " + std::to_string(cfg.population_marker) +
-                                        " marker records, found " + std::to_string(j) + " complete ones");
+      throw inconsistent_file(path, "expected " + std::to_string(marker_count) + " marker records, found " +
+                                        std::to_string(j) + " complete ones");
     const auto value = parse_int(position);
     if (!value)
       throw malformed_line(path, position_line,
@@ -185,10 +172,21 @@ void read_hapmap_data_SNP_name(RunContext& ctx) {
                            "expected two allele letters of one character each for marker " + std::string(name) +
                                ", found \"" + first + second + std::string(rest) + "\"");
     }
-    d.population_data_SNP[j] = std::string(name);
-    d.position_SNP[j] = *value;
-    d.allele_name[j] = {first, second};
+    panel.names[j] = std::string(name);
+    panel.positions[j] = *value;
+    panel.letters[j] = {first, second};
   }
+}
+
+ReferencePanel read_reference_panel(const std::string& haplotype_path, const std::string& map_path, int marker_count,
+                                    int haplotype_count, std::ostream& console) {
+  ReferencePanel panel;
+  panel.haplotype_count = haplotype_count;
+  panel.marker_count = marker_count;
+  panel.haplotypes.allocate(haplotype_count, marker_count);
+  read_haplotypes(haplotype_path, panel.haplotypes, marker_count, haplotype_count, console);
+  read_reference_map(map_path, panel);
+  return panel;
 }
 
 }  // namespace snp

@@ -1,22 +1,41 @@
 // Reference panel reader: phased haplotypes and the reference map.
 #pragma once
 
+#include <array>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
-#include "model/run_data.h"
+#include "numeric/code_matrix.h"
 
 namespace snp {
 
+// The two allele letters of a marker.
+using AllelePair = std::array<char, 2>;
+
+// Phased haplotypes (1 / 0 as written, -1 for "?"; haplotype rows by marker
+// columns) with each marker's SNP name, base-pair position and letters (the
+// second letter is the allele coded 1).
+struct ReferencePanel {
+  int haplotype_count = 0;
+  int marker_count = 0;
+  CodeMatrix haplotypes;
+  std::vector<std::string> names;
+  std::vector<int> positions;
+  std::vector<AllelePair> letters;
+};
+
 // Reads haplotype_count lines of marker_count allele codes ("1", "0", "?")
-// at even character positions into rows 0.. of the panel matrix.
-int readpopulationdata(const std::string& path, CodeMatrix& panel, int marker_count, int haplotype_count,
-                       std::ostream& console);
+// at even character positions into rows 0.. of `haplotypes`.
+void read_haplotypes(const std::string& path, CodeMatrix& haplotypes, int marker_count, int haplotype_count,
+                     std::ostream& console);
 
-// Loads the haplotype file of the reference directory into a panel record.
-case_and_control_genotype_data tbt_main(const RunContext& ctx, int haplotype_count, int marker_count);
+// Reads the reference map (a header of four words, then name, position and
+// two letters per marker) into the panel's names, positions and letters.
+void read_reference_map(const std::string& path, ReferencePanel& panel);
 
-// Loads the reference map: SNP names, positions and allele letters.
-void read_hapmap_data_SNP_name(RunContext& ctx);
+// Reads both files of the panel.
+ReferencePanel read_reference_panel(const std::string& haplotype_path, const std::string& map_path, int marker_count,
+                                    int haplotype_count, std::ostream& console);
 
 }  // namespace snp

@@ -142,29 +142,33 @@ StudyMap parse_study_map(std::string_view text, const std::string& path, int mar
   return map;
 }
 
-void trans_ACGT_to_01_minus_1(RunContext& ctx, CodeMatrix& rows, int first_row, int n) {
-  const RunConfig& cfg = ctx.config;
-  const bool controls = ctx.data.cc_or_als == 0;
-  const std::string map_path = cfg.path_disease_datadirectory + cfg.path_disease_data_mapfile0;
+StudyMap read_study_map(const std::string& path, int marker_count) {
+  const auto text = read_file_text(path);
+  if (!text) throw InputError(InputProblem::cannot_open, "file open " + path + " have error\n", Channel::standard_output);
+  return parse_study_map(*text, path, marker_count);
+}
+
+void read_genotype_group(const GenotypeGroup& group, int n, CodeMatrix& rows, int first_row, std::vector<std::string>& ids,
+                         std::ostream& console) {
+  const bool controls = group.controls;
+  const std::string& map_path = group.map_path;
   const auto map_text = read_file_text(map_path);
   if (!map_text)
     throw InputError(InputProblem::cannot_open, "open file " + map_path + " have error\n", Channel::standard_output,
                      /*wait_for_keystroke=*/true);
-  ctx.out() << "read chromosome " << cfg.current_chr
-            << " maximum Allele Letter and minimum Allele Letter information\n";
+  console << "read chromosome " << group.chromosome
+          << " maximum Allele Letter and minimum Allele Letter information\n";
   const StudyMap map = parse_study_map(*map_text, map_path, n);
 
-  const std::string geno_path =
-      cfg.path_disease_datadirectory + (controls ? cfg.path_disease_data_file0 : cfg.path_disease_data_file1);
+  const std::string& geno_path = group.genotype_path;
   const auto geno_text = read_file_text(geno_path);
   if (!geno_text)
     throw InputError(InputProblem::cannot_open, "open file " + geno_path + " have some error\n",
                      Channel::standard_output);
 
-  const int count = controls ? cfg.ncontrol : cfg.ncase;
-  if (ctx.data.sample_ids.size() < static_cast<size_t>(first_row + count))
-    ctx.data.sample_ids.resize(static_cast<size_t>(first_row + count));
-  const GroupCoding coding = group_coding(map, n, cfg.current_chr, controls);
+  const int count = group.individuals;
+  if (ids.size() < static_cast<size_t>(first_row + count)) ids.resize(static_cast<size_t>(first_row + count));
+  const GroupCoding coding = group_coding(map, n, group.chromosome, controls);
   TextScanner scanner(*geno_text);
   int offset = 0;
   // Lines are coded into row buffers 64 at a time; each marker column then
@@ -180,7 +184,7 @@ void trans_ACGT_to_01_minus_1(RunContext& ctx, CodeMatrix& rows, int first_row, 
         throw malformed_line(geno_path, scanner.line(),
                              "expected " + std::to_string(count) + " sample lines, found " + std::to_string(j));
       const std::string_view rest = scanner.rest_of_line();
-      ctx.data.sample_ids[static_cast<size_t>(first_row + j)] = std::string(id);
+      ids[static_cast<size_t>(first_row + j)] = std::string(id);
       if (offset == 0) offset = leading_blanks(rest, n);
       code_sample_line(rest, offset, j, coding, buffer.data() + static_cast<size_t>(l) * static_cast<size_t>(n));
     }
@@ -190,6 +194,18 @@ void trans_ACGT_to_01_minus_1(RunContext& ctx, CodeMatrix& rows, int first_row, 
       std::memcpy(rows.column(m) + first_row + group_start, codes, static_cast<size_t>(group_size));
     }
   }
+}
+
+StudyGenotypes read_study_genotypes(const GenotypeGroup& cases, const GenotypeGroup& controls, int marker_count,
+                                    std::ostream& console) {
+  StudyGenotypes study;
+  study.individuals = cases.individuals + controls.individuals;
+  study.codes.allocate(study.individuals, marker_count);
+  if (cases.individuals > 0) read_genotype_group(cases, marker_count, study.codes, 0, study.ids, console);
+  if (controls.individuals > 0)
+    read_genotype_group(controls, marker_count, study.codes, cases.individuals, study.ids, console);
+  for (int s = 0; s < study.individuals; ++s) study.status.push_back(s < cases.individuals ? 1 : 0);
+  return study;
 }
 
 }  // namespace snp

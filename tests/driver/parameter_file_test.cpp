@@ -4,8 +4,6 @@
 
 #include <sstream>
 
-#include "base/errors.h"
-
 namespace snp {
 namespace {
 
@@ -28,51 +26,6 @@ TEST(ParameterFile, ReadsTheEighteenValuesInOrder) {
   normalise_directories(cfg);
   EXPECT_EQ(cfg.path_hapmap_datadirectory, "/data/ref/");
   EXPECT_EQ(cfg.path_disease_datadirectory, "study/");
-}
-
-TEST(ParameterFile, MalformedValueWarnsAndStops) {
-  RunConfig cfg;
-  std::ostringstream warnings;
-  parse_parameter_text("chr 7\npm 12x\nps 99\n", "p.txt", cfg, warnings);
-  EXPECT_EQ(cfg.population_marker, 143232);
-  EXPECT_EQ(cfg.population_sample, 120);
-  EXPECT_EQ(warnings.str(),
-            "Warning: line 2 of p.txt: value 2 (pm) should be an integer, found \"12x\"; it and the values after it "
-            "keep their defaults\n");
-}
-
-TEST(ParameterFile, ShortFileKeepsDefaultsAndWholePanelRange) {
-  RunConfig cfg;
-  std::ostringstream warnings;
-  parse_parameter_text("chr 7 pm 500", "p.txt", cfg, warnings);
-  EXPECT_EQ(warnings.str(), "");
-  EXPECT_EQ(cfg.effective_first_marker(), 1);
-  EXPECT_EQ(cfg.effective_last_marker(), 500);
-}
-
-TEST(ParameterFile, EchoShowsSettingsAndPaths) {
-  RunConfig cfg;
-  std::ostringstream console;
-  echo_settings(cfg, console);
-  echo_paths(cfg, console);
-  EXPECT_EQ(console.str(),
-            "7\n143232\n120\n29772\n276\n271\n0.33\n"
-            "Path_reference_datadirectory=./\nPath_study_datadirectory=./\nReference_data_file=hapmap.hap\n"
-            "Reference_data_mapfile=hapmap.map\nDisease_data_file=disease.geno\nDisease_data_mapfile=disease.map\n"
-            "Normal_data_file=normal.geno\nNormal_data_mapfile=normal.map\n"
-            "Imputation_result_data_file=imputation_results.txt\n1\n143232\n\n");
-}
-
-TEST(ParameterFile, ImpossibleCountsAreRejected) {
-  RunConfig cfg;
-  cfg.population_marker = 0;
-  EXPECT_THROW(validate_counts(cfg, "p.txt"), InputError);
-  cfg = RunConfig{};
-  cfg.ncase = -1;
-  EXPECT_THROW(validate_counts(cfg, "p.txt"), InputError);
-  cfg = RunConfig{};
-  cfg.ncase = 0;
-  EXPECT_NO_THROW(validate_counts(cfg, "p.txt"));
 }
 
 }  // namespace

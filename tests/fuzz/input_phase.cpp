@@ -6,7 +6,7 @@
 #include "coding/major_allele.h"
 #include "driver/run_driver.h"
 #include "harness.h"
-#include "input/marker_alignment.h"
+#include "input/input_data.h"
 
 namespace {
 
@@ -42,13 +42,9 @@ SNP_FUZZ(input) {
   static const snp::RunConfig tiny = tiny_config();
   const int file = input.byte() % 5;
   input.file(std::string("tiny/") + kFiles[file]);
-  snp::RunContext ctx;
-  ctx.console = &snp::fuzz::null_stream();
-  ctx.config = tiny;
   snp::fuzz::attempt([&] {
-    snp::allocate_marker_tables(ctx);
-    snp::read_two_part_data(ctx);
-    snp::major_allele_transform1(ctx);
+    snp::InputData d = snp::read_input(snp::input_files(tiny), snp::fuzz::null_stream());
+    snp::code_alleles(d.study, d.panel, d.study_map, d.alignment, snp::fuzz::null_stream());
   });
   snp::fuzz::write_scratch(std::string("tiny/") + kFiles[file], kTiny[file]);
 }

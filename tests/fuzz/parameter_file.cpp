@@ -9,8 +9,7 @@ SNP_FUZZ(input) {
   snp::RunConfig parsed;
   std::ostringstream warnings;
   snp::parse_parameter_text(input.text(), "parameter.txt", parsed, warnings);
-  snp::RunContext ctx;
-  ctx.console = &snp::fuzz::null_stream();
-  snp::configure_run(ctx, input.file("parameter.txt"), warnings);
-  snp::imputation_range(ctx.config);
+  snp::RunConfig cfg;
+  snp::configure_run(cfg, input.file("parameter.txt"), snp::fuzz::null_stream(), warnings);
+  snp::imputation_range(cfg);
 }

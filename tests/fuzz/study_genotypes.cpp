@@ -14,17 +14,10 @@ SNP_FUZZ(input) {
     const char first = "ACGT-0Nx"[input.byte() % 8], second = "ACGT-0Nx"[input.byte() % 8];
     map += "7 " + std::to_string(m) + " rs" + std::to_string(m) + " " + first + " " + second + " 0 0 0\n";
   }
-  snp::fuzz::write_scratch("study.map", map);
-  input.file("study.geno");
-  snp::RunContext ctx;
-  ctx.console = &snp::fuzz::null_stream();
-  snp::RunConfig& cfg = ctx.config;
-  cfg.path_disease_datadirectory = snp::fuzz::scratch_dir() + "/";
-  cfg.path_disease_data_mapfile0 = "study.map";
-  cfg.path_disease_data_file0 = cfg.path_disease_data_file1 = "study.geno";
-  cfg.ncase = cfg.ncontrol = samples;
-  ctx.data.cc_or_als = controls ? 0 : 1;
+  const snp::GenotypeGroup group{snp::fuzz::write_scratch("study.map", map), input.file("study.geno"), 7, controls,
+                                 samples};
   const int first_row = controls ? 1 : 0;  // a row of the other group before it
   snp::CodeMatrix rows(first_row + samples, markers, 99);
-  snp::trans_ACGT_to_01_minus_1(ctx, rows, first_row, markers);
+  std::vector<std::string> ids(static_cast<size_t>(first_row + samples));
+  snp::read_genotype_group(group, markers, rows, first_row, ids, snp::fuzz::null_stream());
 }

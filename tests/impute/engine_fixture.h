@@ -1,61 +1,49 @@
-// A run context with a hand-made panel and study matrix for engine tests.
+// A hand-made panel and study on the same markers for the engine tests.
 #pragma once
 
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "driver/imputation_step.h"
-#include "model/run_data.h"
+#include "impute/reference_engine.h"
 
 namespace snp::test {
 
 struct EngineFixture {
   std::ostringstream console;
-  std::ostringstream result;
-  RunContext ctx;
+  ReferencePanel panel;
+  StudyGenotypes study;
+  Neighbourhood n;
 
   // haplotypes: one string per panel row, one character ('0', '1', '?') per
   // reference marker. study: one string per individual, one character per
   // reference marker ('0', '1', '2', '.' for missing).
-  EngineFixture(const std::vector<std::string>& haplotypes, const std::vector<std::string>& study) {
-    ctx.console = &console;
-    const int markers = haplotypes.empty() ? static_cast<int>(study.at(0).size()) : static_cast<int>(haplotypes[0].size());
-    ctx.config.population_marker = markers;
-    RunData& d = ctx.data;
-    d.data_population.sample_number = static_cast<int>(haplotypes.size());
-    d.data_population.marker_number = markers;
-    d.data_population.genotype.allocate(static_cast<int>(haplotypes.size()), markers);
-    for (size_t h = 0; h < haplotypes.size(); ++h)
-      for (int m = 0; m < markers; ++m) {
-        const char c = haplotypes[h][static_cast<size_t>(m)];
-        d.data_population.genotype(static_cast<int>(h), m) = static_cast<std::int8_t>(c == '?' ? -1 : c - '0');
-      }
-    d.data1.sample_number = static_cast<int>(study.size());
-    d.data1.marker_number = markers;
-    d.data1.genotype.allocate(static_cast<int>(study.size()), markers, -1);
-    d.data1.status.assign(study.size(), 1);
-    for (size_t r = 0; r < study.size(); ++r)
-      for (int m = 0; m < markers; ++m) {
-        const char c = study[r][static_cast<size_t>(m)];
-        d.data1.genotype(static_cast<int>(r), m) = static_cast<std::int8_t>(c == '.' ? -1 : c - '0');
-      }
+  EngineFixture(const std::vector<std::string>& haplotypes, const std::vector<std::string>& individuals) {
+    const int markers = static_cast<int>(haplotypes.at(0).size());
+    const int rows = static_cast<int>(haplotypes.size()), people = static_cast<int>(individuals.size());
+    panel = {rows, markers, CodeMatrix(rows, markers), {}, {}, {}};
+    study = {people, std::vector<std::int16_t>(individuals.size(), 1), CodeMatrix(people, markers, -1), {}};
+    auto code = [](char c) { return static_cast<std::int8_t>(c == '?' || c == '.' ? -1 : c - '0'); };
     for (int m = 0; m < markers; ++m) {
-      d.population_data_SNP.push_back("rs" + std::to_string(m + 1));
-      d.position_SNP.push_back(100 * (m + 1));
-      d.allele_name.push_back({'A', 'G'});
+      for (int h = 0; h < rows; ++h) panel.haplotypes(h, m) = code(haplotypes[h][m]);
+      for (int r = 0; r < people; ++r) study.codes(r, m) = code(individuals[r][m]);
+      panel.names.push_back("rs" + std::to_string(m + 1));
+      panel.positions.push_back(100 * (m + 1));
+      panel.letters.push_back({'A', 'G'});
     }
+    for (int r = 0; r < people; ++r) study.ids.push_back("id" + std::to_string(r));
   }
 
-  // Sets the neighbourhood directly and builds the window tables.
-  void neighbourhood(const std::vector<int>& left, const std::vector<int>& right, int target) {
-    ImputationStep& step = ctx.step;
-    step.len1 = static_cast<int>(left.size());
-    step.len2 = static_cast<int>(right.size());
-    std::copy(left.begin(), left.end(), step.marker1.begin());
-    std::copy(right.begin(), right.end(), step.marker2.begin());
-    step.begin_hapmap_i = step.impute_marker[0] = target;
-    build_window(ctx);
+  // Sets the neighbourhood directly and returns its step tables.
+  StepTables neighbourhood(const std::vector<int>& left, const std::vector<int>& right, int target) {
+    n.target = target;
+    n.len1 = static_cast<int>(left.size());
+    n.len2 = static_cast<int>(right.size());
+    std::copy(left.begin(), left.end(), n.marker1.begin());
+    std::copy(right.begin(), right.end(), n.marker2.begin());
+    StepTables tables = build_step_tables(study, n);
+    mark_compatible_pairs(panel, n, tables);
+    return tables;
   }
 };
 

@@ -1,10 +1,10 @@
-// Genotype matrix records shared by every phase of the imputation run.
+// Matrix of 8-bit genotype or allele codes.
 #pragma once
 
 #include <cstdint>
+#include <new>
 #include <vector>
 
-#include "base/errors.h"
 #include "numeric/arrays.h"
 
 namespace snp {
@@ -50,22 +50,6 @@ class CodeMatrix {
   int rows_ = 0;
   int cols_ = 0;
   std::vector<std::int8_t> cells_;
-};
-
-// A matrix of genotype or allele codes with its row count, marker count and
-// per-row status (1 = case, 0 = control; left at 0 for the panel and window).
-struct case_and_control_genotype_data {
-  std::int32_t sample_number = 0;
-  std::int32_t marker_number = 0;
-  std::vector<std::int16_t> status;
-  CodeMatrix genotype;
-};
-
-// Per-step phasing tables: row k holds the first (haplotype1) and second
-// (haplotype2) haplotype of phasing k of the individual being processed.
-struct compatible_haplotype_data {
-  CharMatrix haplotype1;
-  CharMatrix haplotype2;
 };
 
 }  // namespace snp

@@ -1,0 +1,69 @@
+// The calls of an imputed marker as the three writers show them.
+#include <gtest/gtest.h>
+#include <htslib/hts.h>
+#include <htslib/kseq.h>
+
+#include "engine_fixture.h"
+#include "impute/probability_writer.h"
+#include "impute/result_writer.h"
+#include "impute/vcf_output.h"
+#include "test_support.h"
+
+namespace snp {
+namespace {
+
+// Marker rs1 (A/G) typed 2 in individual 0, where the engine estimated code
+// 1; individual 1 untyped with an estimate; individual 2 untyped with none.
+struct ThreeCalls : test::EngineFixture {
+  test::TempDir dir;
+  std::vector<GenotypeCall> calls = {{true, {0, 1, 0}, 2}, {true, {0.25, 0.5, 0.25}, 1}, {false, {}, -1}};
+  ThreeCalls() : EngineFixture({"01", "10"}, {"2.", "..", ".."}) {}
+};
+
+TEST(Calls, ObservedCodeFirstThenACallAboveTheThreshold) {
+  EXPECT_EQ(output_code(0, 2, 1.0, 0.5), 0);
+  EXPECT_EQ(output_code(-1, 1, 0.5, 0.5), -1);  // the threshold is strict
+  EXPECT_EQ(output_code(-1, 1, 0.51, 0.5), 1);
+  EXPECT_EQ(output_code(-1, 1, 0.0, -1.0), -1);  // nothing estimated is never called
+}
+
+TEST(Writers, ResultAndProbabilityLines) {
+  ThreeCalls f;
+  ResultWriter result(f.dir.file("r.txt"), f.panel, false);
+  ProbabilityWriter probabilities(f.dir.file("p.txt"), f.panel);
+  result.write(0, f.calls);
+  probabilities.write(0, f.calls);
+  result.close();
+  probabilities.close();
+  EXPECT_EQ(f.dir.read("r.txt"), "1\trs1 100 A G 2 1 -1 \n");
+  EXPECT_EQ(f.dir.read("p.txt"), "1\trs1 100 A G 0.0000 1.0000 0.0000 0.2500 0.5000 0.2500 NA NA NA \n");
+}
+
+std::vector<std::string> vcf_records(const std::string& path) {
+  std::vector<std::string> records;
+  htsFile* file = hts_open(path.c_str(), "r");
+  kstring_t line = {0, 0, nullptr};
+  while (file && hts_getline(file, KS_SEP_LINE, &line) >= 0)
+    if (line.s[0] != '#') records.emplace_back(line.s);
+  free(line.s);
+  if (file) hts_close(file);
+  return records;
+}
+
+TEST(Writers, VcfQualityAndProbabilities) {
+  ThreeCalls f;
+  VcfWriter vcf(f.dir.file("v.vcf.gz"), 7, f.panel, f.study);
+  vcf.write(0, f.calls);
+  // Untyped, engine dosages 2 and 1: R2 = variance 0.25 / (2 * 0.75 * 0.25).
+  vcf.write(1, {{true, {0, 0, 1}, 2}, f.calls[1], f.calls[2]});
+  vcf.close();
+  // GP and DS show the observed genotype where typed, so AF is (2 + 1) / 4;
+  // R2 measures the engine's own dosages (1 and 1: no variance).
+  EXPECT_EQ(vcf_records(f.dir.file("v.vcf.gz")),
+            (std::vector<std::string>{
+                "7\t100\trs1\tA\tG\t.\t.\tAF=0.75;R2=0;TYPED\tGT:DS:GP\t1/1:2:0,0,1\t0/1:1:0.25,0.5,0.25\t./.:.:.,.,.",
+                "7\t200\trs2\tA\tG\t.\t.\tAF=0.75;R2=0.666667\tGT:DS:GP\t1/1:2:0,0,1\t0/1:1:0.25,0.5,0.25\t./.:.:.,.,."}));
+}
+
+}  // namespace
+}  // namespace snp
