@@ -16,14 +16,17 @@ namespace {
   throw FatalError("Error: cannot " + what + " " + path + " (" + std::strerror(error) + ")\n", Channel::standard_error);
 }
 
-// A name beside `path` that no other run uses at the same time.
+}  // namespace
+
 std::string temporary_name(const std::string& path) {
   const std::filesystem::path target(path);
   const std::string name = "." + target.filename().string() + ".tmp" + std::to_string(::getpid());
   return (target.parent_path() / name).string();
 }
 
-}  // namespace
+void rename_into_place(const std::string& temporary, const std::string& path) {
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) file_error("write", path, errno);
+}
 
 ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path)), temporary_(temporary_name(path_)) {
   out_.open(temporary_, std::ios::binary | std::ios::trunc);
@@ -39,7 +42,7 @@ ReplacingFile::~ReplacingFile() {
 void ReplacingFile::commit() {
   out_.close();
   if (out_.fail()) file_error("write", path_, errno ? errno : EIO);
-  if (std::rename(temporary_.c_str(), path_.c_str()) != 0) file_error("write", path_, errno);
+  rename_into_place(temporary_, path_);
   committed_ = true;
 }
 

@@ -33,6 +33,13 @@ class ReplacingFile {
   bool committed_ = false;
 };
 
+// A name beside `path`, in the same directory, that no other run uses at the
+// same time: where an output is written before it is renamed to `path`.
+std::string temporary_name(const std::string& path);
+
+// Renames `temporary` over `path`; throws FatalError when it cannot.
+void rename_into_place(const std::string& temporary, const std::string& path);
+
 // Writes `path` through `fill` as a ReplacingFile.
 void write_file_atomically(const std::string& path, const std::function<void(std::ostream&)>& fill);
 
