@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
+
+#include "base/output_file.h"
 
 namespace snp {
 namespace {
@@ -42,10 +43,9 @@ std::string genotype_export_text(const InputData& d) {
 }
 
 void write_genotype_export(const std::string& text) {
-  std::ofstream out(kGenotypeExportFile, std::ios::out | std::ios::trunc);
-  out << text;
-  out.close();
-  if (out.fail())
+  ReplacingFile out(kGenotypeExportFile);
+  out.stream() << text;
+  if (!out.commit())
     throw FatalError(std::string("Error: ") + kGenotypeExportFile + ": cannot write the genotype export (" +
                          std::strerror(errno) + ")\n",
                      Channel::standard_error);

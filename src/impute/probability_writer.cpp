@@ -23,8 +23,8 @@ void append_probability(std::string& line, double p) {
 }  // namespace
 
 ProbabilityWriter::ProbabilityWriter(const std::string& path, const ReferencePanel& panel)
-    : path_(path), panel_(panel), out_(path, std::ios::out | std::ios::trunc) {
-  if (!out_) probability_file_error(path_, "cannot create the probability file");
+    : path_(path), panel_(panel), file_(path), out_(file_.stream()) {
+  if (!file_.created()) probability_file_error(path_, "cannot create the probability file");
 }
 
 void ProbabilityWriter::write(int t, const std::vector<GenotypeCall>& calls) {
@@ -43,8 +43,7 @@ void ProbabilityWriter::write(int t, const std::vector<GenotypeCall>& calls) {
 }
 
 void ProbabilityWriter::close() {
-  out_.close();
-  if (out_.fail()) probability_file_error(path_, "cannot write the probability file");
+  if (!file_.commit()) probability_file_error(path_, "cannot write the probability file");
 }
 
 }  // namespace snp

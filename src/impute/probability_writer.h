@@ -3,10 +3,10 @@
 // (codes 0, 1, 2) per individual, or "NA NA NA" where none were estimated.
 #pragma once
 
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "base/output_file.h"
 #include "impute/engine.h"
 #include "input/reference_panel.h"
 
@@ -23,7 +23,8 @@ class ProbabilityWriter {
  private:
   std::string path_;
   const ReferencePanel& panel_;
-  std::ofstream out_;
+  ReplacingFile file_;
+  std::ostream& out_;
   std::string line_;
 };
 

@@ -38,8 +38,8 @@ void append_code(std::string& line, int code) {
 }
 
 ResultWriter::ResultWriter(const std::string& path, const ReferencePanel& panel, bool flush_each_line)
-    : path_(path), panel_(panel), flush_each_line_(flush_each_line), out_(path, std::ios::out | std::ios::trunc) {
-  if (!out_) result_file_error(path_, "cannot create the result file");
+    : path_(path), panel_(panel), flush_each_line_(flush_each_line), file_(path), out_(file_.stream()) {
+  if (!file_.created()) result_file_error(path_, "cannot create the result file");
 }
 
 void ResultWriter::write(int t, const std::vector<GenotypeCall>& calls) {
@@ -56,8 +56,7 @@ void ResultWriter::check_written() {
 }
 
 void ResultWriter::close() {
-  out_.close();
-  if (out_.fail()) result_file_error(path_, "cannot write the result file");
+  if (!file_.commit()) result_file_error(path_, "cannot write the result file");
 }
 
 }  // namespace snp

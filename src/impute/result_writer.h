@@ -2,10 +2,10 @@
 // position letter letter " followed by each individual's code and a blank.
 #pragma once
 
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "base/output_file.h"
 #include "impute/engine.h"
 #include "input/reference_panel.h"
 
@@ -16,6 +16,8 @@ namespace snp {
 void append_line_header(std::string& line, const ReferencePanel& panel, int t);
 void append_code(std::string& line, int code);
 
+// The file is written under a temporary name and takes its own name at
+// close(); a run that fails before leaves the previous file.
 class ResultWriter {
  public:
   // Creates the file (throws FatalError when it cannot); with
@@ -31,7 +33,8 @@ class ResultWriter {
   std::string path_;
   const ReferencePanel& panel_;
   bool flush_each_line_;
-  std::ofstream out_;
+  ReplacingFile file_;
+  std::ostream& out_;
   std::string line_;
 };
 

@@ -185,15 +185,10 @@ int single_marker_test_five_model(ScreenContext& ctx) {
 
   const std::string result_path = ctx.result_directory + kResultFileName;
   std::optional<ReplacingFile> file;
-  if (!std::filesystem::is_directory(result_path)) {
-    try {
-      file.emplace(result_path);
-    } catch (const FatalError&) {
-    }
-  }
-  if (!file) throw FatalError("find error to open FDR_results.txt\n", Channel::standard_output);
+  if (!std::filesystem::is_directory(result_path)) file.emplace(result_path);
+  if (!file || !file->created()) throw FatalError("find error to open FDR_results.txt\n", Channel::standard_output);
   for (int m = 0; m <= kMinimumModel; ++m) report_fdr(ctx, tables, m, file->stream());
-  file->commit();
+  if (!file->commit()) throw FatalError("Error: cannot write " + result_path + "\n", Channel::standard_error);
   out.flush();
   return 0;
 }
