@@ -1,9 +1,11 @@
 #include "driver/run_driver.h"
 
 #include <ctime>
+#include <filesystem>
 #include <optional>
 #include <ostream>
 
+#include "base/output_file.h"
 #include "coding/genotype_export.h"
 #include "coding/major_allele.h"
 #include "coding/random_data.h"
@@ -39,6 +41,55 @@ InputFiles input_files(const RunConfig& cfg) {
   f.cases = cfg.ncase;
   f.controls = cfg.ncontrol;
   return f;
+}
+
+namespace {
+
+struct NamedFile {
+  const char* role;
+  std::string path;
+};
+
+// Devices and pipes (/dev/null, /dev/stdout) may serve several outputs.
+bool is_ordinary(const std::string& path) {
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  return !std::filesystem::exists(status) || std::filesystem::is_regular_file(status);
+}
+
+}  // namespace
+
+void check_output_paths(const RunConfig& cfg, const std::string& parameter_file) {
+  std::vector<NamedFile> inputs = {{"parameter file", parameter_file}};
+  if (cfg.data_form == 0) {
+    const InputFiles files = input_files(cfg);
+    inputs.insert(inputs.end(), {{"reference haplotype file", files.haplotype_file},
+                                 {"reference map file", files.reference_map_file},
+                                 {"study map file", files.study_map_file},
+                                 {"case genotype file", files.case_file},
+                                 {"control genotype file", files.control_file}});
+  }
+  std::vector<NamedFile> outputs;
+  if (cfg.only_create_data_for_nature_papaer == 1) {
+    outputs.push_back({"genotype export", kGenotypeExportFile});
+  } else {
+    outputs.push_back({"result file", cfg.result_data_file});
+    if (!cfg.probabilities_file.empty()) outputs.push_back({"probability file", cfg.probabilities_file});
+    if (!cfg.vcf_output_file.empty()) {
+      outputs.push_back({"VCF", cfg.vcf_output_file});
+      outputs.push_back({"VCF index", cfg.vcf_output_file + ".tbi"});
+    }
+  }
+  for (size_t k = 0; k < outputs.size(); ++k) {
+    if (!is_ordinary(outputs[k].path)) continue;
+    std::vector<NamedFile> others(inputs);
+    others.insert(others.end(), outputs.begin(), outputs.begin() + static_cast<std::ptrdiff_t>(k));
+    for (const NamedFile& other : others)
+      if (same_file(outputs[k].path, other.path))
+        throw InputError(InputProblem::inconsistent, std::string("Error: the ") + outputs[k].role + " " +
+                                                         outputs[k].path + " is the same file as the " + other.role +
+                                                         " " + other.path + "\n");
+  }
 }
 
 MarkerRange imputation_range(const RunConfig& cfg) {
@@ -79,6 +130,7 @@ int run_imputation_program(RunConfig& cfg, const std::string& parameter_file, st
                            std::ostream& warnings) {
   const std::time_t start = std::time(nullptr);
   configure_run(cfg, parameter_file, console, warnings);
+  check_output_paths(cfg, parameter_file);
   InputData data = cfg.data_form != 0 ? random_input({cfg.population_marker, cfg.population_sample,
                                                       cfg.typed_marker, cfg.typed_sample})
                                       : read_input(input_files(cfg), console);

@@ -18,6 +18,10 @@ void configure_run(RunConfig& cfg, const std::string& parameter_file, std::ostre
 // The data files and counts of a configuration.
 InputFiles input_files(const RunConfig& cfg);
 
+// Refuses (InputError) an output path that names the same file as an input
+// or as another output of the run, before anything is read or written.
+void check_output_paths(const RunConfig& cfg, const std::string& parameter_file);
+
 // Half-open range [first, end) of 0-based reference indices to impute.
 struct MarkerRange {
   int first;
