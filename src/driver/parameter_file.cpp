@@ -83,15 +83,46 @@ const std::vector<ParameterField>& parameter_fields() {
   return fields;
 }
 
+// The first 16 pairs are needed; the range alone may be left out.
+constexpr int kPairsWithoutRange = 16;
+
+void warn_missing_pairs(const std::string& path, int pairs, std::ostream& warnings) {
+  if (pairs >= kPairsWithoutRange) return;
+  const auto& fields = parameter_fields();
+  warnings << "Warning: " << path << " holds " << pairs << " of the " << fields.size()
+           << " label/value pairs; these keep their defaults:";
+  for (size_t k = static_cast<size_t>(pairs); k < fields.size(); ++k) warnings << ' ' << fields[k].label;
+  warnings << "\n";
+}
+
+// A pair under the label of another pair (as written by this program): a
+// line is missing or repeated above it, and the values after it are shifted.
+bool warn_misplaced_label(const std::string& path, std::string_view label, int pair_number, std::ostream& warnings) {
+  const auto& fields = parameter_fields();
+  for (size_t k = 0; k < fields.size(); ++k) {
+    if (static_cast<int>(k) + 1 == pair_number || label != fields[k].label) continue;
+    warnings << "Warning: " << path << ": pair " << pair_number << " is labelled " << label << ", the label of pair "
+             << k + 1 << "; a line may be missing or repeated, shifting the values after it\n";
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void parse_parameter_text(std::string_view text, const std::string& path, RunConfig& cfg, std::ostream& warnings) {
   TextScanner scanner(text);
   int pair_number = 0;
-  for (const ParameterField& field : parameter_fields()) {
+  const auto& fields = parameter_fields();
+  bool shift_reported = false;
+  for (const ParameterField& field : fields) {
     ++pair_number;
     std::string_view label, value;
-    if (!scanner.next_token(label) || !scanner.next_token(value)) return;
+    if (!scanner.next_token(label) || !scanner.next_token(value)) {
+      warn_missing_pairs(path, pair_number - 1, warnings);
+      return;
+    }
+    if (!shift_reported) shift_reported = warn_misplaced_label(path, label, pair_number, warnings);
     if (!field.read(value, cfg)) {
       warnings << "Warning: line " << scanner.line() << " of " << path << ": value " << pair_number << " ("
                << label << ") should be " << field.kind << ", found \"" << value
@@ -175,6 +206,24 @@ void echo_paths(const RunConfig& cfg, std::ostream& console) {
 void normalise_directories(RunConfig& cfg) {
   for (std::string* dir : {&cfg.path_hapmap_datadirectory, &cfg.path_disease_datadirectory})
     if (dir->empty() || dir->back() != '/') dir->push_back('/');
+}
+
+void warn_about_settings(const RunConfig& cfg, const std::string& path, std::ostream& warnings) {
+  const double threshold = cfg.calling_genotype_threshood;
+  if (threshold >= 1)
+    warnings << "Warning: " << path << ": calling threshold " << threshold
+             << " is 1 or more: no untyped genotype can be called (all are -1)\n";
+  else if (threshold < 0)
+    warnings << "Warning: " << path << ": calling threshold " << threshold
+             << " is below 0: every untyped genotype is called, however uncertain\n";
+  const int first = cfg.effective_first_marker(), last = cfg.effective_last_marker();
+  if (first > last)
+    warnings << "Warning: " << path << ": first_marker " << first << " is after last_marker " << last
+             << ": nothing is imputed\n";
+  else if (last > cfg.population_marker)
+    warnings << "Warning: " << path << ": last_marker " << last << " is beyond the " << cfg.population_marker
+             << " reference markers: " << (first > cfg.population_marker ? "nothing is imputed" : "the range ends there")
+             << "\n";
 }
 
 void validate_counts(const RunConfig& cfg, const std::string& path) {

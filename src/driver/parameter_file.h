@@ -39,6 +39,10 @@ void echo_paths(const RunConfig& cfg, std::ostream& console);
 // Appends "/" to both data directories when missing.
 void normalise_directories(RunConfig& cfg);
 
+// Warns about settings that are legal but probably a mistake: a calling
+// threshold outside [0, 1), a marker range that imputes less than it says.
+void warn_about_settings(const RunConfig& cfg, const std::string& path, std::ostream& warnings);
+
 // Rejects counts the run cannot work with (throws InputError).
 void validate_counts(const RunConfig& cfg, const std::string& path);
 

@@ -24,6 +24,7 @@ void configure_run(RunConfig& cfg, const std::string& parameter_file, std::ostre
   normalise_directories(cfg);
   echo_paths(cfg, console);
   validate_counts(cfg, parameter_file);
+  warn_about_settings(cfg, parameter_file, warnings);
   cfg.typed_sample = cfg.ncase + cfg.ncontrol;  // after the check, which rules out an overflow
 }
 
