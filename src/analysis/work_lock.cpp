@@ -39,9 +39,9 @@ WorkDirectoryLock::WorkDirectoryLock(const std::string& directory) : path_(WorkF
       ::close(fd_);
       fd_ = -1;
       if (error == EWOULDBLOCK)
-        throw FatalError("Error: another csm-analysis run is working in " +
-                             (directory.empty() ? std::string("this directory") : directory) + " (it holds " +
-                             path_ + "); its work files have fixed names, so run one analysis per directory\n",
+        throw FatalError("Error: another csm-analysis run is using " +
+                             (directory.empty() ? std::string("this directory") : directory) +
+                             " (it holds the lock on " + path_ + "); wait for it to end or run in another directory\n",
                          Channel::standard_error);
       lock_error(path_, error);
     }
