@@ -47,8 +47,8 @@ std::vector<int> main_elas3(AnalysisContext& ctx, const AnalysisInput& input) {
   const DriverSettings& driver = settings.driver;
   show_first_markers(ctx, input, driver.nm);
   if (phenotype_is_constant(input, settings.search.sample_size))
-    ctx.warn() << "Warning: every individual has the phenotype " << input.phenotypes.front().front()
-               << "; no association test is possible (the p-value 0.5 reported means no test)\n";
+    ctx.warn() << "Warning: all individuals have the phenotype " << input.phenotypes.front().front()
+               << ": no association test is possible; the p-value 0.5 in P_value.txt is not the result of a test\n";
 
   // Every analysis shows the notes of the parameter file as it takes its
   // parameters.
