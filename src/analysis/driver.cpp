@@ -24,7 +24,8 @@ bool phenotype_is_constant(const AnalysisInput& input, int ns) {
   if (input.phenotypes.empty()) return false;
   const auto& y = input.phenotypes.front();
   const auto n = std::min(static_cast<size_t>(std::max(ns, 0)), y.size());
-  return n > 0 && std::all_of(y.begin(), y.begin() + static_cast<std::ptrdiff_t>(n), [&](short v) { return v == y[0]; });
+  const auto end = y.begin() + static_cast<std::ptrdiff_t>(n);
+  return n > 0 && std::all_of(y.begin(), end, [&](short v) { return v == y.front(); });
 }
 
 void show_first_markers(AnalysisContext& ctx, const AnalysisInput& input, int nm) {

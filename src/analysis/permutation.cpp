@@ -4,7 +4,6 @@
 #include <climits>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <ostream>
 #include <sstream>
 
