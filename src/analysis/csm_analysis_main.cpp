@@ -4,6 +4,7 @@
 
 #include "analysis/driver.h"
 #include "analysis/input_files.h"
+#include "analysis/work_lock.h"
 #include "base/program_main.h"
 
 namespace {
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
                                 options.required("--columns")};
     const int first_permuted = options.count("--first-permuted", 0, 1);
     snp::AnalysisContext ctx;
+    const snp::WorkDirectoryLock lock(ctx.work_directory);
     if (const auto dir = options.value("--data-dir")) ctx.naming.Datapath = snp::with_final_slash(*dir);
     const snp::AnalysisInput input = snp::load_analysis_input(files, first_permuted);
     const snp::PeekedParameters peeked = snp::peek_csm_parameters(ctx);

@@ -12,7 +12,21 @@ namespace {
 
 constexpr int kNamedMarkers = 50;
 
+// The list ends at its first entry that is not a marker.
+std::vector<int> up_to_end_mark(std::vector<int> markers) {
+  markers.erase(std::find_if(markers.begin(), markers.end(), [](int m) { return m <= 0; }), markers.end());
+  return markers;
+}
+
 }  // namespace
+
+bool phenotype_is_constant(const AnalysisInput& input, int ns) {
+  if (input.phenotypes.empty()) return false;
+  const auto& y = input.phenotypes.front();
+  const auto n = std::min(static_cast<size_t>(std::max(ns, 0)), y.size());
+  const auto end = y.begin() + static_cast<std::ptrdiff_t>(n);
+  return n > 0 && std::all_of(y.begin(), end, [&](short v) { return v == y.front(); });
+}
 
 void show_first_markers(AnalysisContext& ctx, const AnalysisInput& input, int nm) {
   if (input.columns.empty()) return;
@@ -33,6 +47,9 @@ std::vector<int> main_elas3(AnalysisContext& ctx, const AnalysisInput& input) {
   settings.driver_notes.show(ctx.out(), ctx.warn());
   const DriverSettings& driver = settings.driver;
   show_first_markers(ctx, input, driver.nm);
+  if (phenotype_is_constant(input, settings.search.sample_size))
+    ctx.warn() << "Warning: all individuals have the phenotype " << input.phenotypes.front().front()
+               << ": no association test is possible; the p-value 0.5 in P_value.txt is not the result of a test\n";
 
   // Every analysis shows the notes of the parameter file as it takes its
   // parameters.
@@ -42,14 +59,11 @@ std::vector<int> main_elas3(AnalysisContext& ctx, const AnalysisInput& input) {
     return run_analysis(settings.search, driver.ns, driver.nm, input,
                         {ctx.out(), ctx.files(), ctx.shown, ctx.tally});
   };
-  if (driver.missingrepeat != 1) {
-    run_repeated_analyses(ctx, driver.missingrepeat, analysis);
-    return {};
-  }
-  std::vector<int> final_markers = analysis();
-  // The list ends at its first entry that is not a marker.
-  final_markers.erase(std::find_if(final_markers.begin(), final_markers.end(), [](int m) { return m <= 0; }),
-                      final_markers.end());
+  // Repeated analyses name no markers on the console; their result is that
+  // of the last analysis, whose reports stay as "Final_result.txt" and
+  // "P_value.txt".
+  if (driver.missingrepeat != 1) return up_to_end_mark(run_repeated_analyses(ctx, driver.missingrepeat, analysis));
+  const std::vector<int> final_markers = up_to_end_mark(analysis());
   const auto& row = input.columns.empty() ? std::vector<int>{} : input.columns.front();
   for (size_t j = 0; j < final_markers.size() && j < kNamedMarkers; ++j) {
     const auto m = static_cast<size_t>(final_markers[j] - 1);
@@ -65,13 +79,16 @@ std::vector<int> main_elas3(AnalysisContext& ctx, const AnalysisInput& input) {
   return final_markers;
 }
 
-void run_repeated_analyses(AnalysisContext& ctx, int repeats, const std::function<void()>& analysis) {
+std::vector<int> run_repeated_analyses(AnalysisContext& ctx, int repeats,
+                                       const std::function<std::vector<int>()>& analysis) {
   ctx.out() << "repeat=" << ctx.counters.repeat << "\n" << "permutation=" << ctx.counters.permutation << "\n";
+  std::vector<int> last;
   for (int i = repeats - 1; i >= 0; --i) {
     ctx.out() << "i=" << i << "\n";
-    analysis();
+    last = analysis();
     keep_numbered_reports(ctx.files(), i + 1);
   }
+  return last;
 }
 
 }  // namespace snp

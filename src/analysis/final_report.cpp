@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <numeric>
 #include <ostream>
 #include <sstream>
@@ -213,21 +212,19 @@ std::vector<int> write_final_report(std::ostream& out, const WorkFiles& files, i
                                     int ns, int nm, const FinalModel& model) {
   if (ns < 1) throw FatalError("Error: the report needs at least one individual\n", Channel::standard_error);
   const RawData data(input, r, ns);
+  // In the file the rule runs straight into "Single Marker "; the console
+  // shows the sums of squares on a line of their own between them.
   const std::string head = first_ten_lines(model.first_ten_first, model.first_ten_last, nm) + "\n" +
                            model_table(model, data.ybar()) + variable_table(model) +
                            "Markers or Marker combinations involved in the final model"
-                           "\n==========================================================\n";
+                           "\n==========================================================";
   const std::string singles = "Single Marker \n" + genotype_blocks(model, 1, data, out);
   const std::string pairs = "Two-locus combinations \n" + genotype_blocks(model, 2, data, out);
   const std::string tail = importance_section(model);
 
-  const std::string path = files.path("Final_result.txt");
-  filecopy(files.path(kParameterFile), path);
-  std::ofstream file(path, std::ios::app | std::ios::binary);
-  file << head << singles << pairs << tail;
-  file.close();
-  if (!file) throw FatalError("Error: cannot write " + path + "\n", Channel::standard_error);
-  out << head << "sigma1=" << data.SS() << " ybar=" << data.ybar() << "\n" << singles << pairs << tail;
+  replace_file(files.path("Final_result.txt"), copied_text(files.path(kParameterFile)) + head + singles + pairs + tail,
+               "create");
+  out << head << "\nsigma1=" << data.SS() << " ybar=" << data.ybar() << "\n" << singles << pairs << tail;
 
   std::vector<int> markers = model.best;
   markers.push_back(-1);

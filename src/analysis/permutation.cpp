@@ -4,7 +4,6 @@
 #include <climits>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <ostream>
 #include <sstream>
 
@@ -107,13 +106,6 @@ void tally_selection(std::ostream& out, SelectionTally& tally, const BitSet& sel
   out << "nn=" << tally.first_two << ":):):):):):)))\n" << "mm=" << tally.all << ":(:(:(:(:(:(((\n";
 }
 
-void write_text(const std::string& path, const std::string& text, std::ios::openmode mode) {
-  std::ofstream out(path, std::ios::binary | mode);
-  out << text;
-  out.close();
-  if (!out) throw FatalError("Error: cannot write " + path + "\n", Channel::standard_error);
-}
-
 }  // namespace
 
 ObservedModel read_observed_model(std::ostream& out, const std::string& store, const std::string& beta_file, int M) {
@@ -205,15 +197,16 @@ std::vector<int> run_analysis(const CsmParameters& parameters, int ns, int nm, c
     p_value = permutation_p_value(cp0, permuted);
     out << "pvalue=" << p_value << "\n";
   }
-  write_text(io.files.path("P_value.txt"), p_value_report(p_value, cp0, permuted), std::ios::trunc);
+  replace_file(io.files.path("P_value.txt"), p_value_report(p_value, cp0, permuted));
   const double level = std::min(p_value, 1.0);
   rank_markers(out, observed, level, M, final_model);
   tally_selection(out, io.tally, observed.selected, p_value);
 
   if (observed.learners.empty()) {
-    const std::string report = io.files.path("Final_result.txt");
-    filecopy(io.files.path(kParameterFile), report);
-    write_text(report, first_ten_lines(final_model.first_ten_first, final_model.first_ten_last, nm), std::ios::app);
+    replace_file(io.files.path("Final_result.txt"),
+                 copied_text(io.files.path(kParameterFile)) +
+                     first_ten_lines(final_model.first_ten_first, final_model.first_ten_last, nm),
+                 "create");
     return {};
   }
   final_model.learners = observed.learners;

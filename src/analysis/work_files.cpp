@@ -4,10 +4,12 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 
 #include "base/errors.h"
+#include "base/output_file.h"
 
 namespace snp {
 
@@ -29,20 +31,40 @@ std::string host_name() {
   return name;
 }
 
-void filecopy(const std::string& source, const std::string& target) {
+std::string copied_text(const std::string& source) {
   std::ifstream in(source, std::ios::binary);
   if (!in) throw InputError(InputProblem::cannot_open, "Don't find file " + source + "\n", Channel::standard_output);
-  std::ofstream out(target, std::ios::binary | std::ios::trunc);
-  if (!out) throw FatalError("Error: cannot create " + target + "\n", Channel::standard_error);
+  std::string text;
   char c = 0;
   if (in >> c) {
     do {
       if (static_cast<unsigned char>(c) == 0xFF) break;
-      out.put(c);
+      text.push_back(c);
     } while (in.get(c));
   }
+  return text;
+}
+
+void replace_file(const std::string& path, const std::string& text, const std::string& open_failure) {
+  const std::string temporary = temporary_name(path);
+  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+  if (!out) throw FatalError("Error: cannot " + open_failure + " " + path + "\n", Channel::standard_error);
+  out << text;
   out.close();
-  if (!out) throw FatalError("Error: cannot write " + target + "\n", Channel::standard_error);
+  if (!out) {
+    std::remove(temporary.c_str());
+    throw FatalError("Error: cannot write " + path + "\n", Channel::standard_error);
+  }
+  try {
+    rename_into_place(temporary, path);
+  } catch (...) {
+    std::remove(temporary.c_str());
+    throw;
+  }
+}
+
+void filecopy(const std::string& source, const std::string& target) {
+  replace_file(target, copied_text(source), "create");
 }
 
 void keep_numbered_reports(const WorkFiles& files, int number) {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "analysis/work_lock.h"
 #include "base/errors.h"
 #include "scratch_dir.h"
 
@@ -37,6 +38,18 @@ TEST(AnalysisWorkFiles, FilecopyStartsAtTheFirstNonBlankByteAndStopsAtA0xFFByte)
   } catch (const InputError& e) {
     EXPECT_EQ(std::string(e.what()), "Don't find file " + dir.file("absent.txt") + "\n");
   }
+}
+
+TEST(AnalysisWorkFiles, OneRunHoldsTheWorkDirectoryAndLeavesNoLockFileBehind) {
+  ScratchDir dir;
+  {
+    const WorkDirectoryLock held(dir.path());
+    EXPECT_TRUE(dir.exists(kLockFile));
+    EXPECT_THROW(WorkDirectoryLock{dir.path()}, FatalError);
+  }
+  EXPECT_FALSE(dir.exists(kLockFile));
+  const WorkDirectoryLock again(dir.path());
+  EXPECT_TRUE(dir.exists(kLockFile));
 }
 
 // Six individuals, two markers; markers 0 and 1 of chromosome 1 name them.
