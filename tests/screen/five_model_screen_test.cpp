@@ -43,7 +43,7 @@ TEST(ScreenFiveModel, SelectionFollowsTheSortOverAllMarkers) {
   int tied_runs = 0;
   for (int round = 0; round < 200; ++round) {
     std::vector<double> p(400 + round);
-    for (double& value : p) value = random() % 4 ? 1.0 : (random() % 6 + 1) * 1e-5;
+    for (double& value : p) value = random() % 4 ? 1.0 : static_cast<double>(random() % 6 + 1) * 1e-5;
     const std::vector<int> candidates = fdr_candidates(p, 0.05);
     std::vector<double> sorted;
     for (const int marker : candidates) sorted.push_back(p[static_cast<size_t>(marker)]);
