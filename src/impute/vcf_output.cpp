@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <ostream>
 
@@ -83,7 +84,11 @@ VcfWriter::VcfWriter(const std::string& path, int chromosome, const ReferencePan
       study_(study),
       warnings_(warnings),
       handles_(new Handles) {
-  const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  // A directory in the VCF's place would only fail the rename at the end.
+  std::error_code error;
+  const int fd = std::filesystem::is_directory(path, error)
+                     ? -1
+                     : ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) vcf_error(path, "cannot create the VCF file");
   hFILE* stream = hdopen(fd, "w");
   if (!stream) ::close(fd);
