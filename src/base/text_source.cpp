@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -14,12 +15,16 @@
 namespace snp {
 
 FileText::FileText(FileText&& other) noexcept
-    : mapped_(std::exchange(other.mapped_, nullptr)), size_(std::exchange(other.size_, 0)), copy_(std::move(other.copy_)) {}
+    : mapped_(std::exchange(other.mapped_, nullptr)),
+      size_(std::exchange(other.size_, 0)),
+      copy_(std::move(other.copy_)),
+      cut_(other.cut_) {}
 
 FileText& FileText::operator=(FileText&& other) noexcept {
   std::swap(mapped_, other.mapped_);
   std::swap(size_, other.size_);
   std::swap(copy_, other.copy_);
+  std::swap(cut_, other.cut_);
   return *this;
 }
 
@@ -27,7 +32,7 @@ FileText::~FileText() {
   if (mapped_) ::munmap(const_cast<char*>(mapped_), size_);
 }
 
-std::optional<FileText> read_file_text(const std::string& path) {
+std::optional<FileText> read_file_text(const std::string& path, size_t stream_limit) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
   FileText file;
@@ -41,13 +46,20 @@ std::optional<FileText> read_file_text(const std::string& path) {
       return file;
     }
   }
-  // Pipes, devices and empty files: read in chunks.
+  // Pipes, devices and empty files: read in chunks, up to one byte past the
+  // limit to tell whether there was more.
   constexpr size_t chunk = 1 << 20;
   std::string& text = file.copy_;
   for (;;) {
     const size_t old_size = text.size();
-    text.resize(old_size + chunk);
-    const ssize_t got = ::read(fd, text.data() + old_size, chunk);
+    if (stream_limit != SIZE_MAX && old_size > stream_limit) {
+      text.resize(stream_limit);
+      file.cut_ = true;
+      break;
+    }
+    const size_t want = stream_limit == SIZE_MAX ? chunk : std::min(chunk, stream_limit + 1 - old_size);
+    text.resize(old_size + want);
+    const ssize_t got = ::read(fd, text.data() + old_size, want);
     text.resize(old_size + static_cast<size_t>(got > 0 ? got : 0));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {

@@ -1,6 +1,7 @@
 // Whole-file reading and a cursor over text for the readers.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,16 +20,21 @@ class FileText {
 
   std::string_view view() const { return mapped_ ? std::string_view(mapped_, size_) : std::string_view(copy_); }
   operator std::string_view() const { return view(); }
+  // True when the file is a stream that held more than the bytes read.
+  bool cut() const { return cut_; }
 
  private:
-  friend std::optional<FileText> read_file_text(const std::string& path);
+  friend std::optional<FileText> read_file_text(const std::string& path, size_t stream_limit);
   const char* mapped_ = nullptr;
   size_t size_ = 0;
   std::string copy_;
+  bool cut_ = false;
 };
 
-// Reads a whole file; nullopt when it cannot be opened or read.
-std::optional<FileText> read_file_text(const std::string& path);
+// Reads a whole file; nullopt when it cannot be opened or read. A regular
+// file is mapped whole; of a pipe or device at most `stream_limit` bytes are
+// read, so that an endless one such as /dev/zero cannot exhaust the memory.
+std::optional<FileText> read_file_text(const std::string& path, size_t stream_limit = SIZE_MAX);
 
 inline bool is_space(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 

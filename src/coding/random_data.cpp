@@ -3,11 +3,19 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/errors.h"
+
 namespace snp {
 
 InputData random_input(const RandomDataSizes& sizes) {
   const int p = sizes.reference_markers;
   const int typed = sizes.study_markers;
+  // Study markers are matched to random reference markers below their own
+  // count, which must therefore all exist.
+  if (typed > p)
+    throw InputError(InputProblem::inconsistent,
+                     "Error: --random-data needs no more typed markers than reference markers, found typed_marker " +
+                         std::to_string(typed) + " and population_marker " + std::to_string(p) + "\n");
   InputData d;
   // Names and letters so that the later phases and the result lines have
   // something to show; positions are the marker indices.

@@ -14,6 +14,7 @@ struct RandomDataSizes {
   int individuals = 0;
 };
 
+// Throws InputError when there are more study markers than reference markers.
 InputData random_input(const RandomDataSizes& sizes);
 
 }  // namespace snp

@@ -101,7 +101,7 @@ MarkerRange imputation_range(const RunConfig& cfg) {
   return {first, end};
 }
 
-void run_imputation_loop(const RunConfig& cfg, const InputData& data, std::ostream& console) {
+void run_imputation_loop(const RunConfig& cfg, const InputData& data, std::ostream& console, std::ostream& warnings) {
   const bool reference = cfg.engine == RunConfig::Engine::reference;
   ResultWriter result(cfg.result_data_file, data.panel, /*flush_each_line=*/reference);
   const MarkerRange range = imputation_range(cfg);
@@ -111,7 +111,7 @@ void run_imputation_loop(const RunConfig& cfg, const InputData& data, std::ostre
   std::optional<ProbabilityWriter> probabilities;
   if (!cfg.probabilities_file.empty()) probabilities.emplace(cfg.probabilities_file, data.panel);
   std::optional<VcfWriter> vcf;
-  if (!cfg.vcf_output_file.empty()) vcf.emplace(cfg.vcf_output_file, cfg.current_chr, data.panel, data.study);
+  if (!cfg.vcf_output_file.empty()) vcf.emplace(cfg.vcf_output_file, cfg.current_chr, data.panel, data.study, warnings);
   for (int i = range.first; i < range.end; ++i) {
     // Progress: the first marker and every hundredth.
     const int number = i + 1;
@@ -134,14 +134,14 @@ int run_imputation_program(RunConfig& cfg, const std::string& parameter_file, st
   check_output_paths(cfg, parameter_file);
   InputData data = cfg.data_form != 0 ? random_input({cfg.population_marker, cfg.population_sample,
                                                       cfg.typed_marker, cfg.typed_sample})
-                                      : read_input(input_files(cfg), console);
+                                      : read_input(input_files(cfg), console, warnings);
   code_alleles(data.study, data.panel, data.study_map, data.alignment, console);
   if (cfg.only_create_data_for_nature_papaer == 1) {
     write_genotype_export(genotype_export_text(data));
     return 0;
   }
   const std::time_t after_input = std::time(nullptr);
-  run_imputation_loop(cfg, data, console);
+  run_imputation_loop(cfg, data, console, warnings);
   const std::time_t end = std::time(nullptr);
   console << "read data time =" << (after_input - start) << "\n"
           << "total time =" << (end - start) << "\n";

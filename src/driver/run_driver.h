@@ -31,8 +31,8 @@ MarkerRange imputation_range(const RunConfig& cfg);
 
 // Imputes the range with the configured engine and feeds the result file
 // and the optional probability file and VCF; throws when a file cannot be
-// created or written.
-void run_imputation_loop(const RunConfig& cfg, const InputData& data, std::ostream& console);
+// created or written. Warnings of the writers go to `warnings`.
+void run_imputation_loop(const RunConfig& cfg, const InputData& data, std::ostream& console, std::ostream& warnings);
 
 // The whole run; returns the process exit status.
 int run_imputation_program(RunConfig& cfg, const std::string& parameter_file, std::ostream& console,

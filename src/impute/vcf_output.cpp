@@ -1,14 +1,23 @@
 #include "impute/vcf_output.h"
 
+#include <fcntl.h>
+#include <htslib/hfile.h>
 #include <htslib/hts.h>
 #include <htslib/tbx.h>
 #include <htslib/vcf.h>
+#include <unistd.h>
 
 #include <array>
+#include <cctype>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <limits>
+#include <ostream>
 
 #include "base/errors.h"
+#include "base/output_file.h"
 
 namespace snp {
 
@@ -38,6 +47,13 @@ const char* const kHeaderLines[] = {
     "##FORMAT=<ID=GP,Number=G,Type=Float,Description=\"Estimated genotype probabilities\">",
 };
 
+// Whether the letters can stand as REF and ALT: two different bases.
+bool valid_alleles(const AllelePair& letters) {
+  auto base = [](char c) { return c != 0 && std::strchr("ACGTNacgtn", c) != nullptr; };
+  return base(letters[0]) && base(letters[1]) &&
+         std::toupper(static_cast<unsigned char>(letters[0])) != std::toupper(static_cast<unsigned char>(letters[1]));
+}
+
 bool marker_is_typed(const StudyGenotypes& study, int t) {
   const std::int8_t* codes = study.codes.column(t);
   for (int r = 0; r < study.individuals; ++r)
@@ -59,9 +75,25 @@ double allelic_r2(const std::vector<double>& dosages) {
   return std::max(0.0, variance) / (2 * f * (1 - f));
 }
 
-VcfWriter::VcfWriter(const std::string& path, int chromosome, const ReferencePanel& panel, const StudyGenotypes& study)
-    : path_(path), panel_(panel), study_(study), handles_(new Handles) {
-  handles_->file = hts_open(path.c_str(), "wz");
+VcfWriter::VcfWriter(const std::string& path, int chromosome, const ReferencePanel& panel, const StudyGenotypes& study,
+                     std::ostream& warnings)
+    : path_(path),
+      temporary_(temporary_name(path)),
+      index_temporary_(temporary_name(path + ".tbi")),
+      panel_(panel),
+      study_(study),
+      warnings_(warnings),
+      handles_(new Handles) {
+  // A directory in the VCF's place would only fail the rename at the end.
+  std::error_code error;
+  const int fd = std::filesystem::is_directory(path, error)
+                     ? -1
+                     : ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) vcf_error(path, "cannot create the VCF file");
+  hFILE* stream = hdopen(fd, "w");
+  if (!stream) ::close(fd);
+  handles_->file = stream ? hts_hopen(stream, temporary_.c_str(), "wz") : nullptr;
+  if (stream && !handles_->file) hclose_abruptly(stream);
   if (!handles_->file) vcf_error(path, "cannot create the VCF file");
   handles_->header = bcf_hdr_init("w");
   const std::string contig = "##contig=<ID=" + std::to_string(chromosome) + ">";
@@ -74,9 +106,18 @@ VcfWriter::VcfWriter(const std::string& path, int chromosome, const ReferencePan
   handles_->record = bcf_init();
 }
 
-VcfWriter::~VcfWriter() = default;
+VcfWriter::~VcfWriter() {
+  if (committed_) return;
+  handles_.reset();
+  std::remove(temporary_.c_str());
+  std::remove(index_temporary_.c_str());
+}
 
 void VcfWriter::write(int t, const std::vector<GenotypeCall>& calls) {
+  if (!valid_alleles(panel_.letters[static_cast<size_t>(t)])) {
+    ++skipped_;
+    return;
+  }
   const long position = panel_.positions[static_cast<size_t>(t)];
   if (position < 1 || position < last_position_)
     vcf_error(path_, "marker " + panel_.names[static_cast<size_t>(t)] +
@@ -140,7 +181,16 @@ void VcfWriter::close() {
   const int closed = hts_close(handles_->file);
   handles_->file = nullptr;
   if (closed != 0) vcf_error(path_, "cannot write the VCF file");
-  if (tbx_index_build(path_.c_str(), 0, &tbx_conf_vcf) != 0) vcf_error(path_, "cannot build the tabix index");
+  if (tbx_index_build2(temporary_.c_str(), index_temporary_.c_str(), 0, &tbx_conf_vcf) != 0)
+    vcf_error(path_, "cannot build the tabix index");
+  // The index is renamed last, so that it is never older than the VCF it
+  // stands beside.
+  rename_into_place(temporary_, path_);
+  rename_into_place(index_temporary_, path_ + ".tbi");
+  committed_ = true;
+  if (skipped_ > 0)
+    warnings_ << "Warning: " << path_ << ": " << skipped_
+              << " markers left out, their map letters not being two different VCF bases (A, C, G, T, N)\n";
 }
 
 }  // namespace snp

@@ -34,7 +34,9 @@ struct InputFiles {
 };
 
 // Reads the panel, the study map and both genotype groups (cases first),
-// matches the markers and lays the study out on the reference axis.
-InputData read_input(const InputFiles& files, std::ostream& console);
+// matches the markers and lays the study out on the reference axis. Notes
+// on the matching (markers out of order, not matched) and warnings of
+// genotype files that read mostly as missing go to `warnings`.
+InputData read_input(const InputFiles& files, std::ostream& console, std::ostream& warnings);
 
 }  // namespace snp

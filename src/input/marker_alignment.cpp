@@ -114,12 +114,18 @@ MarkerAlignment align_markers(const ReferencePanel& panel, const StudyMap& study
     const AllelePair& r = panel.letters[j];
     a.concordance[j] = allele_concordance_tag(s[0], s[1], r[0], r[1]);
   }
+  int previous = -1;
   for (size_t k = 0; k < typed; ++k) {
     if (!a.matched[k]) continue;
     const int j = a.reference_marker[k];
+    ++a.matched_count;
+    if (j < previous) ++a.out_of_order;
+    previous = j;
     const int tag = a.concordance[static_cast<size_t>(j)];
     if (tag >= 0 && tag <= 3 && !monomorphic[static_cast<size_t>(j)]) a.typed_markers.push_back(j);
   }
+  // A study map in chromosome order gives the list in ascending order already.
+  if (a.out_of_order > 0) std::sort(a.typed_markers.begin(), a.typed_markers.end());
   return a;
 }
 

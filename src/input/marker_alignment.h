@@ -18,9 +18,14 @@ struct MarkerAlignment {
   // Per reference marker: allele concordance tag (see below), -1 where no
   // study marker was matched or the letters are not comparable.
   std::vector<int> concordance;
-  // Reference markers of the usable typed markers in study order: matched,
-  // comparable letters, polymorphic in the panel.
+  // Reference markers of the usable typed markers (matched, comparable
+  // letters, polymorphic in the panel) in ascending order, whatever the order
+  // of the study map: the neighbourhood search walks them from left to right.
   std::vector<int> typed_markers;
+  // Study markers matched by name, and matched study markers whose reference
+  // marker comes before that of the matched study marker above them.
+  int matched_count = 0;
+  int out_of_order = 0;
 };
 
 // Allele concordance of study letters s0 s1 against reference letters r0 r1:

@@ -62,9 +62,10 @@ void check_codes(std::string_view line, int haplotype, int marker_count) {
   }
 }
 
-// Next haplotype line, checked for length.
+// Next haplotype line, checked for length; `cut_at` is the end of a stream
+// that held more than was read (null for a whole file).
 std::string_view haplotype_line(TextScanner& scanner, const std::string& path, int i, int haplotype_count,
-                                int marker_count) {
+                                int marker_count, const char* cut_at) {
   const size_t longest = 2 * static_cast<size_t>(marker_count) + 2;
   const size_t shortest = 2 * static_cast<size_t>(marker_count) - 1;
   const long line_number = scanner.line();
@@ -74,7 +75,8 @@ std::string_view haplotype_line(TextScanner& scanner, const std::string& path, i
   const std::string_view line = scanner.rest_of_line();
   if (line.size() > longest)
     throw malformed_line(path, line_number,
-                         "expected at most " + std::to_string(longest) + " characters, found " + std::to_string(line.size()));
+                         "expected at most " + std::to_string(longest) + " characters, found " +
+                             (line.data() + line.size() == cut_at ? "more than " : "") + std::to_string(line.size()));
   if (line.size() < shortest)
     throw malformed_line(path, line_number,
                          "expected " + std::to_string(marker_count) + " allele codes, found " +
@@ -121,19 +123,28 @@ void decode_lines(const std::vector<std::string_view>& lines, CodeMatrix& panel,
 
 }  // namespace
 
-void read_haplotypes(const std::string& path, CodeMatrix& haplotypes, int marker_count, int haplotype_count,
-                     std::ostream& console) {
-  const auto text = read_file_text(path);
+CodeMatrix read_haplotypes(const std::string& path, int marker_count, int haplotype_count, std::ostream& console) {
+  // Bytes the haplotype lines can take at most; more of a stream is not read.
+  const size_t longest_line = 2 * static_cast<size_t>(marker_count) + 3;
+  const size_t most_bytes = static_cast<size_t>(haplotype_count) > SIZE_MAX / longest_line
+                                ? SIZE_MAX - 1
+                                : static_cast<size_t>(haplotype_count) * longest_line;
+  const auto text = read_file_text(path, most_bytes);
   if (!text) throw InputError(InputProblem::cannot_open, "find error for " + path + " \n", Channel::standard_output);
-  TextScanner scanner(*text);
+  const std::string_view all = *text;
+  TextScanner scanner(all);
+  // Every line is checked before the panel is allocated: a file holds no
+  // more lines than it has bytes.
   std::vector<std::string_view> lines;
-  lines.reserve(static_cast<size_t>(haplotype_count));
+  lines.reserve(std::min(static_cast<size_t>(haplotype_count), all.size()));
   for (int i = 0; i < haplotype_count; ++i) {
     if (i % 1000 == 0) console << "read data=" << i << "\n";
-    lines.push_back(haplotype_line(scanner, path, i, haplotype_count, marker_count));
+    lines.push_back(haplotype_line(scanner, path, i, haplotype_count, marker_count, text->cut() ? all.end() : nullptr));
     check_codes(lines.back(), i, marker_count);
   }
+  CodeMatrix haplotypes(haplotype_count, marker_count);
   decode_lines(lines, haplotypes, marker_count);
+  return haplotypes;
 }
 
 void read_reference_map(const std::string& path, ReferencePanel& panel) {
@@ -142,9 +153,14 @@ void read_reference_map(const std::string& path, ReferencePanel& panel) {
 
   const int marker_count = panel.marker_count;
   const auto markers = static_cast<size_t>(marker_count);
-  panel.names.assign(markers, std::string());
-  panel.positions.assign(markers, 0);
-  panel.letters.assign(markers, AllelePair{0, 0});
+  // A record (a name, a position and two letters) takes at least 6 bytes.
+  const size_t most_records = std::min(markers, text->view().size() / 6 + 1);
+  panel.names.clear();
+  panel.positions.clear();
+  panel.letters.clear();
+  panel.names.reserve(most_records);
+  panel.positions.reserve(most_records);
+  panel.letters.reserve(most_records);
   TextScanner scanner(*text);
   std::string_view token;
   for (int h = 0; h < 4; ++h)
@@ -172,9 +188,9 @@ void read_reference_map(const std::string& path, ReferencePanel& panel) {
                            "expected two allele letters of one character each for marker " + std::string(name) +
                                ", found \"" + first + second + std::string(rest) + "\"");
     }
-    panel.names[j] = std::string(name);
-    panel.positions[j] = *value;
-    panel.letters[j] = {first, second};
+    panel.names.emplace_back(name);
+    panel.positions.push_back(*value);
+    panel.letters.push_back({first, second});
   }
 }
 
@@ -183,8 +199,7 @@ ReferencePanel read_reference_panel(const std::string& haplotype_path, const std
   ReferencePanel panel;
   panel.haplotype_count = haplotype_count;
   panel.marker_count = marker_count;
-  panel.haplotypes.allocate(haplotype_count, marker_count);
-  read_haplotypes(haplotype_path, panel.haplotypes, marker_count, haplotype_count, console);
+  panel.haplotypes = read_haplotypes(haplotype_path, marker_count, haplotype_count, console);
   read_reference_map(map_path, panel);
   return panel;
 }

@@ -26,9 +26,9 @@ struct ReferencePanel {
 };
 
 // Reads haplotype_count lines of marker_count allele codes ("1", "0", "?")
-// at even character positions into rows 0.. of `haplotypes`.
-void read_haplotypes(const std::string& path, CodeMatrix& haplotypes, int marker_count, int haplotype_count,
-                     std::ostream& console);
+// at even character positions into the rows of a panel of that size, which
+// is allocated once every line has passed its checks.
+CodeMatrix read_haplotypes(const std::string& path, int marker_count, int haplotype_count, std::ostream& console);
 
 // Reads the reference map (a header of four words, then name, position and
 // two letters per marker) into the panel's names, positions and letters.

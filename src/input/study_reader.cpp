@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <ostream>
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -116,8 +117,10 @@ void code_sample_line(std::string_view rest, int offset, int sample, const Group
 
 StudyMap parse_study_map(std::string_view text, const std::string& path, int marker_count) {
   StudyMap map;
-  map.names.reserve(static_cast<size_t>(marker_count));
-  map.letters.reserve(static_cast<size_t>(marker_count));
+  // A record (seven words and two letters) takes at least 14 bytes.
+  const size_t most_records = std::min(static_cast<size_t>(marker_count), text.size() / 14 + 1);
+  map.names.reserve(most_records);
+  map.letters.reserve(most_records);
   TextScanner scanner(text);
   std::string_view skipped, name;
   char max_letter = 0, min_letter = 0;
@@ -148,9 +151,18 @@ StudyMap read_study_map(const std::string& path, int marker_count) {
   return parse_study_map(*text, path, marker_count);
 }
 
-void read_genotype_group(const GenotypeGroup& group, int n, CodeMatrix& rows, int first_row, std::vector<std::string>& ids,
-                         std::ostream& console) {
-  const bool controls = group.controls;
+namespace {
+
+// One group's genotype file split into its sample lines, checked against the
+// group's count before any table of that size is allocated.
+struct GroupLines {
+  GroupCoding coding;
+  FileText text;
+  std::vector<std::string_view> ids;
+  std::vector<std::string_view> rests;  // each line after its second word
+};
+
+GroupLines read_group_lines(const GenotypeGroup& group, int n, std::ostream& console) {
   const std::string& map_path = group.map_path;
   const auto map_text = read_file_text(map_path);
   if (!map_text)
@@ -161,15 +173,34 @@ void read_genotype_group(const GenotypeGroup& group, int n, CodeMatrix& rows, in
   const StudyMap map = parse_study_map(*map_text, map_path, n);
 
   const std::string& geno_path = group.genotype_path;
-  const auto geno_text = read_file_text(geno_path);
+  auto geno_text = read_file_text(geno_path);
   if (!geno_text)
     throw InputError(InputProblem::cannot_open, "open file " + geno_path + " have some error\n",
                      Channel::standard_output);
-
+  GroupLines g{group_coding(map, n, group.chromosome, group.controls), std::move(*geno_text), {}, {}};
   const int count = group.individuals;
+  // A file holds no more lines than it has bytes.
+  const size_t most_lines = std::min(static_cast<size_t>(count), g.text.view().size());
+  g.ids.reserve(most_lines);
+  g.rests.reserve(most_lines);
+  TextScanner scanner(g.text);
+  for (int j = 0; j < count; ++j) {
+    std::string_view id, second_word;
+    if (!scanner.next_token(id) || !scanner.next_token(second_word))
+      throw malformed_line(geno_path, scanner.line(),
+                           "expected " + std::to_string(count) + " sample lines, found " + std::to_string(j));
+    g.ids.push_back(id);
+    g.rests.push_back(scanner.rest_of_line());
+  }
+  return g;
+}
+
+// Codes the group's lines into rows first_row.. of `rows` and keeps their
+// identifiers in ids[first_row..].
+void code_group(const GroupLines& g, CodeMatrix& rows, int first_row, std::vector<std::string>& ids) {
+  const int count = static_cast<int>(g.ids.size());
+  const int n = static_cast<int>(g.coding.max_letters.size());
   if (ids.size() < static_cast<size_t>(first_row + count)) ids.resize(static_cast<size_t>(first_row + count));
-  const GroupCoding coding = group_coding(map, n, group.chromosome, controls);
-  TextScanner scanner(*geno_text);
   int offset = 0;
   // Lines are coded into row buffers 64 at a time; each marker column then
   // receives the group's codes as one cache line.
@@ -178,15 +209,12 @@ void read_genotype_group(const GenotypeGroup& group, int n, CodeMatrix& rows, in
   for (int group_start = 0; group_start < count; group_start += kGroup) {
     const int group_size = std::min(kGroup, count - group_start);
     for (int l = 0; l < group_size; ++l) {
-      const int j = group_start + l;
-      std::string_view id, second_word;
-      if (!scanner.next_token(id) || !scanner.next_token(second_word))
-        throw malformed_line(geno_path, scanner.line(),
-                             "expected " + std::to_string(count) + " sample lines, found " + std::to_string(j));
-      const std::string_view rest = scanner.rest_of_line();
-      ids[static_cast<size_t>(first_row + j)] = std::string(id);
+      const auto j = static_cast<size_t>(group_start + l);
+      const std::string_view rest = g.rests[j];
+      ids[static_cast<size_t>(first_row) + j] = std::string(g.ids[j]);
       if (offset == 0) offset = leading_blanks(rest, n);
-      code_sample_line(rest, offset, j, coding, buffer.data() + static_cast<size_t>(l) * static_cast<size_t>(n));
+      code_sample_line(rest, offset, group_start + l, g.coding,
+                       buffer.data() + static_cast<size_t>(l) * static_cast<size_t>(n));
     }
     for (int m = 0; m < n; ++m) {
       std::int8_t codes[kGroup];
@@ -196,14 +224,25 @@ void read_genotype_group(const GenotypeGroup& group, int n, CodeMatrix& rows, in
   }
 }
 
+}  // namespace
+
+void read_genotype_group(const GenotypeGroup& group, int n, CodeMatrix& rows, int first_row, std::vector<std::string>& ids,
+                         std::ostream& console) {
+  code_group(read_group_lines(group, n, console), rows, first_row, ids);
+}
+
 StudyGenotypes read_study_genotypes(const GenotypeGroup& cases, const GenotypeGroup& controls, int marker_count,
                                     std::ostream& console) {
+  // Both files are read and split into lines first, so that a count larger
+  // than a file can hold fails before the study table is allocated.
+  std::optional<GroupLines> case_lines, control_lines;
+  if (cases.individuals > 0) case_lines = read_group_lines(cases, marker_count, console);
+  if (controls.individuals > 0) control_lines = read_group_lines(controls, marker_count, console);
   StudyGenotypes study;
   study.individuals = cases.individuals + controls.individuals;
   study.codes.allocate(study.individuals, marker_count);
-  if (cases.individuals > 0) read_genotype_group(cases, marker_count, study.codes, 0, study.ids, console);
-  if (controls.individuals > 0)
-    read_genotype_group(controls, marker_count, study.codes, cases.individuals, study.ids, console);
+  if (case_lines) code_group(*case_lines, study.codes, 0, study.ids);
+  if (control_lines) code_group(*control_lines, study.codes, cases.individuals, study.ids);
   for (int s = 0; s < study.individuals; ++s) study.status.push_back(s < cases.individuals ? 1 : 0);
   return study;
 }

@@ -43,7 +43,7 @@ SNP_FUZZ(input) {
   const int file = input.byte() % 5;
   input.file(std::string("tiny/") + kFiles[file]);
   snp::fuzz::attempt([&] {
-    snp::InputData d = snp::read_input(snp::input_files(tiny), snp::fuzz::null_stream());
+    snp::InputData d = snp::read_input(snp::input_files(tiny), snp::fuzz::null_stream(), snp::fuzz::null_stream());
     snp::code_alleles(d.study, d.panel, d.study_map, d.alignment, snp::fuzz::null_stream());
   });
   snp::fuzz::write_scratch(std::string("tiny/") + kFiles[file], kTiny[file]);

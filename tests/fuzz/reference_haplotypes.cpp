@@ -5,6 +5,5 @@
 SNP_FUZZ(input) {
   const int markers = 1 + input.byte() % 80;     // several vector blocks per line
   const int haplotypes = 1 + input.byte() % 70;  // more than one group of 64
-  snp::CodeMatrix panel(haplotypes, markers, 99);
-  snp::read_haplotypes(input.file("panel.hap"), panel, markers, haplotypes, snp::fuzz::null_stream());
+  snp::read_haplotypes(input.file("panel.hap"), markers, haplotypes, snp::fuzz::null_stream());
 }

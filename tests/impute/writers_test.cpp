@@ -3,6 +3,10 @@
 #include <htslib/hts.h>
 #include <htslib/kseq.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+
 #include "engine_fixture.h"
 #include "impute/probability_writer.h"
 #include "impute/result_writer.h"
@@ -52,7 +56,8 @@ std::vector<std::string> vcf_records(const std::string& path) {
 
 TEST(Writers, VcfQualityAndProbabilities) {
   ThreeCalls f;
-  VcfWriter vcf(f.dir.file("v.vcf.gz"), 7, f.panel, f.study);
+  std::ostringstream warnings;
+  VcfWriter vcf(f.dir.file("v.vcf.gz"), 7, f.panel, f.study, warnings);
   vcf.write(0, f.calls);
   // Untyped, engine dosages 2 and 1: R2 = variance 0.25 / (2 * 0.75 * 0.25).
   vcf.write(1, {{true, {0, 0, 1}, 2}, f.calls[1], f.calls[2]});
@@ -63,6 +68,38 @@ TEST(Writers, VcfQualityAndProbabilities) {
             (std::vector<std::string>{
                 "7\t100\trs1\tA\tG\t.\t.\tAF=0.75;R2=0;TYPED\tGT:DS:GP\t1/1:2:0,0,1\t0/1:1:0.25,0.5,0.25\t./.:.:.,.,.",
                 "7\t200\trs2\tA\tG\t.\t.\tAF=0.75;R2=0.666667\tGT:DS:GP\t1/1:2:0,0,1\t0/1:1:0.25,0.5,0.25\t./.:.:.,.,."}));
+  EXPECT_EQ(warnings.str(), "");
+}
+
+TEST(Writers, VcfLeavesOutLettersThatAreNotTwoBasesAndAppearsOnlyWhenComplete) {
+  ThreeCalls f;
+  f.panel.letters = {{'a', 'N'}, {'A', 'a'}};
+  f.dir.write("v.vcf.gz", "previous");
+  std::ostringstream warnings;
+  {
+    VcfWriter unfinished(f.dir.file("v.vcf.gz"), 7, f.panel, f.study, warnings);
+    unfinished.write(0, f.calls);
+  }
+  EXPECT_EQ(f.dir.read("v.vcf.gz"), "previous");
+  const std::vector<std::string> left_out = {"-G", "A,", "AA", "AX", "G*"};
+  f.panel.letters.resize(2 + left_out.size());
+  f.panel.positions.resize(f.panel.letters.size(), 300);
+  f.panel.names.resize(f.panel.letters.size(), "bad");
+  for (size_t m = 0; m < left_out.size(); ++m) f.panel.letters[2 + m] = {left_out[m][0], left_out[m][1]};
+  f.study.codes = CodeMatrix(3, static_cast<int>(f.panel.letters.size()), -1);
+  VcfWriter vcf(f.dir.file("v.vcf.gz"), 7, f.panel, f.study, warnings);
+  for (int m = 0; m < static_cast<int>(f.panel.letters.size()); ++m) vcf.write(m, f.calls);
+  vcf.close();
+  const std::vector<std::string> records = vcf_records(f.dir.file("v.vcf.gz"));
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].substr(0, 14), "7\t100\trs1\ta\tN\t");
+  EXPECT_EQ(warnings.str(), "Warning: " + f.dir.file("v.vcf.gz") +
+                                ": 6 markers left out, their map letters not being two different VCF bases (A, C, G, "
+                                "T, N)\n");
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(f.dir.path())) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"v.vcf.gz", "v.vcf.gz.tbi"}));
 }
 
 }  // namespace

@@ -41,16 +41,22 @@ TEST(MarkerAlignment, InputPhaseMatchesByNameAndLaysOutTheStudy) {
   test::TempDir dir;
   const test::TinyStudy s = alignment_study();
   s.write(dir);
-  std::ostringstream console;
-  const InputData d = read_input(test::input_files_for(s, dir), console);
+  std::ostringstream console, warnings;
+  const InputData d = read_input(test::input_files_for(s, dir), console, warnings);
   const MarkerAlignment& a = d.alignment;
   // dup: first polymorphic of the name; mono_only: last of the name; own:
   // matched to reference marker 6, its own index.
   EXPECT_EQ(a.reference_marker, (std::vector<int>{3, 5, 2, 1, 1, 5, 6}));
   EXPECT_EQ(a.matched, (std::vector<std::uint8_t>{1, 1, 0, 1, 1, 0, 1}));
-  // The later of the two r1 markers sets the tag; both enter the typed list.
+  // The later of the two r1 markers sets the tag; both enter the typed list,
+  // which ascends although r1 follows dup in the study map.
   EXPECT_EQ(a.concordance, (std::vector<int>{-1, 0, -1, 0, -1, 0, 0}));
-  EXPECT_EQ(a.typed_markers, (std::vector<int>{3, 1, 1, 6}));
+  EXPECT_EQ(a.typed_markers, (std::vector<int>{1, 1, 3, 6}));
+  EXPECT_EQ(warnings.str(), "Note: " + dir.file("normal.map") +
+                                ": 1 study markers are out of chromosome order; they are used in the order of the "
+                                "reference map\n"
+                                "Note: " + dir.file("normal.map") +
+                                ": 5 of 7 study markers matched a reference marker by name\n");
 
   // Cases first; codes count the minimum letter; never matched columns are -1.
   EXPECT_EQ(d.study.ids, (std::vector<std::string>{"CASE0", "CTRL0"}));
