@@ -96,6 +96,10 @@ TEST(AlleleCoding, GroupFrequenciesWithUnequalGroupsAndMissingCodes) {
   const Coded d = code({{1, {2, 2, -1, 0}, 1, {'G', 'A'}}}, 4, 1);
   EXPECT_EQ(d.stats.frequencies[0], (std::array<double, 3>{0.5, 0.0, 0.25}));
   EXPECT_EQ(d.console, "different_big=0\n");
+  // Every individual coded 2 at a recoded marker: both frequencies turn
+  // from 1 to 0, the bound included.
+  const Coded e = code({{1, {2, 2, 2}, 1, {'G', 'A'}}}, 4, 1);
+  EXPECT_EQ(e.stats.frequencies[0], (std::array<double, 3>{0.0, 0.0, 0.25}));
 }
 
 }  // namespace
