@@ -95,6 +95,18 @@ TEST(AnalysisLars, SlowProgressOverTenStepsEndsTheFit) {
   EXPECT_NE(console.find("Cp[12]="), std::string::npos);
   EXPECT_EQ(console.find("Cp[13]="), std::string::npos);
   EXPECT_GE(result.stopstep, 1);
+  // A phenotype of noise over many rows: no ten steps make progress, and
+  // the rule first looks back ten steps from the twelfth.
+  Columns noise(20, std::vector<double>(20000));
+  std::vector<double> z(20000);
+  for (size_t i = 0; i < z.size(); ++i) {
+    for (auto& column : noise) column[i] = rand1(state) < 0.5 ? 1 : 0;
+    z[i] = rand1(state);
+  }
+  Fit slow(noise);
+  slow.run(centred(z));
+  EXPECT_NE(slow.console.str().find("k=12,"), std::string::npos);
+  EXPECT_EQ(slow.console.str().find("k=13,"), std::string::npos);
 }
 
 }  // namespace
