@@ -57,6 +57,16 @@ TEST(ScreenSingleMarker, WorkedExample) {
             p);
 }
 
+TEST(ScreenSingleMarker, UnequalGroupsWeighTheOtherGroupsSize) {
+  // 100 cases and 200 controls: each variance term takes the size of the
+  // other group, as the tests define them; K = 80000 div 210 = 380.
+  const ModelStatistics s = statistics_from_counts({{30, 50, 20, 0}, {100, 80, 20, 0}}, {200, 100});
+  EXPECT_NEAR(s.value[0], 0.0225 * (1 / (0.55 / 400 + 0.7 / 200) + 380), 1e-9);
+  EXPECT_NEAR(s.value[1], 10.859729, 1e-6);
+  EXPECT_NEAR(s.value[2], 5.769231, 1e-6);
+  EXPECT_NEAR(s.value[3], 12.692308, 1e-6);
+}
+
 TEST(ScreenSingleMarker, MissingCodesLowerTheEffectiveSizesAndAreHandedBack) {
   // 276 cases configured, 6 missing: Nc = 270 however many rows were read.
   const ModelPvalues with_missing = from_counts({{100, 100, 40, 6}, {120, 100, 51, 0}}, {271, 276});
