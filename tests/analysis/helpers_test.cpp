@@ -1,11 +1,12 @@
 // The helpers below the analysis stages: the uniform generator, the index
-// sort, marker-set ranks and marker positions.
+// sort, marker-set ranks, stored records and marker positions.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <vector>
 
+#include "analysis/best_cluster.h"
 #include "analysis/marker_naming.h"
 #include "analysis/marker_set.h"
 #include "analysis/quickindex.h"
@@ -59,6 +60,16 @@ TEST(AnalysisMarkerSet, UnranksSetsInLexicographicOrder) {
   EXPECT_THROW(unrank_marker_set(binomial, 4, 2, 7), FatalError);
   const BinomialTable large(200, 2);
   EXPECT_EQ(unrank_marker_set(large, 200, 2, 19900), (std::vector<int>{199, 200}));
+}
+
+TEST(AnalysisBestCluster, ARecordMayUseEverySlotOfItsGenotypeSpace) {
+  test::ScratchDir dir;
+  const unsigned slots = genotype_space(1) + 1;
+  BestClusterInformation record(1, slots, 5);
+  record.Store(dir.file("store.txt"), 0);
+  const auto back = BestClusterInformation::ReStore(dir.file("store.txt"), 0);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->ngroup, slots);
 }
 
 TEST(AnalysisMarkerNaming, PositionsOnChromosomes10And11SkipOneMarker) {

@@ -7,6 +7,7 @@
 
 #include "analysis/csm_lars.h"
 #include "analysis/rand1.h"
+#include "base/errors.h"
 #include "scratch_dir.h"
 
 namespace snp {
@@ -72,6 +73,11 @@ TEST(AnalysisLars, RunFitsTheStoreFileAndWritesTheCoefficientFile) {
   EXPECT_EQ(lars.run(), 0.0);
   EXPECT_EQ(dir.read("host-beta.txt"), "2\n1\nbeta[ 0 ]= 1 0.25\n");
   EXPECT_NE(console.str().find("correct rate=1\n"), std::string::npos);
+  // Coefficients name columns below the count on the first line.
+  dir.write("last.txt", "2\n1\nbeta[ 1 ]= 1 0.25\n");
+  EXPECT_EQ(read_beta_file(dir.file("last.txt"), console).beta[1], 1.0);
+  dir.write("beyond.txt", "2\n1\nbeta[ 2 ]= 1 0.25\n");
+  EXPECT_THROW(read_beta_file(dir.file("beyond.txt"), console), InputError);
 
 }
 
