@@ -65,7 +65,7 @@ void MarkerCounts::Group::flush() {
   rows_since_flush = 0;
 }
 
-const char* MarkerCounts::Group::count_codes(const char* p, const char* end, int markers, int& codes) {
+const char* MarkerCounts::Group::count_codes(const char* p, const char* end, int markers, int& found) {
   std::uint8_t* const zero = pending[0].data();
   std::uint8_t* const one = pending[1].data();
   std::uint8_t* const two = pending[2].data();
@@ -146,13 +146,13 @@ const char* MarkerCounts::Group::count_codes(const char* p, const char* end, int
       p += 16;
       j += 16;
     } else if (!scalar(p + std::countr_one(block.spaced) + 1)) {
-      codes = j;
+      found = j;
       return p;
     }
   }
 #endif
   scalar(end);
-  codes = j;
+  found = j;
   return p;
 }
 

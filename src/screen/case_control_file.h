@@ -91,8 +91,8 @@ class MarkerCounts {
     int rows_since_flush = 0;
     explicit Group(size_t markers);
     void flush();
-    // Tallies the codes in [p, end) into `codes`; returns where they stopped.
-    const char* count_codes(const char* p, const char* end, int markers, int& codes);
+    // Tallies the codes in [p, end), `found` of them; returns where they stopped.
+    const char* count_codes(const char* p, const char* end, int markers, int& found);
   };
   int markers_;
   std::array<Group, 2> groups_;

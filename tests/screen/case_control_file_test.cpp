@@ -54,8 +54,7 @@ void add(MarkerCounts& counts, const std::string& line) {
   counts.add_line(*status, p, line.data() + line.size());
 }
 
-// A random line of `markers` codes in a random layout, sometimes cut short
-// or ended by a stray character.
+// A random line of `markers` codes in a random layout, sometimes cut short.
 std::string random_line(std::mt19937& random, int markers) {
   std::uniform_int_distribution<int> pick(0, 99);
   const int layout = pick(random) % 4;  // blanks, none, mixed, tabs and doubles
@@ -75,6 +74,25 @@ void expect_counts(const MarkerCounts& got, const std::vector<GenotypeCounts>& w
   for (int j = 0; j < got.markers(); ++j) {
     ASSERT_EQ(got.at(j).cases, want[static_cast<size_t>(j)].cases) << "marker " << j;
     ASSERT_EQ(got.at(j).controls, want[static_cast<size_t>(j)].controls) << "marker " << j;
+  }
+}
+
+TEST(ScreenDataFile, CountsPassTheByteRange) {
+  // One code on 600 lines of each group, in both regular layouts: the byte
+  // counters are emptied before they could wrap.
+  std::string spaced = "2", packed = "";
+  for (int j = 0; j < 40; ++j) {
+    spaced += " 2";
+    packed += "1";
+  }
+  MarkerCounts counts(40);
+  for (int row = 0; row < 600; ++row) {
+    add(counts, "1 " + spaced.substr(2));
+    add(counts, "0 " + packed);
+  }
+  for (const int j : {0, 17, 39}) {
+    EXPECT_EQ(counts.at(j).cases, (std::array<int, 4>{0, 0, 600, 0}));
+    EXPECT_EQ(counts.at(j).controls, (std::array<int, 4>{0, 600, 0, 0}));
   }
 }
 
