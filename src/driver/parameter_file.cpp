@@ -23,24 +23,24 @@ struct ParameterField {
   std::function<void(const RunConfig&, std::ostream&)> write;
 };
 
+// Reads an integer into `field`, an int or an optional int.
+template <class Field>
+std::function<bool(std::string_view, RunConfig&)> integer_reader(Field RunConfig::*field) {
+  return [field](std::string_view token, RunConfig& cfg) {
+    const auto value = parse_int(token);
+    if (value) cfg.*field = *value;
+    return value.has_value();
+  };
+}
+
 ParameterField int_field(const char* label, int RunConfig::*field) {
-  return {label, "an integer",
-          [field](std::string_view token, RunConfig& cfg) {
-            const auto value = parse_int(token);
-            if (value) cfg.*field = *value;
-            return value.has_value();
-          },
+  return {label, "an integer", integer_reader(field),
           [field](const RunConfig& cfg, std::ostream& out) { out << cfg.*field; }};
 }
 
 ParameterField range_field(const char* label, std::optional<int> RunConfig::*field,
                            int (RunConfig::*effective)() const) {
-  return {label, "an integer",
-          [field](std::string_view token, RunConfig& cfg) {
-            const auto value = parse_int(token);
-            if (value) cfg.*field = *value;
-            return value.has_value();
-          },
+  return {label, "an integer", integer_reader(field),
           [effective](const RunConfig& cfg, std::ostream& out) { out << (cfg.*effective)(); }};
 }
 
