@@ -101,11 +101,4 @@ void TinyStudy::write(const TempDir& dir, const std::string& extra_params) const
   dir.write("parameter.txt", parameter_text(dir.path()) + extra_params);
 }
 
-InputFiles input_files_for(const TinyStudy& study, const TempDir& dir) {
-  return {dir.file("hapmap.hap"), dir.file("hapmap.map"), dir.file("normal.map"), dir.file("disease.geno"),
-          dir.file("normal.geno"), 7, static_cast<int>(study.ref_names.size()), static_cast<int>(study.haplotypes.size()),
-          static_cast<int>(study.study_names.size()), static_cast<int>(study.cases.size()),
-          static_cast<int>(study.controls.size())};
-}
-
 }  // namespace snp::test

@@ -4,8 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "input/input_data.h"
-
 namespace snp::test {
 
 // A fresh directory removed at the end of the test.
@@ -51,8 +49,5 @@ struct TinyStudy {
   void write(const TempDir& dir, const std::string& extra_params = "") const;
   std::string parameter_text(const std::string& dir) const;
 };
-
-// The paths of the files written into dir, with the counts of the study.
-InputFiles input_files_for(const TinyStudy& study, const TempDir& dir);
 
 }  // namespace snp::test

@@ -2,52 +2,22 @@
 // console is captured, and what a search shares with its analysis.
 #pragma once
 
-#include <stdlib.h>
-
 #include <filesystem>
-#include <fstream>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "analysis/context.h"
 #include "analysis/csm.h"
+#include "test_support.h"
 
 namespace snp::test {
 
-inline std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// A fresh directory, removed with its contents at the end of the test.
-class ScratchDir {
+// A fresh work directory, removed with its contents at the end of the test.
+class ScratchDir : public TempDir {
  public:
-  ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "snp-analysis-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create a scratch directory");
-    path_ = pattern;
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-  void write(const std::string& name, const std::string& content) const {
-    std::ofstream(file(name), std::ios::binary) << content;
-  }
-  std::string read(const std::string& name) const { return read_file(file(name)); }
   bool exists(const std::string& name) const { return std::filesystem::exists(file(name)); }
-  WorkFiles files() const { return {path_, "host-"}; }
-
- private:
-  std::string path_;
+  WorkFiles files() const { return {path(), "host-"}; }
 };
 
 // A context working in `dir`, with console and warnings captured.

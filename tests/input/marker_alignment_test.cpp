@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "input/input_data.h"
 #include "test_support.h"
 
 namespace snp {
@@ -42,7 +43,12 @@ TEST(MarkerAlignment, InputPhaseMatchesByNameAndLaysOutTheStudy) {
   const test::TinyStudy s = alignment_study();
   s.write(dir);
   std::ostringstream console, warnings;
-  const InputData d = read_input(test::input_files_for(s, dir), console, warnings);
+  const InputData d = read_input({dir.file("hapmap.hap"), dir.file("hapmap.map"), dir.file("normal.map"),
+                                         dir.file("disease.geno"), dir.file("normal.geno"), 7,
+                                         static_cast<int>(s.ref_names.size()), static_cast<int>(s.haplotypes.size()),
+                                         static_cast<int>(s.study_names.size()), static_cast<int>(s.cases.size()),
+                                         static_cast<int>(s.controls.size())},
+                                        console, warnings);
   const MarkerAlignment& a = d.alignment;
   // dup: first polymorphic of the name; mono_only: last of the name; own:
   // matched to reference marker 6, its own index.
