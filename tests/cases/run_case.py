@@ -108,6 +108,17 @@ def run(case, programs, update):
         if os.path.exists(os.path.join(expected_dir, "absent")):
             absent = read(os.path.join(expected_dir, "absent")).decode().split()
 
+        expected = {}
+        for folder, _, names in os.walk(expected_dir):
+            for name in names:
+                rel = os.path.relpath(os.path.join(folder, name), expected_dir)
+                if rel != "absent":
+                    expected[rel] = read(os.path.join(folder, name))
+        for name in expected:  # an expected file the command had to leave as it was
+            kept = os.path.join(scratch, name[len("files/"):])
+            if name.startswith("files/") and name not in actual and os.path.isfile(kept):
+                actual[name] = normalise(read(kept))
+
         if update:
             kept = os.path.join(expected_dir, "absent")
             kept_text = read(kept) if absent else None
@@ -119,16 +130,6 @@ def run(case, programs, update):
             print(f"updated {expected_dir} ({len(actual) - 3} output files)")
             return 0
 
-        expected = {}
-        for folder, _, names in os.walk(expected_dir):
-            for name in names:
-                rel = os.path.relpath(os.path.join(folder, name), expected_dir)
-                if rel != "absent":
-                    expected[rel] = read(os.path.join(folder, name))
-        for name in expected:  # an expected file the command had to leave as it was
-            kept = os.path.join(scratch, name[len("files/"):])
-            if name.startswith("files/") and name not in actual and os.path.isfile(kept):
-                actual[name] = normalise(read(kept))
         report = []
         for name in sorted(set(expected) | set(actual)):
             if name not in actual:
