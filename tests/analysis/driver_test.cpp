@@ -57,12 +57,22 @@ AnalysisInput small_input() {
   return test::one_data_set({{0, 1}, {1, 1}, {2, 0}, {0, -1}, {1, 2}, {2, 2}}, {1, 0, 1, 0, 1, 0});
 }
 
-TEST(AnalysisDriver, OneAnalysisUsesTheHostNamePrefixAndShowsTheNotesTwice) {
+// A work directory with the marker-name files and `parameters`, and a
+// context working there.
+struct DriverRun {
+  explicit DriverRun(const std::string& parameters) {
+    write_naming_files(dir);
+    dir.write("parameter.txt", parameters);
+    c.ctx.naming.Datapath = dir.path() + "/";
+  }
   ScratchDir dir;
-  write_naming_files(dir);
-  dir.write("parameter.txt", "Sample_size 6\nNumber_of_markers 2\nHow_many_imputation_to_deal_with_missing 1\nZz 1\n");
-  CapturedContext c(dir);
-  c.ctx.naming.Datapath = dir.path() + "/";
+  CapturedContext c{dir};
+};
+
+TEST(AnalysisDriver, OneAnalysisUsesTheHostNamePrefixAndShowsTheNotesTwice) {
+  DriverRun run("Sample_size 6\nNumber_of_markers 2\nHow_many_imputation_to_deal_with_missing 1\nZz 1\n");
+  const ScratchDir& dir = run.dir;
+  CapturedContext& c = run.c;
   EXPECT_TRUE(main_elas3(c.ctx, small_input()).empty());
   EXPECT_EQ(c.ctx.hostname, host_name());
   EXPECT_TRUE(dir.exists(host_name() + "output_X_Y.txt"));
@@ -75,11 +85,9 @@ TEST(AnalysisDriver, OneAnalysisUsesTheHostNamePrefixAndShowsTheNotesTwice) {
 }
 
 TEST(AnalysisDriver, RepeatedAnalysesKeepNumberedReportsAndNameTheSearchOnce) {
-  ScratchDir dir;
-  write_naming_files(dir);
-  dir.write("parameter.txt", "Sample_size 6\nNumber_of_markers 2\nHow_many_imputation_to_deal_with_missing 2\n");
-  CapturedContext c(dir);
-  c.ctx.naming.Datapath = dir.path() + "/";
+  DriverRun run("Sample_size 6\nNumber_of_markers 2\nHow_many_imputation_to_deal_with_missing 2\n");
+  const ScratchDir& dir = run.dir;
+  CapturedContext& c = run.c;
   EXPECT_TRUE(main_elas3(c.ctx, small_input()).empty());
   for (const char* name : {"Final_result1.txt", "Final_result2.txt", "P_value1.txt", "P_value2.txt"})
     EXPECT_EQ(dir.read(name), dir.read(std::string(name).substr(0, std::string(name).find_first_of("12")) + ".txt"))
