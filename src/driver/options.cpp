@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/command_line.h"
+#include "impute/vcf_output.h"
 
 namespace snp {
 
@@ -27,9 +28,12 @@ const ProgramSpec kImputeProgram{
          "write the estimated probabilities of codes 0, 1, 2\n"
          "of every individual at every imputed marker to FILE\n"
          "(\"NA NA NA\" where none could be estimated)"},
-        {"--vcf-out", "FILE.vcf.gz",
-         "also write the imputed markers as a bgzipped VCF with\n"
-         "a tabix index: GT, DS, GP; INFO AF, R2 and TYPED"},
+        {"--vcf-out", "FILE",
+         "also write the imputed markers as a VCF: FILE.vcf.gz\n"
+         "bgzipped with a tabix index, FILE.bcf with a CSI\n"
+         "index, FILE.vcf plain; GT, DS, GP; INFO AF, R2, TYPED\n"
+         "or IMP. Samples and contig as in the converted study\n"
+         "VCF (study_layout.tsv), else cases then controls"},
         {"--random-data", "",
          "replace the data files by random data of the\n"
          "configured sizes (for trying the phases out)"},
@@ -55,6 +59,9 @@ CommandLine impute_command_line(const ParsedOptions& options, RunConfig& cfg) {
   }
   cfg.probabilities_file = options.value("--probabilities").value_or("");
   cfg.vcf_output_file = options.value("--vcf-out").value_or("");
+  if (!cfg.vcf_output_file.empty() && !vcf_format_for(cfg.vcf_output_file))
+    throw_usage_error(kImputeProgram.name,
+                      "--vcf-out needs a name ending in .vcf.gz, .bcf or .vcf, not " + cfg.vcf_output_file);
   if (options.has("--random-data")) cfg.data_form = 1;
   if (options.has("--export-genotypes")) cfg.only_create_data_for_nature_papaer = 1;
   std::vector<std::string> positionals = options.positionals;

@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "base/output_file.h"
+#include "base/text_source.h"
 #include "coding/genotype_export.h"
 #include "coding/major_allele.h"
 #include "coding/random_data.h"
@@ -78,7 +79,8 @@ void check_output_paths(const RunConfig& cfg, const std::string& parameter_file)
     if (!cfg.probabilities_file.empty()) outputs.push_back({"probability file", cfg.probabilities_file});
     if (!cfg.vcf_output_file.empty()) {
       outputs.push_back({"VCF", cfg.vcf_output_file});
-      outputs.push_back({"VCF index", cfg.vcf_output_file + ".tbi"});
+      if (const std::string index = vcf_index_path(cfg.vcf_output_file); !index.empty())
+        outputs.push_back({"VCF index", index});
     }
   }
   for (size_t k = 0; k < outputs.size(); ++k) {
@@ -91,6 +93,14 @@ void check_output_paths(const RunConfig& cfg, const std::string& parameter_file)
                                                          outputs[k].path + " is the same file as the " + other.role +
                                                          " " + other.path + "\n");
   }
+}
+
+VcfLayout output_layout(const RunConfig& cfg, const StudyGenotypes& study, std::ostream& warnings) {
+  if (cfg.data_form != 0) return default_vcf_layout(cfg.current_chr, study);
+  const std::string path = cfg.path_disease_datadirectory + kStudyLayoutFile;
+  const auto text = read_file_text(path);
+  if (!text) return default_vcf_layout(cfg.current_chr, study);
+  return vcf_layout(parse_study_layout(*text, path), path, cfg.current_chr, study, warnings);
 }
 
 MarkerRange imputation_range(const RunConfig& cfg) {
@@ -111,7 +121,8 @@ void run_imputation_loop(const RunConfig& cfg, const InputData& data, std::ostre
   std::optional<ProbabilityWriter> probabilities;
   if (!cfg.probabilities_file.empty()) probabilities.emplace(cfg.probabilities_file, data.panel);
   std::optional<VcfWriter> vcf;
-  if (!cfg.vcf_output_file.empty()) vcf.emplace(cfg.vcf_output_file, cfg.current_chr, data.panel, data.study, warnings);
+  if (!cfg.vcf_output_file.empty())
+    vcf.emplace(cfg.vcf_output_file, output_layout(cfg, data.study, warnings), data.panel, data.study, warnings);
   for (int i = range.first; i < range.end; ++i) {
     // Progress: the first marker and every hundredth.
     const int number = i + 1;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "driver/run_config.h"
+#include "impute/vcf_layout.h"
 #include "input/input_data.h"
 
 namespace snp {
@@ -28,6 +29,10 @@ struct MarkerRange {
   int end;
 };
 MarkerRange imputation_range(const RunConfig& cfg);
+
+// Sample order and contig of the output VCF: those the converter recorded
+// beside the study files, else cases then controls on the chromosome number.
+VcfLayout output_layout(const RunConfig& cfg, const StudyGenotypes& study, std::ostream& warnings);
 
 // Imputes the range with the configured engine and feeds the result file
 // and the optional probability file and VCF; throws when a file cannot be

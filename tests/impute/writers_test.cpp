@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <htslib/hts.h>
 #include <htslib/kseq.h>
+#include <htslib/vcf.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include "impute/probability_writer.h"
 #include "impute/result_writer.h"
 #include "impute/vcf_output.h"
+#include "base/errors.h"
 #include "test_support.h"
 
 namespace snp {
@@ -54,21 +56,87 @@ std::vector<std::string> vcf_records(const std::string& path) {
   return records;
 }
 
+VcfLayout layout_of(const StudyGenotypes& study) { return default_vcf_layout(7, study); }
+
+TEST(Writers, DosageR2FromGenotypeProbabilities) {
+  using P = std::array<double, 3>;
+  EXPECT_EQ(dosage_r2({}), 0);
+  EXPECT_EQ(dosage_r2({P{1, 0, 0}, P{0, 0, 1}, P{0, 1, 0}}), 1);  // all certain
+  EXPECT_EQ(dosage_r2({P{0, 1, 0}, P{0, 1, 0}}), 1);              // certain, even without variance
+  EXPECT_EQ(dosage_r2({P{0.25, 0.5, 0.25}, P{0, 1, 0}}), 0);      // identical dosages
+  // Dosages 0, 2, 1: variance sum 5 - 9/3 = 2 over expected 5.5 - 3 = 2.5.
+  EXPECT_DOUBLE_EQ(dosage_r2({P{1, 0, 0}, P{0, 0, 1}, P{0.25, 0.5, 0.25}}), 0.8);
+}
+
 TEST(Writers, VcfQualityAndProbabilities) {
   ThreeCalls f;
   std::ostringstream warnings;
-  VcfWriter vcf(f.dir.file("v.vcf.gz"), 7, f.panel, f.study, warnings);
+  VcfWriter vcf(f.dir.file("v.vcf.gz"), layout_of(f.study), f.panel, f.study, warnings);
   vcf.write(0, f.calls);
-  // Untyped, engine dosages 2 and 1: R2 = variance 0.25 / (2 * 0.75 * 0.25).
   vcf.write(1, {{true, {0, 0, 1}, 2}, f.calls[1], f.calls[2]});
   vcf.close();
-  // GP and DS show the observed genotype where typed, so AF is (2 + 1) / 4;
-  // R2 measures the engine's own dosages (1 and 1: no variance).
+  // GP and DS show the observed genotype where typed, so AF is (2 + 1) / 4
+  // and R2 is that of the written dosages 2 and 1: 0.5 / (5.5 - 4.5).
   EXPECT_EQ(vcf_records(f.dir.file("v.vcf.gz")),
             (std::vector<std::string>{
-                "7\t100\trs1\tA\tG\t.\t.\tAF=0.75;R2=0;TYPED\tGT:DS:GP\t1/1:2:0,0,1\t0/1:1:0.25,0.5,0.25\t./.:.:.,.,.",
-                "7\t200\trs2\tA\tG\t.\t.\tAF=0.75;R2=0.666667\tGT:DS:GP\t1/1:2:0,0,1\t0/1:1:0.25,0.5,0.25\t./.:.:.,.,."}));
+                "7\t100\trs1\tA\tG\t.\t.\tAF=0.75;R2=0.5;TYPED\tGT:DS:GP\t1/1:2:0,0,1\t0/1:1:0.25,0.5,0.25\t./.:.:.,.,.",
+                "7\t200\trs2\tA\tG\t.\t.\tAF=0.75;R2=0.5;IMP\tGT:DS:GP\t1/1:2:0,0,1\t0/1:1:0.25,0.5,0.25\t./.:.:.,.,."}));
   EXPECT_EQ(warnings.str(), "");
+}
+
+TEST(Writers, VcfFormatFollowsTheNameWithItsIndex) {
+  EXPECT_EQ(vcf_format_for("a/b.vcf.gz"), VcfFormat::bgzipped);
+  EXPECT_EQ(vcf_format_for("b.bcf"), VcfFormat::bcf);
+  EXPECT_EQ(vcf_format_for("b.vcf"), VcfFormat::plain);
+  for (const char* other : {"c.txt", "c.vcf.bgz", "c.gz", ".vcf", "dir.vcf/x"}) EXPECT_FALSE(vcf_format_for(other)) << other;
+  ThreeCalls f;
+  std::ostringstream warnings;
+  for (const char* name : {"v.vcf.gz", "v.bcf", "v.vcf"}) {
+    VcfWriter vcf(f.dir.file(name), layout_of(f.study), f.panel, f.study, warnings);
+    vcf.write(0, f.calls);
+    vcf.close();
+    htsFile* file = hts_open(f.dir.file(name).c_str(), "r");
+    ASSERT_NE(file, nullptr);
+    const htsExactFormat format = hts_get_format(file)->format;
+    const htsCompression compression = hts_get_format(file)->compression;
+    hts_close(file);
+    EXPECT_EQ(format, std::string(name) == "v.bcf" ? htsExactFormat::bcf : htsExactFormat::vcf) << name;
+    EXPECT_EQ(compression == no_compression, std::string(name) == "v.vcf") << name;
+  }
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(f.dir.path())) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"v.bcf", "v.bcf.csi", "v.vcf", "v.vcf.gz", "v.vcf.gz.tbi"}));
+}
+
+TEST(Writers, VcfKeepsTheRecordedSampleOrderAndContig) {
+  ThreeCalls f;
+  f.study.ids = {"case1", "control1", "control2"};
+  std::ostringstream warnings;
+  const RecordedLayout recorded =
+      parse_study_layout("# comment\ncontig\tchr7\nsample\tcontrol2\nsample\tcase1\r\nsample\tcontrol1\n", "L");
+  VcfWriter vcf(f.dir.file("v.vcf.gz"), vcf_layout(recorded, "L", 7, f.study, warnings), f.panel, f.study, warnings);
+  vcf.write(0, f.calls);
+  vcf.close();
+  htsFile* file = hts_open(f.dir.file("v.vcf.gz").c_str(), "r");
+  bcf_hdr_t* header = bcf_hdr_read(file);
+  bcf1_t* record = bcf_init();
+  ASSERT_EQ(bcf_read(file, header, record), 0);
+  EXPECT_STREQ(bcf_seqname(header, record), "chr7");
+  EXPECT_EQ(std::vector<std::string>(header->samples, header->samples + bcf_hdr_nsamples(header)),
+            (std::vector<std::string>{"control2", "case1", "control1"}));
+  bcf_destroy(record);
+  bcf_hdr_destroy(header);
+  hts_close(file);
+  const std::string line = vcf_records(f.dir.file("v.vcf.gz"))[0];
+  EXPECT_EQ(line.substr(line.find("GT:DS:GP")), "GT:DS:GP\t./.:.:.,.,.\t1/1:2:0,0,1\t0/1:1:0.25,0.5,0.25");
+  // A layout of other samples falls back to cases then controls.
+  const VcfLayout stale = vcf_layout(parse_study_layout("contig\tchr7\nsample\tcase1\n", "L"), "L", 7, f.study, warnings);
+  EXPECT_EQ(stale.contig, "7");
+  EXPECT_EQ(stale.sample_rows, (std::vector<int>{0, 1, 2}));
+  EXPECT_NE(warnings.str().find("Warning: L: its samples are not those of the genotype files"), std::string::npos);
+  EXPECT_THROW(parse_study_layout("contig chr7\n", "L"), InputError);
+  EXPECT_THROW(parse_study_layout("sample\ta\n", "L"), InputError);
 }
 
 TEST(Writers, VcfLeavesOutLettersThatAreNotTwoBasesAndAppearsOnlyWhenComplete) {
@@ -77,7 +145,7 @@ TEST(Writers, VcfLeavesOutLettersThatAreNotTwoBasesAndAppearsOnlyWhenComplete) {
   f.dir.write("v.vcf.gz", "previous");
   std::ostringstream warnings;
   {
-    VcfWriter unfinished(f.dir.file("v.vcf.gz"), 7, f.panel, f.study, warnings);
+    VcfWriter unfinished(f.dir.file("v.vcf.gz"), layout_of(f.study), f.panel, f.study, warnings);
     unfinished.write(0, f.calls);
   }
   EXPECT_EQ(f.dir.read("v.vcf.gz"), "previous");
@@ -87,7 +155,7 @@ TEST(Writers, VcfLeavesOutLettersThatAreNotTwoBasesAndAppearsOnlyWhenComplete) {
   f.panel.names.resize(f.panel.letters.size(), "bad");
   for (size_t m = 0; m < left_out.size(); ++m) f.panel.letters[2 + m] = {left_out[m][0], left_out[m][1]};
   f.study.codes = CodeMatrix(3, static_cast<int>(f.panel.letters.size()), -1);
-  VcfWriter vcf(f.dir.file("v.vcf.gz"), 7, f.panel, f.study, warnings);
+  VcfWriter vcf(f.dir.file("v.vcf.gz"), layout_of(f.study), f.panel, f.study, warnings);
   for (int m = 0; m < static_cast<int>(f.panel.letters.size()); ++m) vcf.write(m, f.calls);
   vcf.close();
   const std::vector<std::string> records = vcf_records(f.dir.file("v.vcf.gz"));
