@@ -141,7 +141,8 @@ std::string impute_program() {
 // letters, digits and "_-+./:=@,%".
 std::string shell_word(const std::string& word) {
   const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || std::string_view("_-+./:=@,%").find(c) != std::string_view::npos;
+    return std::isalnum(static_cast<unsigned char>(c)) ||
+           std::string_view("_-+./:=@,%").find(c) != std::string_view::npos;
   });
   if (plain) return word;
   std::string quoted = "'";
@@ -240,7 +241,8 @@ void run_study(const StudyCommand& command, std::ostream& out, std::ostream& err
   write_file(command.out, kCaseGenotypeFile, [&](std::ostream& s) { write_genotypes(study, true, s); });
   write_file(command.out, kControlGenotypeFile, [&](std::ostream& s) { write_genotypes(study, false, s); });
   write_file(command.out, kStudyLayoutFile, [&](std::ostream& s) { write_study_layout(study, command.vcf, s); });
-  const std::string table = write_file(command.out, kStrandTableFile, [&](std::ostream& s) { write_strand_table(suspects, s); });
+  const std::string table =
+      write_file(command.out, kStrandTableFile, [&](std::ostream& s) { write_strand_table(suspects, s); });
   const std::string parameter_path = write_file(command.out, kParameterFile, [&](std::ostream& s) { s << parameters; });
   report_strand(suspects, table, err);
   out << "Study: " << p.typed_marker << " markers of " << p.ncase << " cases and " << p.ncontrol

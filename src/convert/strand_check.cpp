@@ -67,7 +67,8 @@ long drop_ambiguous(StudyData& study) {
 bool suggests_other_strand(AlleleCount study, AlleleCount panel) {
   if (study.called == 0 || panel.called == 0) return false;
   const double p = frequency(study), q = frequency(panel);
-  if (std::abs(p - 0.5) < kLeastDistanceFromHalf || std::abs(q - 0.5) < kLeastDistanceFromHalf ||
+  const double least = kLeastDistanceFromHalf - 1e-9;  // 0.4 itself counts despite rounding
+  if (std::abs(p - 0.5) < least || std::abs(q - 0.5) < least ||
       (p - 0.5) * (q - 0.5) > 0)
     return false;
   const double pooled = static_cast<double>(study.alt + panel.alt) / (study.called + panel.called);
@@ -77,7 +78,8 @@ bool suggests_other_strand(AlleleCount study, AlleleCount panel) {
 
 std::vector<StrandSuspect> check_strand(const StudyData& study, const PanelIndex& panel) {
   std::unordered_map<std::string, size_t> by_name;
-  for (size_t k = 0; k < panel.markers.size() && k < panel.counts.size(); ++k) by_name.emplace(panel.markers[k].name, k);
+  for (size_t k = 0; k < panel.markers.size() && k < panel.counts.size(); ++k)
+    by_name.emplace(panel.markers[k].name, k);
   std::vector<StrandSuspect> suspects;
   for (size_t k = 0; k < study.markers.size(); ++k) {
     const ConvertedMarker& m = study.markers[k];
@@ -103,7 +105,8 @@ void write_strand_table(const std::vector<StrandSuspect>& suspects, std::ostream
 
 void report_strand(const std::vector<StrandSuspect>& suspects, const std::string& table_path, std::ostream& err) {
   if (suspects.empty()) return;
-  err << "Warning: " << suspects.size() << (suspects.size() == 1 ? " A/T or C/G marker has" : " A/T or C/G markers have")
+  err << "Warning: " << suspects.size()
+      << (suspects.size() == 1 ? " A/T or C/G marker has" : " A/T or C/G markers have")
       << " ALT frequencies on opposite sides of 0.5 in the study and the panel, as if "
          "typed on the other strand: ";
   for (size_t k = 0; k < suspects.size() && k < kNamesShown; ++k) err << (k ? ", " : "") << suspects[k].marker.name;

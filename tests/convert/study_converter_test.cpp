@@ -93,6 +93,7 @@ TEST(ConvertStrand, OppositeSidesOfHalfBeyondSampling) {
   EXPECT_TRUE(suggests_other_strand({30, 40}, {9, 38}));
   EXPECT_FALSE(suggests_other_strand({8, 40}, {10, 40}));   // same side
   EXPECT_FALSE(suggests_other_strand({17, 40}, {32, 40}));  // study within 0.1 of 0.5
+  EXPECT_TRUE(suggests_other_strand({16, 40}, {32, 40}));   // 0.4 is far enough
   // 0.35 against 0.65: 0.30 apart, three standard errors are 0.335 with 40
   // copies each and 0.106 with 400
   EXPECT_FALSE(suggests_other_strand({14, 40}, {26, 40}));
