@@ -1,10 +1,17 @@
 #include "convert/command_line.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
 #include <ostream>
+#include <string_view>
 
 #include "convert/output_files.h"
 #include "convert/panel_converter.h"
 #include "convert/panel_directory.h"
+#include "convert/strand_check.h"
 #include "convert/study_converter.h"
 #include "base/text_source.h"
 #include "base/command_line.h"
@@ -23,7 +30,7 @@ constexpr const char* kMainUsage =
     "snp-impute reads. Typical use, for one chromosome:\n"
     "  snp-convert panel --vcf panel.vcf.gz --out run\n"
     "  snp-convert study --vcf chip.vcf.gz --cases cases.txt --out run\n"
-    "  snp-impute run/parameter.txt\n"
+    "  snp-impute --vcf-out run/imputed.vcf.gz run/parameter.txt\n"
     "Exit status: 0 on success, 1 on any error.\n";
 
 const OptionSpec kChromosomeOption{"--chromosome", "NAME", "chromosome to convert; required when FILE holds several"};
@@ -55,8 +62,12 @@ const ProgramSpec kStudyProgram{
     "line; '#' lines skipped), controls all other samples. Genotypes may be\n"
     "phased or unphased; a missing allele is written '0'.\n"
     "The reference counts and directory of the parameter file come from the\n"
-    "converted panel in the panel directory; study markers whose name is not in\n"
-    "the panel but whose position and alleles are take the panel's name.\n",
+    "converted panel in the panel directory, which must exist; study markers\n"
+    "whose name is not in the panel but whose position and alleles are take the\n"
+    "panel's name. A/T and C/G markers whose ALT frequencies in the study and\n"
+    "the panel suggest opposite strands are reported and listed in\n"
+    "DIR/strand_check.tsv. DIR/study_layout.tsv records the VCF's contig name\n"
+    "and sample order.\n",
     {
         {"--vcf", "FILE", "study genotypes (VCF, VCF.gz or BCF); required"},
         {"--cases", "FILE", "sample IDs of the cases; required"},
@@ -64,6 +75,7 @@ const ProgramSpec kStudyProgram{
         {"--panel-dir", "DIR", "directory of the converted panel (default: --out DIR)"},
         kChromosomeOption,
         {"--threshold", "X", "calling threshold for the parameter file (default 0.33)"},
+        {"--exclude-ambiguous", "", "leave A/T and C/G markers out of the study files"},
     },
     "",
 };
@@ -75,6 +87,7 @@ PanelCommand panel_command(const ParsedOptions& options) {
 StudyCommand study_command(const ParsedOptions& options) {
   StudyCommand command{options.required("--vcf"), options.required("--cases"), options.required("--out"),
                        options.value("--panel-dir"), options.value("--chromosome")};
+  command.exclude_ambiguous = options.has("--exclude-ambiguous");
   if (const auto text = options.value("--threshold")) {
     const auto value = parse_double(*text);
     if (!value || *value < 0 || *value > 1)
@@ -93,15 +106,48 @@ Command subcommand(const ProgramSpec& spec, const std::vector<std::string>& args
   return make(options);
 }
 
-// Reads the converted panel for the parameter file; nullopt (with a warning)
-// when the default panel directory holds none.
-std::optional<PanelIndex> panel_for_study(const StudyCommand& command, std::ostream& err) {
-  if (command.panel_dir) return read_panel_directory(*command.panel_dir);
-  if (has_panel(command.out)) return read_panel_directory(command.out);
-  err << "Warning: no converted panel in " << command.out
-      << " (run snp-convert panel first or give --panel-dir); " << kParameterFile
-      << " gives 0 reference markers and haplotypes\n";
-  return std::nullopt;
+// Reads the converted panel for the parameter file; throws InputError, with
+// what to do, when the panel directory holds none or it cannot be read.
+PanelIndex panel_for_study(const StudyCommand& command) {
+  const std::string& directory = command.panel_dir ? *command.panel_dir : command.out;
+  const std::string advice = ": run snp-convert panel --out " + directory +
+                             " first, or give the converted panel's directory with --panel-dir\n";
+  if (!has_panel(directory))
+    throw InputError(InputProblem::cannot_open, "Error: no converted panel in " + directory + " (no " +
+                                                    (std::filesystem::path(directory) / kReferenceMapFile).string() +
+                                                    ")" + advice);
+  try {
+    return read_panel_directory(directory);
+  } catch (const InputError& error) {
+    std::string reason = error.what();
+    if (reason.starts_with("Error: ")) reason.erase(0, 7);
+    while (!reason.empty() && reason.back() == '\n') reason.pop_back();
+    throw InputError(error.problem(),
+                     "Error: cannot read the converted panel in " + directory + " (" + reason + ")" + advice);
+  }
+}
+
+// The snp-impute beside this program (an absolute path), else the name
+// found through PATH.
+std::string impute_program() {
+  std::error_code error;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return "snp-impute";
+  const std::string beside = (self.parent_path() / "snp-impute").string();
+  return access(beside.c_str(), X_OK) == 0 ? beside : "snp-impute";
+}
+
+// A word as the shell reads it: quoted when it holds other characters than
+// letters, digits and "_-+./:=@,%".
+std::string shell_word(const std::string& word) {
+  const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) ||
+           std::string_view("_-+./:=@,%").find(c) != std::string_view::npos;
+  });
+  if (plain) return word;
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
 }
 
 void report_match(const NameMatch& match, const PanelIndex& panel, std::ostream& err) {
@@ -152,25 +198,34 @@ void run_panel(const PanelCommand& command, std::ostream& out, std::ostream& err
 void run_study(const StudyCommand& command, std::ostream& out, std::ostream& err) {
   const auto ids_text = read_file_text(command.cases);
   if (!ids_text) throw InputError(InputProblem::cannot_open, "Error: cannot open " + command.cases + "\n");
+  const std::vector<std::string> case_ids = parse_case_ids(*ids_text, command.cases);
+  if (case_ids.empty()) err << "Warning: " << command.cases << " lists no sample ID: the study has no cases\n";
   VcfReader reader(command.vcf);
-  StudyData study = convert_study(reader, parse_case_ids(*ids_text, command.cases), command.cases, command.chromosome);
+  StudyData study = convert_study(reader, case_ids, command.cases, command.chromosome);
   report_skipped(study.summary, command.vcf, err);
   if (study.non_diploid_genotypes > 0)
     err << study.non_diploid_genotypes << " genotypes of other than two alleles written as missing (0 0)\n";
-  const std::optional<PanelIndex> panel = panel_for_study(command, err);
-  if (panel) report_match(match_panel_names(study, panel->markers), *panel, err);
+  if (command.exclude_ambiguous) {
+    const long dropped = drop_ambiguous(study);
+    err << "Left out " << dropped << " A/T and C/G markers (--exclude-ambiguous)\n";
+    if (study.markers.empty())
+      throw inconsistent_file(command.vcf, "every SNP is an A/T or C/G marker; none is left without them");
+  }
+  const PanelIndex panel = panel_for_study(command);
+  report_match(match_panel_names(study, panel.markers), panel, err);
+  const std::vector<StrandSuspect> suspects = check_strand(study, panel);
 
   RunConfig p;
   p.current_chr = chromosome_for_parameters(study.summary.chromosome, err);
   warn_fixed_exception(p.current_chr, study, err);
-  p.population_marker = panel ? static_cast<int>(panel->markers.size()) : 0;
-  p.population_sample = panel ? panel->haplotypes : 0;
+  p.population_marker = static_cast<int>(panel.markers.size());
+  p.population_sample = panel.haplotypes;
   p.typed_marker = static_cast<int>(study.markers.size());
   p.ncase = study.count(true);
   p.ncontrol = study.count(false);
   p.calling_genotype_threshood = command.threshold;
   p.path_disease_datadirectory = absolute_directory(command.out);
-  p.path_hapmap_datadirectory = panel ? panel->directory : p.path_disease_datadirectory;
+  p.path_hapmap_datadirectory = panel.directory;
   p.path_hapmap_data_file = kHaplotypeFile;
   p.path_hapmap_data_mapfile = kReferenceMapFile;
   p.path_disease_data_file1 = kCaseGenotypeFile;
@@ -185,10 +240,15 @@ void run_study(const StudyCommand& command, std::ostream& out, std::ostream& err
   write_file(command.out, kCaseMapFile, [&](std::ostream& s) { write_study_map(study, s); });
   write_file(command.out, kCaseGenotypeFile, [&](std::ostream& s) { write_genotypes(study, true, s); });
   write_file(command.out, kControlGenotypeFile, [&](std::ostream& s) { write_genotypes(study, false, s); });
+  write_file(command.out, kStudyLayoutFile, [&](std::ostream& s) { write_study_layout(study, command.vcf, s); });
+  const std::string table =
+      write_file(command.out, kStrandTableFile, [&](std::ostream& s) { write_strand_table(suspects, s); });
   const std::string parameter_path = write_file(command.out, kParameterFile, [&](std::ostream& s) { s << parameters; });
+  report_strand(suspects, table, err);
   out << "Study: " << p.typed_marker << " markers of " << p.ncase << " cases and " << p.ncontrol
       << " controls of chromosome " << study.summary.chromosome << " written to " << p.path_disease_datadirectory << "\n"
-      << "Run: snp-impute " << parameter_path << "\n";
+      << "Run: " << shell_word(impute_program()) << " --vcf-out "
+      << shell_word(p.path_disease_datadirectory + "imputed.vcf.gz") << ' ' << shell_word(parameter_path) << "\n";
 }
 
 }  // namespace snp::convert

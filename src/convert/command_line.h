@@ -26,6 +26,7 @@ struct StudyCommand {
   std::optional<std::string> panel_dir;  // defaults to out
   std::optional<std::string> chromosome;
   double threshold = 0.33;
+  bool exclude_ambiguous = false;  // leave A/T and C/G markers out
 };
 
 using Command = std::variant<HelpRequest, PanelCommand, StudyCommand>;

@@ -47,9 +47,10 @@ std::vector<ConvertedMarker> parse_reference_map(std::string_view text, const st
   return markers;
 }
 
-int count_haplotype_lines(std::string_view text, const std::string& path, size_t markers) {
+HaplotypeTally tally_haplotypes(std::string_view text, const std::string& path, size_t markers) {
   TextScanner scanner(text);
-  int lines = 0;
+  HaplotypeTally tally;
+  tally.counts.resize(markers);
   while (!scanner.at_end()) {
     const long number = scanner.line();
     std::string_view line = scanner.rest_of_line();
@@ -58,10 +59,15 @@ int count_haplotype_lines(std::string_view text, const std::string& path, size_t
     if (codes != markers)
       throw malformed_line(path, number,
                            "expected " + std::to_string(markers) + " allele codes, found " + std::to_string(codes));
-    ++lines;
+    for (size_t k = 0; k < markers; ++k) {
+      const char code = line[2 * k];
+      tally.counts[k].alt += code == '1';
+      tally.counts[k].called += code == '0' || code == '1';
+    }
+    ++tally.lines;
   }
-  if (lines == 0) throw inconsistent_file(path, "expected haplotype lines, found none");
-  return lines;
+  if (tally.lines == 0) throw inconsistent_file(path, "expected haplotype lines, found none");
+  return tally;
 }
 
 PanelIndex read_panel_directory(const std::string& directory) {
@@ -70,7 +76,9 @@ PanelIndex read_panel_directory(const std::string& directory) {
   const std::string map_path = in_directory(directory, kReferenceMapFile);
   index.markers = parse_reference_map(open_text(map_path), map_path);
   const std::string hap_path = in_directory(directory, kHaplotypeFile);
-  index.haplotypes = count_haplotype_lines(open_text(hap_path), hap_path, index.markers.size());
+  HaplotypeTally tally = tally_haplotypes(open_text(hap_path), hap_path, index.markers.size());
+  index.haplotypes = tally.lines;
+  index.counts = std::move(tally.counts);
   return index;
 }
 

@@ -158,4 +158,10 @@ void write_genotypes(const StudyData& study, bool cases, std::ostream& out) {
   }
 }
 
+void write_study_layout(const StudyData& study, const std::string& vcf_path, std::ostream& out) {
+  out << "# snp-convert study: contig and sample order of " << vcf_path << "\ncontig\t" << study.summary.chromosome
+      << '\n';
+  for (const StudySample& s : study.samples) out << "sample\t" << s.id << '\n';
+}
+
 }  // namespace snp::convert

@@ -18,6 +18,7 @@ inline constexpr const char* kStudyMapFile = "normal.map";
 inline constexpr const char* kCaseMapFile = "disease.map";
 inline constexpr const char* kCaseGenotypeFile = "disease.geno";
 inline constexpr const char* kControlGenotypeFile = "normal.geno";
+inline constexpr const char* kStudyLayoutFile = "study_layout.tsv";
 
 struct StudySample {
   std::string id;
@@ -59,5 +60,9 @@ void write_study_map(const StudyData& study, std::ostream& out);
 // Genotype lines "ID 1" (cases) or "ID 0" (controls), one blank, then every
 // allele letter followed by one blank.
 void write_genotypes(const StudyData& study, bool cases, std::ostream& out);
+// The contig name and sample order of the study VCF, for writing results in
+// its terms: a '#' comment naming the VCF, "contig<TAB>NAME", then
+// "sample<TAB>ID" per sample in VCF order.
+void write_study_layout(const StudyData& study, const std::string& vcf_path, std::ostream& out);
 
 }  // namespace snp::convert

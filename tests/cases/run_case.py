@@ -96,7 +96,7 @@ def run(case, programs, update):
         command = read(os.path.join(case, "cmd")).decode().strip()
         done = subprocess.run(["sh", "-c", command], **options)
         after = snapshot(scratch)
-        normalise = normaliser(places)
+        normalise = normaliser(dict(places, **programs))  # a program's path: $SNP_IMPUTE etc.
         actual = {"status": b"%d\n" % done.returncode,
                   "stdout": normalise(done.stdout, timing=True),
                   "stderr": normalise(done.stderr, timing=True)}

@@ -8,5 +8,5 @@ SNP_FUZZ(input) {
   const size_t markers = static_cast<size_t>(input.byte() % 64);
   snp::fuzz::attempt([&] { snp::convert::parse_case_ids(input.text(), "cases.txt"); });
   snp::fuzz::attempt([&] { snp::convert::parse_reference_map(input.text(), "hapmap.map"); });
-  snp::convert::count_haplotype_lines(input.text(), "hapmap.hap", markers);
+  snp::convert::tally_haplotypes(input.text(), "hapmap.hap", markers);
 }
