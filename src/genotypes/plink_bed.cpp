@@ -1,0 +1,156 @@
+// PLINK 1 binary filesets: .fam and .bim as text, the .bed as one record of
+// ceil(samples / 4) bytes per marker after three magic bytes, two bits per
+// sample from the low bits up: 00 two copies of A1, 01 missing, 10 one
+// copy, 11 none.
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "base/errors.h"
+#include "base/text_source.h"
+#include "genotypes/genotypes.h"
+#include "genotypes/text_fields.h"
+
+namespace snp::genotypes {
+namespace {
+
+constexpr std::array<unsigned char, 3> kMagic = {0x6c, 0x1b, 0x01};
+
+// Codes of the four samples of each .bed byte.
+constexpr std::array<std::array<std::int8_t, 4>, 256> kDecode = [] {
+  constexpr std::array<std::int8_t, 4> code = {2, kMissingCode, 1, 0};
+  std::array<std::array<std::int8_t, 4>, 256> table{};
+  for (size_t byte = 0; byte < 256; ++byte)
+    for (size_t s = 0; s < 4; ++s) table[byte][s] = code[(byte >> (2 * s)) & 3];
+  return table;
+}();
+
+std::vector<Sample> read_fam(const std::string& path) {
+  const FileText text = read_text_file(path);
+  std::vector<Sample> samples;
+  for_each_line(text.view(), [&](long line, std::string_view content) {
+    const auto fields = split_fields(content);
+    if (fields.empty()) return;
+    if (fields.size() != 6)
+      throw malformed_line(path, line, "expected 6 fields (FID IID father mother sex phenotype), found " +
+                                           std::to_string(fields.size()));
+    Sample s;
+    s.family = fields[0];
+    s.id = fields[1];
+    s.sex = fields[4] == "1" ? 1 : fields[4] == "2" ? 2 : 0;
+    s.phenotype = fields[5];
+    samples.push_back(std::move(s));
+  });
+  if (samples.empty()) throw inconsistent_file(path, "no samples");
+  return samples;
+}
+
+std::vector<Marker> read_bim(const std::string& path) {
+  const FileText text = read_text_file(path);
+  std::vector<Marker> markers;
+  for_each_line(text.view(), [&](long line, std::string_view content) {
+    const auto fields = split_fields(content);
+    if (fields.empty()) return;
+    if (fields.size() != 6)
+      throw malformed_line(path, line, "expected 6 fields (chromosome SNP cM position A1 A2), found " +
+                                           std::to_string(fields.size()));
+    const auto position = parse_int(fields[3]);
+    if (!position) throw malformed_line(path, line, "position " + shown(fields[3]) + " is no whole number");
+    markers.push_back(Marker{std::string(fields[0]), std::string(fields[1]), *position, std::string(fields[4]),
+                             std::string(fields[5])});
+  });
+  if (markers.empty()) throw inconsistent_file(path, "no markers");
+  return markers;
+}
+
+class BedReader final : public GenotypeReader {
+ public:
+  explicit BedReader(const std::string& prefix) : bed_path_(prefix + ".bed") {
+    path_ = bed_path_;
+    samples_ = read_fam(prefix + ".fam");
+    markers_ = read_bim(prefix + ".bim");
+    record_bytes_ = (samples_.size() + 3) / 4;
+    file_ = std::fopen(bed_path_.c_str(), "rb");
+    if (!file_)
+      throw InputError(InputProblem::cannot_open,
+                       "Error: cannot open " + bed_path_ + " (" + std::strerror(errno) + ")\n");
+    std::array<unsigned char, 3> magic{};
+    const size_t got = std::fread(magic.data(), 1, magic.size(), file_);
+    if (got < 2 || magic[0] != kMagic[0] || magic[1] != kMagic[1])
+      throw inconsistent_file(bed_path_, "not a PLINK 1 binary genotype file (it does not start with the bytes 6c 1b)");
+    if (got < 3 || magic[2] != kMagic[2])
+      throw inconsistent_file(bed_path_, "not in SNP-major mode (third byte 01); write it again with PLINK 1.9 --make-bed");
+    std::error_code error;
+    const auto size = std::filesystem::file_size(bed_path_, error);
+    const auto expected = kMagic.size() + markers_.size() * record_bytes_;
+    if (!error && size != expected)
+      throw inconsistent_file(bed_path_, std::to_string(size) + " bytes, expected " + std::to_string(expected) +
+                                             " (3 + " + std::to_string(markers_.size()) + " markers of " + prefix +
+                                             ".bim x " + std::to_string(record_bytes_) + " bytes for the " +
+                                             std::to_string(samples_.size()) + " samples of " + prefix + ".fam)");
+  }
+  ~BedReader() override { std::fclose(file_); }
+  BedReader(const BedReader&) = delete;
+  BedReader& operator=(const BedReader&) = delete;
+
+  bool read_block(MarkerBlock& block, size_t limit, const MarkerFilter& wanted) override {
+    block.clear();
+    block.samples = samples_.size();
+    const size_t n = markers_.size();
+    while (next_ < n && block.size() < limit) {
+      // A run of consecutive wanted markers is read at once.
+      size_t first = next_;
+      if (wanted)
+        while (first < n && !wanted(markers_[first])) ++first;
+      size_t last = first;
+      while (last < n && block.size() + (last - first) < limit && (last == first || !wanted || wanted(markers_[last])))
+        ++last;
+      if (first < last) read_run(block, first, last);
+      next_ = last;
+    }
+    return block.size() > 0;
+  }
+
+ private:
+  void read_run(MarkerBlock& block, size_t first, size_t last) {
+    const long offset = static_cast<long>(kMagic.size() + first * record_bytes_);
+    if (offset != position_ && std::fseek(file_, offset, SEEK_SET) != 0) fail_at(first);
+    buffer_.resize((last - first) * record_bytes_);
+    if (std::fread(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) fail_at(first);
+    position_ = offset + static_cast<long>(buffer_.size());
+    const size_t samples = samples_.size();
+    const size_t full_bytes = samples / 4;
+    size_t at = block.codes.size();
+    block.codes.resize(at + (last - first) * samples);
+    for (size_t m = first; m < last; ++m) {
+      const unsigned char* record = buffer_.data() + (m - first) * record_bytes_;
+      std::int8_t* out = block.codes.data() + at;
+      for (size_t b = 0; b < full_bytes; ++b) std::memcpy(out + 4 * b, kDecode[record[b]].data(), 4);
+      for (size_t s = 4 * full_bytes; s < samples; ++s) out[s] = kDecode[record[full_bytes]][s & 3];
+      at += samples;
+      block.markers.push_back(markers_[m]);
+      block.indices.push_back(static_cast<long>(m));
+    }
+  }
+
+  [[noreturn]] void fail_at(size_t marker) {
+    throw InputError(InputProblem::malformed, "Error: " + bed_path_ + ": cannot read the record of marker " +
+                                                  std::to_string(marker + 1) + " (" + markers_[marker].name + ")\n");
+  }
+
+  std::string bed_path_;
+  std::vector<Marker> markers_;
+  size_t record_bytes_ = 0;
+  std::FILE* file_ = nullptr;
+  long position_ = static_cast<long>(kMagic.size());
+  size_t next_ = 0;
+  std::vector<unsigned char> buffer_;
+};
+
+}  // namespace
+
+std::unique_ptr<GenotypeReader> open_bed(const std::string& prefix) { return std::make_unique<BedReader>(prefix); }
+
+}  // namespace snp::genotypes
