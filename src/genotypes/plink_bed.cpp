@@ -3,6 +3,9 @@
 // sample from the low bits up: 00 two copies of A1, 01 missing, 10 one
 // copy, 11 none.
 #include <array>
+#include <bit>
+#include <cstdint>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -26,6 +29,36 @@ constexpr std::array<std::array<std::int8_t, 4>, 256> kDecode = [] {
     for (size_t s = 0; s < 4; ++s) table[byte][s] = code[(byte >> (2 * s)) & 3];
   return table;
 }();
+
+static_assert(std::endian::native == std::endian::little, "the .bed records are read as little-endian words");
+
+constexpr std::uint64_t kLowBits = 0x5555555555555555ULL;
+
+// Counts of one packed record over 64-bit words: per sample the low bit
+// `lo` and high bit `hi`: 11 no copy of A1, 10 one, 01 missing, 00 two
+// (the rest of the group). masks[g] has the low bit of every sample of
+// group g set.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("popcnt", "default")))
+#endif
+void count_words(const std::uint64_t* words, size_t n, const std::uint64_t* mask0, const std::uint64_t* mask1,
+                 std::array<int, 2>* zero, std::array<int, 2>* one, std::array<int, 2>* missing) {
+  std::array<int, 2> z{}, o{}, m{};
+  for (size_t w = 0; w < n; ++w) {
+    const std::uint64_t lo = words[w] & kLowBits;
+    const std::uint64_t hi = (words[w] >> 1) & kLowBits;
+    const std::uint64_t none = lo & hi, het = hi & ~lo, miss = lo & ~hi;
+    z[0] += std::popcount(none & mask0[w]);
+    o[0] += std::popcount(het & mask0[w]);
+    m[0] += std::popcount(miss & mask0[w]);
+    z[1] += std::popcount(none & mask1[w]);
+    o[1] += std::popcount(het & mask1[w]);
+    m[1] += std::popcount(miss & mask1[w]);
+  }
+  *zero = z;
+  *one = o;
+  *missing = m;
+}
 
 std::vector<Sample> read_fam(const std::string& path) {
   const FileText text = read_text_file(path);
@@ -91,6 +124,7 @@ class BedReader final : public GenotypeReader {
                                              ".bim x " + std::to_string(record_bytes_) + " bytes for the " +
                                              std::to_string(samples_.size()) + " samples of " + prefix + ".fam)");
   }
+  long marker_count() const override { return static_cast<long>(markers_.size()); }
   ~BedReader() override { std::fclose(file_); }
   BedReader(const BedReader&) = delete;
   BedReader& operator=(const BedReader&) = delete;
@@ -113,13 +147,52 @@ class BedReader final : public GenotypeReader {
     return block.size() > 0;
   }
 
+ bool count_block(MarkerBlock& block, std::vector<GroupCounts>& counts, size_t limit,
+                   std::span<const std::uint8_t> groups) override {
+    block.clear();
+    counts.clear();
+    block.samples = samples_.size();
+    const size_t first = next_;
+    const size_t last = first + std::min(limit, markers_.size() - first);
+    if (first == last) return false;
+    read_records(first, last);
+    next_ = last;
+    // Low bit of each sample of each group, 32 samples to a word.
+    const size_t words = (record_bytes_ + 7) / 8;
+    std::array<std::vector<std::uint64_t>, 2> masks{std::vector<std::uint64_t>(words), std::vector<std::uint64_t>(words)};
+    std::array<int, 2> totals{};
+    for (size_t s = 0; s < samples_.size(); ++s) {
+      if (groups[s] > 1) continue;
+      masks[groups[s]][s / 32] |= std::uint64_t{1} << (2 * (s % 32));
+      ++totals[groups[s]];
+    }
+    std::vector<std::uint64_t> record(words);
+    counts.resize(last - first);
+    for (size_t m = first; m < last; ++m) {
+      record.back() = 0;
+      std::memcpy(record.data(), buffer_.data() + (m - first) * record_bytes_, record_bytes_);
+      std::array<int, 2> zero{}, one{}, missing{};
+      count_words(record.data(), words, masks[0].data(), masks[1].data(), &zero, &one, &missing);
+      GroupCounts& c = counts[m - first];
+      for (size_t g = 0; g < 2; ++g) c.group[g] = {zero[g], one[g], totals[g] - zero[g] - one[g] - missing[g], missing[g]};
+      block.markers.push_back(std::move(markers_[m]));  // each marker is handed out once
+      block.indices.push_back(static_cast<long>(m));
+    }
+    return true;
+  }
+
  private:
-  void read_run(MarkerBlock& block, size_t first, size_t last) {
+  // Reads the records of markers [first, last) into buffer_.
+  void read_records(size_t first, size_t last) {
     const long offset = static_cast<long>(kMagic.size() + first * record_bytes_);
     if (offset != position_ && std::fseek(file_, offset, SEEK_SET) != 0) fail_at(first);
     buffer_.resize((last - first) * record_bytes_);
     if (std::fread(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) fail_at(first);
     position_ = offset + static_cast<long>(buffer_.size());
+  }
+
+  void read_run(MarkerBlock& block, size_t first, size_t last) {
+    read_records(first, last);
     const size_t samples = samples_.size();
     const size_t full_bytes = samples / 4;
     size_t at = block.codes.size();
@@ -130,7 +203,7 @@ class BedReader final : public GenotypeReader {
       for (size_t b = 0; b < full_bytes; ++b) std::memcpy(out + 4 * b, kDecode[record[b]].data(), 4);
       for (size_t s = 4 * full_bytes; s < samples; ++s) out[s] = kDecode[record[full_bytes]][s & 3];
       at += samples;
-      block.markers.push_back(markers_[m]);
+      block.markers.push_back(std::move(markers_[m]));  // each marker is handed out once
       block.indices.push_back(static_cast<long>(m));
     }
   }

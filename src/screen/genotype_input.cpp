@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "base/errors.h"
-#include "screen/mapped_file.h"
 
 namespace snp::screen {
 namespace {
@@ -32,14 +31,10 @@ std::vector<std::uint8_t> groups_of(const genotypes::Phenotypes& phenotypes, siz
 }
 
 GenotypeCounts count_codes(std::span<const std::int8_t> codes, std::span<const std::uint8_t> groups) {
-  // Per group and code (-1 lands on entry 3 as code & 3); the excluded
-  // group's row is dropped.
-  std::array<std::array<int, 4>, 3> tally{};
-  for (size_t s = 0; s < codes.size(); ++s)
-    ++tally[groups[s]][static_cast<std::uint8_t>(codes[s]) & 3u];
+  const genotypes::GroupCounts c = genotypes::count_groups(codes, groups);
   GenotypeCounts counts;
-  counts.cases = tally[kCaseGroup];
-  counts.controls = tally[kControlGroup];
+  counts.cases = c.group[kCaseGroup];
+  counts.controls = c.group[kControlGroup];
   return counts;
 }
 
@@ -47,15 +42,18 @@ GenotypeInput read_genotype_input(genotypes::GenotypeReader& reader, std::span<c
   GenotypeInput input;
   input.samplesize.cases = static_cast<int>(std::count(groups.begin(), groups.end(), kCaseGroup));
   input.samplesize.controls = static_cast<int>(std::count(groups.begin(), groups.end(), kControlGroup));
+  if (reader.marker_count() > 0) {
+    input.counts.reserve(static_cast<size_t>(reader.marker_count()));
+    input.markers.reserve(static_cast<size_t>(reader.marker_count()));
+  }
   genotypes::MarkerBlock block;
-  while (reader.read_block(block, kBlockMarkers)) {
-    const size_t first = input.counts.size();
-    input.counts.resize(first + block.size());
-    const unsigned threads = worker_count(block.size(), kBlockMarkers / 2);
-    run_parallel(threads, [&](unsigned part) {
-      for (size_t m = block.size() * part / threads; m < block.size() * (part + 1) / threads; ++m)
-        input.counts[first + m] = count_codes(block.codes_of(m), groups);
-    });
+  std::vector<genotypes::GroupCounts> counts;
+  while (reader.count_block(block, counts, kBlockMarkers, groups)) {
+    for (const auto& c : counts) {
+      GenotypeCounts& marker = input.counts.emplace_back();
+      marker.cases = c.group[kCaseGroup];
+      marker.controls = c.group[kControlGroup];
+    }
     std::move(block.markers.begin(), block.markers.end(), std::back_inserter(input.markers));
   }
   return input;
