@@ -76,9 +76,9 @@ void report_fdr(ScreenContext& ctx, const ScreenTables& t, int model, std::ostre
   for (int r = 0; r < count; ++r) {
     const int marker = order[static_cast<size_t>(r)];
     if (ctx.markers) {
-      const genotypes::Marker& named = (*ctx.markers)[static_cast<size_t>(marker)];
-      write_both(out, file, "FDR find Marker=", marker, "\t i.e. chr=", named.chromosome, "\t locus=",
-                 named.position, "\t pvalue=", p[static_cast<size_t>(marker)]);
+      const auto j = static_cast<size_t>(marker);
+      write_both(out, file, "FDR find Marker=", marker, "\t i.e. chr=", ctx.markers->chromosome(j), "\t locus=",
+                 ctx.markers->position(j), "\t pvalue=", p[j]);
     } else {
       int chromosome = 0, locus = 0;
       ctx.naming.return_chromosome_and_locus(marker, &chromosome, &locus);
@@ -224,7 +224,7 @@ int screen_genotype_input(ScreenContext& ctx, const GenotypeInput& input) {
                       input.counts.size(), [&](size_t j) { return input.counts[j]; }, input.samplesize));
   if (!ctx.table_prefix.empty())
     write_screen_table(
-        ctx.table_prefix + kTableSuffix, input.counts.size(), [&](size_t j) { return input.markers[j]; },
+        ctx.table_prefix + kTableSuffix, input.counts.size(), [&](size_t j) { return input.markers.at(j); },
         [&](size_t j) { return input.counts[j]; }, input.samplesize);
   return 0;
 }

@@ -44,7 +44,7 @@ struct ScreenContext {
   std::string result_directory;
   // Markers named by the input (PLINK, VCF, result file): their chromosome
   // and position replace the naming's chromosome and locus.
-  const std::vector<genotypes::Marker>* markers = nullptr;
+  const MarkerLabels* markers = nullptr;
   // When set, the table PREFIX.screen.tsv of every marker is written too.
   std::string table_prefix;
 };

@@ -38,6 +38,37 @@ GenotypeCounts count_codes(std::span<const std::int8_t> codes, std::span<const s
   return counts;
 }
 
+void MarkerLabels::reserve(size_t markers) {
+  chromosome_of_.reserve(markers);
+  positions_.reserve(markers);
+  starts_.reserve(markers);
+}
+
+void MarkerLabels::add(const genotypes::Marker& marker) {
+  // Markers come chromosome by chromosome: the last one's is checked first.
+  if (chromosome_of_.empty() || chromosomes_[chromosome_of_.back()] != marker.chromosome) {
+    const auto known = std::find(chromosomes_.begin(), chromosomes_.end(), marker.chromosome);
+    const auto index = static_cast<std::uint32_t>(known - chromosomes_.begin());
+    if (known == chromosomes_.end()) chromosomes_.push_back(marker.chromosome);
+    chromosome_of_.push_back(index);
+  } else {
+    chromosome_of_.push_back(chromosome_of_.back());
+  }
+  positions_.push_back(marker.position);
+  starts_.push_back(words_.size());
+  for (const std::string* word : {&marker.name, &marker.counted, &marker.other}) {
+    words_ += *word;
+    words_ += '\0';
+  }
+}
+
+genotypes::Marker MarkerLabels::at(size_t j) const {
+  const char* name = words_.data() + starts_[j];
+  const char* counted = name + std::char_traits<char>::length(name) + 1;
+  const char* other = counted + std::char_traits<char>::length(counted) + 1;
+  return genotypes::Marker{chromosome(j), name, positions_[j], counted, other};
+}
+
 GenotypeInput read_genotype_input(genotypes::GenotypeReader& reader, std::span<const std::uint8_t> groups) {
   GenotypeInput input;
   input.samplesize.cases = static_cast<int>(std::count(groups.begin(), groups.end(), kCaseGroup));
@@ -54,7 +85,7 @@ GenotypeInput read_genotype_input(genotypes::GenotypeReader& reader, std::span<c
       marker.cases = c.group[kCaseGroup];
       marker.controls = c.group[kControlGroup];
     }
-    std::move(block.markers.begin(), block.markers.end(), std::back_inserter(input.markers));
+    for (const auto& marker : block.markers) input.markers.add(marker);
   }
   return input;
 }

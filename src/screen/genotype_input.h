@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "genotypes/genotypes.h"
@@ -14,9 +15,29 @@
 
 namespace snp::screen {
 
+// Chromosome, name, position and alleles of every marker, held compactly:
+// chromosome names once, the other words in one text.
+class MarkerLabels {
+ public:
+  void reserve(size_t markers);
+  void add(const genotypes::Marker& marker);
+  size_t size() const { return positions_.size(); }
+  bool empty() const { return positions_.empty(); }
+  const std::string& chromosome(size_t j) const { return chromosomes_[chromosome_of_[j]]; }
+  long position(size_t j) const { return positions_[j]; }
+  genotypes::Marker at(size_t j) const;
+
+ private:
+  std::vector<std::string> chromosomes_;
+  std::vector<std::uint32_t> chromosome_of_;
+  std::vector<long> positions_;
+  std::string words_;               // name, A1 and A2 of each marker, each ended by '\0'
+  std::vector<std::uint64_t> starts_;  // where each marker's words start
+};
+
 struct GenotypeInput {
   std::vector<GenotypeCounts> counts;
-  std::vector<genotypes::Marker> markers;
+  MarkerLabels markers;
   SampleSize samplesize;  // cases and controls, excluded samples left out
 };
 
