@@ -1,7 +1,8 @@
 #include "screen/screen_table.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
+#include <utility>
 #include <numeric>
 
 #include "base/output_file.h"
@@ -18,9 +19,10 @@ void append_number(std::string& row, const std::optional<double>& value) {
     row += "NA";
     return;
   }
+  // As printf's %g: six significant digits.
   char text[32];
-  const int length = std::snprintf(text, sizeof text, "%g", *value);
-  row.append(text, static_cast<size_t>(length));
+  const auto end = std::to_chars(text, text + sizeof text, *value, std::chars_format::general, 6).ptr;
+  row.append(text, end);
 }
 
 }  // namespace
@@ -37,16 +39,16 @@ TablePvalues table_pvalues(const GenotypeCounts& counts, const SampleSize& sampl
 }
 
 std::vector<std::optional<double>> bh_qvalues(const std::vector<std::optional<double>>& p, size_t markers) {
-  std::vector<size_t> order;
+  // Equal p-values end with equal q-values whatever their order.
+  std::vector<std::pair<double, size_t>> order;
   for (size_t j = 0; j < p.size(); ++j)
-    if (p[j]) order.push_back(j);
-  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return *p[a] < *p[b]; });
+    if (p[j]) order.emplace_back(*p[j], j);
+  std::sort(order.begin(), order.end());
   std::vector<std::optional<double>> q(p.size());
   double least = 1.0;
   for (size_t r = order.size(); r >= 1; --r) {
-    const size_t j = order[r - 1];
-    least = std::min(least, *p[j] * static_cast<double>(markers) / static_cast<double>(r));
-    q[j] = least;
+    least = std::min(least, order[r - 1].first * static_cast<double>(markers) / static_cast<double>(r));
+    q[order[r - 1].second] = least;
   }
   return q;
 }
@@ -71,17 +73,22 @@ void write_screen_table(const std::string& path, size_t markers,
     }
   });
   std::array<std::vector<std::optional<double>>, 5> q;
-  for (size_t m = 0; m < 5; ++m) q[m] = bh_qvalues(p[m], markers);
+  // One model's sort per thread.
+  run_parallel(threads, [&](unsigned part) {
+    for (size_t m = part; m < 5; m += threads) q[m] = bh_qvalues(p[m], markers);
+  });
   write_file_atomically(path, [&](std::ostream& out) {
     out << table_header() << '\n';
     std::string row;
     for (size_t j = 0; j < markers; ++j) {
       const genotypes::Marker marker = label(j);
-      row = marker.chromosome + '\t' + marker.name + '\t' + std::to_string(marker.position) + '\t' +
-            marker.counted + '\t' + marker.other;
+      row.clear();
+      for (const std::string* word : {&marker.chromosome, &marker.name}) row.append(*word).push_back('\t');
+      row.append(std::to_string(marker.position));
+      for (const std::string* word : {&marker.counted, &marker.other}) row.append(1, '\t').append(*word);
       // Counts of two, one and no copies of A1, then the missing ones.
       for (const auto* group : {&tallies[j].cases, &tallies[j].controls})
-        for (const size_t code : {2, 1, 0, 3}) row += '\t' + std::to_string((*group)[code]);
+        for (const size_t code : {2, 1, 0, 3}) row.append(1, '\t').append(std::to_string((*group)[code]));
       for (size_t m = 0; m < 5; ++m) append_number(row, p[m][j]);
       for (size_t m = 0; m < 5; ++m) append_number(row, q[m][j]);
       row += '\n';
