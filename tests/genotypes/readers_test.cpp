@@ -76,26 +76,21 @@ TEST(BedReader, TableOfNamedMarkersSkipsTheOthers) {
   EXPECT_EQ(table.not_found, std::vector<std::string>{"rs9"});
 }
 
+// Truncation, a wrong magic number and count mismatches are golden cases.
 TEST(BedReader, DamagedFilesetsAreNamedErrors) {
   TempDir dir;
   const auto open = [&] { open_bed(dir.file("f")); };
   std::string bed = bed_bytes(kRows);
-  write_fileset(dir, bed.substr(0, bed.size() - 1));
-  EXPECT_NE(error_of(open).find("f.bed: 8 bytes, expected 9 (3 + 3 markers of"), std::string::npos) << error_of(open);
-  bed[1] = 'x';
-  write_fileset(dir, bed);
-  EXPECT_NE(error_of(open).find("not a PLINK 1 binary genotype file"), std::string::npos);
-  bed[1] = '\x1b';
   bed[2] = '\0';
   write_fileset(dir, bed);
   EXPECT_NE(error_of(open).find("not in SNP-major mode"), std::string::npos);
   write_fileset(dir, bed_bytes(kRows));
-  dir.write("f.bim", "1 rs1 0 100 A G\n1 rs2 0 200 C\n");
-  EXPECT_NE(error_of(open).find("line 2 of " + dir.file("f.bim") + ": expected 6 fields"), std::string::npos);
   dir.write("f.bim", "1 rs1 0 1e2 A G\n");
-  EXPECT_NE(error_of(open).find("position \"1e2\" is no whole number"), std::string::npos);
-  dir.write("f.bim", "1 rs1 0 100 A G\n");  // one marker: the .bed is too long
-  EXPECT_NE(error_of(open).find("bytes, expected 5 (3 + 1 markers"), std::string::npos);
+  EXPECT_NE(error_of(open).find("line 1 of " + dir.file("f.bim") + ": position \"1e2\" is no whole number"),
+            std::string::npos);
+  dir.write("f.bim", "1 rs1 0 100 A G x\n");
+  EXPECT_NE(error_of(open).find("expected 6 fields (chromosome SNP cM position A1 A2), found more than 6"),
+            std::string::npos);
   dir.write("f.fam", "F1 a 0 0 1\n");
   EXPECT_NE(error_of(open).find("line 1 of " + dir.file("f.fam")), std::string::npos);
   std::remove(dir.file("f.fam").c_str());
@@ -129,20 +124,13 @@ TEST(VcfReader, CountsAltCopiesOfBiallelicRecords) {
   EXPECT_EQ(reader->skipped_reasons(), "1 not biallelic, 1 without GT");
 }
 
-TEST(VcfReader, DamagedFilesAreNamedErrors) {
+// A damaged record and a file that is no VCF are golden cases.
+TEST(VcfReader, HeaderWithoutGtIsAnError) {
   TempDir dir;
-  const auto read_all = [&] {
-    const auto reader = open_vcf(dir.file("v.vcf"));
-    read_table(*reader);
-  };
-  dir.write("v.vcf", "not a vcf\n");
-  EXPECT_NE(error_of(read_all).find(dir.file("v.vcf") + ": not a VCF or BCF file"), std::string::npos);
-  dir.write("v.vcf", std::string(kVcfHeader) + "1\t10\trs1\tA\tG\t.\t.\t.\tGT\t0/0\t0/1\n");
-  EXPECT_NE(error_of(read_all).find("record 1 cannot be read"), std::string::npos) << error_of(read_all);
   std::string header = kVcfHeader;
   header.erase(header.find("##FORMAT=<ID=GT"), header.find("##FORMAT=<ID=DP") - header.find("##FORMAT=<ID=GT"));
   dir.write("v.vcf", header);
-  EXPECT_NE(error_of(read_all).find("no GT field in the header"), std::string::npos);
+  EXPECT_NE(error_of([&] { open_vcf(dir.file("v.vcf")); }).find("no GT field in the header"), std::string::npos);
 }
 
 TEST(ImputedReader, ReadsResultLinesCountingTheSecondLetter) {
@@ -204,23 +192,6 @@ TEST(BedReader, CountsPerGroupMatchTheDecodedCodes) {
     }
   }
   EXPECT_EQ(seen, rows.size());
-}
-
-TEST(ForEachMarker, VisitsEveryMarkerOnceInOrder) {
-  TempDir dir;
-  write_fileset(dir, bed_bytes(kRows));
-  const auto reader = open_bed(dir.file("f"));
-  std::vector<long> seen;
-  int twos = 0;
-  for_each_marker(
-      *reader,
-      [&](long index, const Marker&, std::span<const std::int8_t> codes) {
-        seen.push_back(index);
-        for (const auto c : codes) twos += c == 2;
-      },
-      2);
-  EXPECT_EQ(seen, (std::vector<long>{0, 1, 2}));
-  EXPECT_EQ(twos, 4);
 }
 
 }  // namespace
