@@ -44,12 +44,16 @@ StudyInput read_fileset(const ParsedOptions& options, const AnalysisContext& ctx
   const std::string source = prefix ? *prefix + ".bed" : options.required("--vcf");
   const auto reader = prefix ? genotypes::open_bed(*prefix) : genotypes::open_vcf(source);
   genotypes::Phenotypes phenotypes;
+  std::string phenotype_source;
   if (const auto pheno = options.value("--pheno")) {
+    phenotype_source = *pheno;
     phenotypes = genotypes::phenotypes_from_file(reader->samples(), *pheno);
   } else if (const auto cases = options.value("--cases")) {
+    phenotype_source = *cases;
     phenotypes = genotypes::phenotypes_from_case_list(reader->samples(), *cases);
   } else {
-    phenotypes = genotypes::phenotypes_from_fam(reader->samples(), *prefix + ".fam");
+    phenotype_source = *prefix + ".fam";
+    phenotypes = genotypes::phenotypes_from_fam(reader->samples(), phenotype_source);
   }
   const std::vector<std::string> selected =
       options.has("--snps") ? listed_markers(options.required("--snps"))
@@ -62,7 +66,7 @@ StudyInput read_fileset(const ParsedOptions& options, const AnalysisContext& ctx
     ctx.warn() << "Note: " << reader->skipped() << " record(s) of " << source << " passed over ("
                << reader->skipped_reasons() << ")\n";
   report_phenotype_notes(phenotypes, ctx.warn());
-  return study_input(table, phenotypes, selected, source);
+  return study_input(table, phenotypes, selected, source, phenotype_source);
 }
 
 // The observed data of the text files: one line each of phenotypes and

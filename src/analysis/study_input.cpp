@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <ostream>
+#include <sstream>
 #include <unordered_map>
 
 #include "base/errors.h"
@@ -10,7 +11,8 @@
 namespace snp {
 
 StudyInput study_input(const genotypes::GenotypeTable& table, const genotypes::Phenotypes& phenotypes,
-                       const std::vector<std::string>& selected, const std::string& source) {
+                       const std::vector<std::string>& selected, const std::string& source,
+                       const std::string& phenotype_source) {
   const genotypes::MarkerBlock& block = table.block;
   if (!table.not_found.empty()) {
     std::string names;
@@ -34,17 +36,19 @@ StudyInput study_input(const genotypes::GenotypeTable& table, const genotypes::P
   for (size_t s = 0; s < phenotypes.values.size() && s < block.samples; ++s) {
     const auto& value = phenotypes.values[s];
     if (!value) continue;
-    if (*value != std::trunc(*value) || *value < SHRT_MIN || *value > SHRT_MAX)
-      throw inconsistent_file(source, "the phenotype of sample " + table.samples.at(s).id + " is " +
-                                          std::to_string(*value) +
-                                          "; the analysis takes whole numbers from -32768 to 32767");
+    if (*value != std::trunc(*value) || *value < SHRT_MIN || *value > SHRT_MAX) {
+      std::ostringstream what;
+      what << "the phenotype of sample " << table.samples.at(s).id << " is " << *value
+           << "; the analysis takes whole numbers from -32768 to 32767";
+      throw inconsistent_file(phenotype_source, what.str());
+    }
     phenotype.push_back(static_cast<short>(*value));
     std::vector<std::int8_t> codes;
     codes.reserve(rows.size());
     for (const size_t row : rows) codes.push_back(block.codes_of(row)[s]);
     study.input.genotypes.push_back(std::move(codes));
   }
-  if (phenotype.empty()) throw inconsistent_file(source, "no sample has a phenotype");
+  if (phenotype.empty()) throw inconsistent_file(phenotype_source, "no sample has a phenotype");
   study.input.phenotypes.push_back(std::move(phenotype));
   std::vector<int> columns;
   for (size_t j = 0; j < rows.size(); ++j) columns.push_back(static_cast<int>(j));
