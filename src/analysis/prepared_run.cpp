@@ -34,6 +34,7 @@ void check_options(const ParsedOptions& options) {
   for (const char* name : kTextOptions)
     if (options.has(name)) refuse(std::string(name) + " is not taken with --bfile or --vcf");
   if (options.has("--snps") == options.has("--top")) refuse("--bfile and --vcf need either --snps LIST or --top FILE N");
+  if (const auto top = options.value("--top")) parse_top_value(options.program(), *top);
   if (options.has("--pheno") && options.has("--cases")) refuse("--pheno and --cases exclude each other");
   if (options.has("--vcf") && !options.has("--pheno") && !options.has("--cases"))
     refuse("--vcf needs --pheno FILE or --cases FILE");
@@ -62,11 +63,12 @@ StudyInput read_fileset(const ParsedOptions& options, const AnalysisContext& ctx
                                 return top_markers(top.table, top.count);
                               }();
   const genotypes::GenotypeTable table = genotypes::read_table(*reader, selected);
+  StudyInput study = study_input(table, phenotypes, selected, source, phenotype_source);
   if (reader->skipped() > 0)
     ctx.warn() << "Note: " << reader->skipped() << " record(s) of " << source << " passed over ("
                << reader->skipped_reasons() << ")\n";
   report_phenotype_notes(phenotypes, ctx.warn());
-  return study_input(table, phenotypes, selected, source, phenotype_source);
+  return study;
 }
 
 // The observed data of the text files: one line each of phenotypes and
