@@ -82,7 +82,6 @@ TEST(AnalysisRoutes, OptionsThatDoNotGoTogetherAreUsageErrors) {
   EXPECT_EQ(error({"--bfile", "x", "--vcf", "y", "--snps", "a"}), "Error: --bfile and --vcf exclude each other");
   EXPECT_EQ(error({"--bfile", "x"}), "Error: --bfile and --vcf need either --snps LIST or --top FILE N");
   EXPECT_EQ(error({"--vcf", "y", "--snps", "a"}), "Error: --vcf needs --pheno FILE or --cases FILE");
-  EXPECT_EQ(error({"--bfile", "x", "--snps", "a", "--columns", "c"}), "Error: --columns is not taken with --bfile or --vcf");
   EXPECT_EQ(error({"--genotypes", "g", "--snps", "a", "--permutations", "2"}), "Error: --snps needs --bfile or --vcf");
   EXPECT_EQ(error({"--bfile", "x", "--top", "t.tsv"}),
             "Error: --top needs a screen table and a number of markers of at least 1, as --top FILE N");
