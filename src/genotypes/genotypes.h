@@ -5,10 +5,11 @@
 // kMissingCode when the call is missing.
 //
 // Whole chromosomes stream through read_block (or for_each_marker) without
-// being held in memory; read_table keeps a table, of all markers or of the
+// being held in memory; the readers go forward only, once; read_table keeps a table, of all markers or of the
 // named ones.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -53,6 +54,12 @@ struct MarkerBlock {
   }
 };
 
+// Codes 0, 1, 2 and missing (entry 3) of one marker, counted in two groups
+// of samples.
+struct GroupCounts {
+  std::array<std::array<int, 4>, 2> group{};
+};
+
 // Markers to keep; an empty function keeps all.
 using MarkerFilter = std::function<bool(const Marker&)>;
 
@@ -65,6 +72,14 @@ class GenotypeReader {
   // keeps (all when empty); false when the input held no more. Throws
   // InputError on a damaged record, naming the file and the line or record.
   virtual bool read_block(MarkerBlock& block, size_t limit, const MarkerFilter& wanted = {}) = 0;
+  // As read_block without a filter, but hands back per marker the counts of
+  // the samples in group 0 and in group 1 (`groups` holds one entry per
+  // sample; other values leave a sample out) in place of the codes, which
+  // stay empty. The .bed reader counts its packed records directly.
+  virtual bool count_block(MarkerBlock& block, std::vector<GroupCounts>& counts, size_t limit,
+                           std::span<const std::uint8_t> groups);
+  // Markers of the input when known before reading (the .bim's), else -1.
+  virtual long marker_count() const { return -1; }
   // Input records passed over, and why (VCF: not biallelic, no GT); zero
   // for the other inputs.
   virtual long skipped() const { return 0; }
@@ -94,6 +109,9 @@ std::unique_ptr<GenotypeReader> open_vcf(const std::string& path);
 // Codes count L2 (A1 = L2, A2 = L1); the file holds no chromosome, so every
 // marker takes `chromosome`. Samples are named 1, 2, ... Throws InputError.
 std::unique_ptr<GenotypeReader> open_imputed(const std::string& path, int samples, const std::string& chromosome);
+
+// Counts of the codes per group (0 or 1; other values leave a sample out).
+GroupCounts count_groups(std::span<const std::int8_t> codes, std::span<const std::uint8_t> groups);
 
 // Calls `each` for every marker the reader has left, in blocks of
 // `block_size`, with its 0-based index and codes.

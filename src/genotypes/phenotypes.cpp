@@ -14,18 +14,21 @@ namespace {
 
 bool is_missing_value(std::string_view value) { return value == "NA" || value == "-9"; }
 
-// Sample positions by IID, and by FID and IID together.
+// Sample positions by IID, and by FID and IID together. Samples of an
+// input without families (VCF: FID = IID) match any FID.
 class SampleIndex {
  public:
   explicit SampleIndex(const std::vector<Sample>& samples) {
     for (size_t s = 0; s < samples.size(); ++s) {
       by_id_[samples[s].id].push_back(s);
       by_family_and_id_[samples[s].family + '\t' + samples[s].id].push_back(s);
+      if (samples[s].family == samples[s].id) without_family_[samples[s].id].push_back(s);
     }
   }
   const std::vector<size_t>* find(std::string_view id) const { return lookup(by_id_, std::string(id)); }
   const std::vector<size_t>* find(std::string_view family, std::string_view id) const {
-    return lookup(by_family_and_id_, std::string(family) + '\t' + std::string(id));
+    const auto* found = lookup(by_family_and_id_, std::string(family) + '\t' + std::string(id));
+    return found ? found : lookup(without_family_, std::string(id));
   }
 
  private:
@@ -36,6 +39,7 @@ class SampleIndex {
   }
   Map by_id_;
   Map by_family_and_id_;
+  Map without_family_;
 };
 
 // Case/control when every value is 1 or 2 (2 = case) or 0 or 1 (1 = case);

@@ -1,5 +1,12 @@
 #include "screen/command_line.h"
 
+#include <initializer_list>
+#include <iostream>
+#include <utility>
+
+#include "base/errors.h"
+#include "genotypes/phenotypes.h"
+
 namespace snp::screen {
 
 const ProgramSpec kScreenProgram{
@@ -16,7 +23,11 @@ const ProgramSpec kScreenProgram{
     "The data file holds one line per individual: the status (1 = case, any other\n"
     "value = control), then one code per marker, 0, 1 or 2 (copies of the counted\n"
     "allele) or -1 (missing), with or without blanks between them. Markers after\n"
-    "the last code of a short line are missing.\n",
+    "the last code of a short line are missing.\n"
+    "Instead of --data-dir the genotypes can come from a PLINK 1 binary fileset\n"
+    "(--bfile), a VCF/BCF file (--vcf) or an imputation result file (--imputed);\n"
+    "their markers then give the chromosome and position (locus) of a selected\n"
+    "marker, and no marker count or name directory is needed.\n",
     {
         {"--samples", "N", "lines (individuals) to read (default: controls + cases)"},
         {"--markers", "N", "markers (codes per line) (default 541325)"},
@@ -24,7 +35,9 @@ const ProgramSpec kScreenProgram{
         {"--cases", "N",
          "cases of the study (default 276)\n"
          "A test's group size is the study's count less the\n"
-         "missing codes of the group at the marker."},
+         "missing codes of the group at the marker.\n"
+         "With --bfile or --vcf: a file of case sample IDs (IID,\n"
+         "or FID and IID), one per line; all others are controls"},
         {"--data-dir", "DIR",
          "directory of CaseAndControlData.txt\n"
          "(default /home/kestrune/Study_workdir/Data/)"},
@@ -33,13 +46,84 @@ const ProgramSpec kScreenProgram{
          "counts of chromosomes 1 to 26 that give a selected\n"
          "marker its chromosome and locus\n"
          "(default /home/kestrune/Study_workdir/Data/)"},
+        {"--bfile", "PREFIX",
+         "PLINK 1 binary fileset PREFIX.bed/.bim/.fam (SNP-major);\n"
+         "codes count A1; status from the .fam (2 case, 1 control,\n"
+         "0 or -9 excluded) unless --cases IDS or --pheno is given"},
+        {"--vcf", "FILE",
+         "VCF or BCF file (GT of biallelic records; codes count\n"
+         "ALT); status from --cases IDS or --pheno"},
+        {"--pheno", "FILE",
+         "with --bfile or --vcf: a header line naming FID and IID\n"
+         "(or IID or ID) and a phenotype column, then one line per\n"
+         "sample: 2/1 or 1/0 for case/control, NA or -9 missing\n"
+         "(excluded); samples not in the file are excluded"},
+        {"--imputed", "FILE",
+         "result file of snp-impute: one line per marker, codes of\n"
+         "--cases cases, then --controls controls"},
+        {"--chromosome", "NAME", "with --imputed: the markers' chromosome (default 0)"},
+        {"--out", "PREFIX",
+         "also write PREFIX.screen.tsv: per marker CHR, SNP, BP,\n"
+         "A1, A2, genotype counts of cases and controls, the\n"
+         "p-value of each model and of the minimum (P_MIN) and\n"
+         "the Benjamini-Hochberg q-values (NA: no test)"},
     },
     "Exit status: 0 on success, 1 on any error.\n",
 };
 
+namespace {
+
+// The route the options name; more than one is a usage error.
+ScreenRoute route_of(const ParsedOptions& parsed) {
+  ScreenRoute route = ScreenRoute::data_file;
+  std::string chosen;
+  for (const auto& [name, candidate] : {std::pair{"--data-dir", ScreenRoute::data_file},
+                                        std::pair{"--bfile", ScreenRoute::bed}, std::pair{"--vcf", ScreenRoute::vcf},
+                                        std::pair{"--imputed", ScreenRoute::imputed}}) {
+    if (!parsed.has(name)) continue;
+    if (!chosen.empty()) throw_usage_error(kScreenProgram.name, chosen + " and " + name + " cannot go together");
+    chosen = name;
+    route = candidate;
+  }
+  return route;
+}
+
+void refuse(const ParsedOptions& parsed, std::initializer_list<const char*> names, const std::string& route) {
+  for (const char* name : names)
+    if (parsed.has(name)) throw_usage_error(kScreenProgram.name, std::string(name) + " does not apply to " + route);
+}
+
+}  // namespace
+
 ScreenOptions screen_options(const ParsedOptions& parsed) {
   ScreenOptions options;
+  options.route = route_of(parsed);
+  if (const auto prefix = parsed.value("--out")) options.table_prefix = *prefix;
+  if (options.route == ScreenRoute::bed || options.route == ScreenRoute::vcf) {
+    const std::string route = options.route == ScreenRoute::bed ? "--bfile" : "--vcf";
+    refuse(parsed, {"--markers", "--samples", "--controls", "--names-dir", "--chromosome"}, route);
+    options.input = parsed.required(route);
+    options.case_list = parsed.value("--cases").value_or("");
+    options.pheno_file = parsed.value("--pheno").value_or("");
+    if (!options.case_list.empty() && !options.pheno_file.empty())
+      throw_usage_error(kScreenProgram.name, "--cases and --pheno cannot go together");
+    if (options.route == ScreenRoute::vcf && options.case_list.empty() && options.pheno_file.empty())
+      throw_usage_error(kScreenProgram.name, "--vcf needs the status from --cases IDS or --pheno FILE");
+    return options;
+  }
+  refuse(parsed, {"--pheno"}, options.route == ScreenRoute::imputed ? "--imputed" : "--data-dir");
   ScreenSettings& s = options.settings;
+  if (options.route == ScreenRoute::imputed) {
+    refuse(parsed, {"--markers", "--samples", "--names-dir"}, "--imputed");
+    options.input = parsed.required("--imputed");
+    options.chromosome = parsed.value("--chromosome").value_or(options.chromosome);
+    s.samplesize.controls = parsed.count("--controls", 0, s.samplesize.controls);
+    s.samplesize.cases = parsed.count("--cases", 0, s.samplesize.cases);
+    if (s.samplesize.controls + s.samplesize.cases < 1)
+      throw_usage_error(kScreenProgram.name, "--cases and --controls are both 0");
+    return options;
+  }
+  refuse(parsed, {"--chromosome"}, "--data-dir");
   s.Marker = parsed.count("--markers", 1, s.Marker);
   s.samplesize.controls = parsed.count("--controls", 0, s.samplesize.controls);
   s.samplesize.cases = parsed.count("--cases", 0, s.samplesize.cases);
@@ -48,6 +132,65 @@ ScreenOptions screen_options(const ParsedOptions& parsed) {
   s.Sample = parsed.count("--samples", 1, s.samplesize.controls + s.samplesize.cases);
   if (s.Sample < 1) throw_usage_error(kScreenProgram.name, "--samples must be at least 1 (controls + cases is 0)");
   return options;
+}
+
+namespace {
+
+genotypes::Phenotypes phenotypes_of(const ScreenOptions& options, const genotypes::GenotypeReader& reader,
+                                    std::string& source) {
+  if (!options.case_list.empty()) {
+    source = options.case_list;
+    return genotypes::phenotypes_from_case_list(reader.samples(), options.case_list);
+  }
+  if (!options.pheno_file.empty()) {
+    source = options.pheno_file;
+    return genotypes::phenotypes_from_file(reader.samples(), options.pheno_file);
+  }
+  source = options.input + ".fam";
+  return genotypes::phenotypes_from_fam(reader.samples(), source);
+}
+
+}  // namespace
+
+int run_screen(const ScreenOptions& options) {
+  ScreenContext ctx;
+  ctx.settings = options.settings;
+  ctx.naming.Datapath = options.names_dir;
+  ctx.table_prefix = options.table_prefix;
+  if (options.route == ScreenRoute::data_file) return single_marker_test_five_model(ctx);
+
+  std::unique_ptr<genotypes::GenotypeReader> reader;
+  genotypes::Phenotypes phenotypes;
+  std::string source;
+  if (options.route == ScreenRoute::imputed) {
+    const SampleSize& size = options.settings.samplesize;
+    reader = genotypes::open_imputed(options.input, size.cases + size.controls, options.chromosome);
+    phenotypes = genotypes::phenotypes_from_counts(size.cases, size.controls);
+    source = options.input;
+  } else {
+    reader = options.route == ScreenRoute::bed ? genotypes::open_bed(options.input) : genotypes::open_vcf(options.input);
+    phenotypes = phenotypes_of(options, *reader, source);
+  }
+  const std::vector<std::uint8_t> groups = groups_of(phenotypes, reader->samples().size(), source);
+  const GenotypeInput input = read_genotype_input(*reader, groups);
+  std::ostream& notes = *ctx.warnings;
+  notes << "Note: " << reader->samples().size() << " samples: " << input.samplesize.cases << " cases, "
+        << input.samplesize.controls << " controls, " << phenotypes.excluded << " excluded (status from " << source
+        << ")\n";
+  if (phenotypes.unmatched_ids > 0)
+    notes << "Warning: " << source << ": " << phenotypes.unmatched_ids << " IDs name no sample of " << reader->path()
+          << "\n";
+  notes << "Note: " << input.markers.size() << " markers read from " << reader->path();
+  if (reader->skipped() > 0) notes << "; " << reader->skipped() << " records skipped (" << reader->skipped_reasons() << ")";
+  notes << "\n";
+  if (input.markers.empty())
+    throw FatalError("Error: " + reader->path() + ": no markers to screen\n", Channel::standard_error);
+  if (input.samplesize.cases == 0 || input.samplesize.controls == 0)
+    throw FatalError("Error: " + source + ": the screen needs cases and controls (found " +
+                         std::to_string(input.samplesize.cases) + " cases and " +
+                         std::to_string(input.samplesize.controls) + " controls)\n",
+                     Channel::standard_error);
+  return screen_genotype_input(ctx, input);
 }
 
 }  // namespace snp::screen

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <optional>
 
 #include "base/errors.h"
 #include "base/output_file.h"
 #include "screen/mapped_file.h"
 #include "screen/quickindex1.h"
+#include "screen/screen_table.h"
 
 namespace snp::screen {
 namespace {
@@ -73,10 +75,16 @@ void report_fdr(ScreenContext& ctx, const ScreenTables& t, int model, std::ostre
              '\n');
   for (int r = 0; r < count; ++r) {
     const int marker = order[static_cast<size_t>(r)];
-    int chromosome = 0, locus = 0;
-    ctx.naming.return_chromosome_and_locus(marker, &chromosome, &locus);
-    write_both(out, file, "FDR find Marker=", marker, "\t i.e. chr=", chromosome, "\t locus=", locus,
-               "\t pvalue=", p[static_cast<size_t>(marker)]);
+    if (ctx.markers) {
+      const auto j = static_cast<size_t>(marker);
+      write_both(out, file, "FDR find Marker=", marker, "\t i.e. chr=", ctx.markers->chromosome(j), "\t locus=",
+                 ctx.markers->position(j), "\t pvalue=", p[j]);
+    } else {
+      int chromosome = 0, locus = 0;
+      ctx.naming.return_chromosome_and_locus(marker, &chromosome, &locus);
+      write_both(out, file, "FDR find Marker=", marker, "\t i.e. chr=", chromosome, "\t locus=", locus,
+                 "\t pvalue=", p[static_cast<size_t>(marker)]);
+    }
     if (model == kMinimumModel)
       write_both(out, file, " corresponding  model=", modelname[t.minimum_model[static_cast<size_t>(marker)]]);
     write_both(out, file, '\n');
@@ -112,8 +120,10 @@ double screened_pvalue(double statistic, int df) {
   return pvalue_of(statistic, df);
 }
 
-ScreenTables test_all_markers(const MarkerCounts& counts, const SampleSize& samplesize) {
-  const auto markers = static_cast<size_t>(counts.markers());
+namespace {
+
+template <class Counts>
+ScreenTables test_markers(size_t markers, const Counts& counts_of, const SampleSize& samplesize) {
   ScreenTables t;
   for (auto& model : t.p) model.resize(markers);
   t.minimum.resize(markers);
@@ -122,7 +132,7 @@ ScreenTables test_all_markers(const MarkerCounts& counts, const SampleSize& samp
   run_parallel(threads, [&](unsigned part) {
     ModelPvalues p{};
     for (size_t j = markers * part / threads; j < markers * (part + 1) / threads; ++j) {
-      const ModelStatistics s = statistics_from_counts(counts.at(static_cast<int>(j)), samplesize);
+      const ModelStatistics s = statistics_from_counts(counts_of(j), samplesize);
       for (size_t m = 0; m < 4; ++m) t.p[m][j] = p[m] = screened_pvalue(s.value[m], s.df[m]);
       const MinimumPvalue minimum = minimum_of(p);
       t.minimum[j] = minimum.value;
@@ -130,6 +140,13 @@ ScreenTables test_all_markers(const MarkerCounts& counts, const SampleSize& samp
     }
   });
   return t;
+}
+
+}  // namespace
+
+ScreenTables test_all_markers(const MarkerCounts& counts, const SampleSize& samplesize) {
+  return test_markers(
+      static_cast<size_t>(counts.markers()), [&](size_t j) { return counts.at(static_cast<int>(j)); }, samplesize);
 }
 
 int fdr_selected_count(std::span<const double> sorted, int M, double rate) {
@@ -178,9 +195,42 @@ int single_marker_test_five_model(ScreenContext& ctx) {
     *ctx.warnings << "Warning: " << path << ": no line holds the " << s.Marker
                   << " codes that --markers gives (the longest holds " << counts.longest_line_codes()
                   << "); the markers after those are missing on every line\n";
+  *ctx.console << "read data is finished\n";
+  report_all(ctx, test_all_markers(counts, s.samplesize));
+  if (!ctx.table_prefix.empty()) {
+    // The data file names no marker: the naming's chromosome and locus, the
+    // SNP name where the chromosome's name file exists, else the marker's
+    // number; no alleles.
+    std::map<int, bool> has_names;
+    write_screen_table(
+        ctx.table_prefix + kTableSuffix, static_cast<size_t>(counts.markers()),
+        [&](size_t j) {
+          int chromosome = 0, locus = 0;
+          ctx.naming.return_chromosome_and_locus(static_cast<int>(j), &chromosome, &locus);
+          const auto known = has_names.try_emplace(chromosome, std::filesystem::exists(ctx.naming.name_file(chromosome)));
+          const std::string name =
+              known.first->second ? ctx.naming.findSNPname(chromosome, locus) : std::to_string(j);
+          return genotypes::Marker{std::to_string(chromosome), name, locus, "NA", "NA"};
+        },
+        [&](size_t j) { return counts.at(static_cast<int>(j)); }, s.samplesize);
+  }
+  return 0;
+}
+
+int screen_genotype_input(ScreenContext& ctx, const GenotypeInput& input) {
+  ctx.markers = &input.markers;
+  *ctx.console << "read data is finished\n";
+  report_all(ctx, test_markers(
+                      input.counts.size(), [&](size_t j) { return input.counts[j]; }, input.samplesize));
+  if (!ctx.table_prefix.empty())
+    write_screen_table(
+        ctx.table_prefix + kTableSuffix, input.counts.size(), [&](size_t j) { return input.markers.at(j); },
+        [&](size_t j) { return input.counts[j]; }, input.samplesize);
+  return 0;
+}
+
+void report_all(ScreenContext& ctx, const ScreenTables& tables) {
   std::ostream& out = *ctx.console;
-  out << "read data is finished\n";
-  const ScreenTables tables = test_all_markers(counts, s.samplesize);
   report_nominal(tables, out);
 
   const std::string result_path = ctx.result_directory + kResultFileName;
@@ -190,7 +240,6 @@ int single_marker_test_five_model(ScreenContext& ctx) {
   for (int m = 0; m <= kMinimumModel; ++m) report_fdr(ctx, tables, m, file->stream());
   if (!file->commit()) throw FatalError("Error: cannot write " + result_path + "\n", Channel::standard_error);
   out.flush();
-  return 0;
 }
 
 }  // namespace snp::screen

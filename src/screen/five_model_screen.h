@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "analysis/marker_naming.h"
+#include "genotypes/genotypes.h"
 #include "screen/case_control_file.h"
+#include "screen/genotype_input.h"
 #include "screen/single_marker_tests.h"
 
 namespace snp::screen {
@@ -40,6 +42,11 @@ struct ScreenContext {
   std::ostream* warnings = &std::cerr;
   // Directory (ending in '/') of "FDR_results.txt"; empty: the current one.
   std::string result_directory;
+  // Markers named by the input (PLINK, VCF, result file): their chromosome
+  // and position replace the naming's chromosome and locus.
+  const MarkerLabels* markers = nullptr;
+  // When set, the table PREFIX.screen.tsv of every marker is written too.
+  std::string table_prefix;
 };
 
 // P-values of every marker under the four models, and the minimum model.
@@ -89,6 +96,15 @@ void report_nominal(const ScreenTables& t, std::ostream& out);
 // Benjamini-Hochberg selection of one model (0..3, or kMinimumModel),
 // written to the console and to `file`.
 void report_fdr(ScreenContext& ctx, const ScreenTables& t, int model, std::ostream& file);
+
+// Lists the nominal markers and writes every model's selection to the
+// console and to "FDR_results.txt".
+void report_all(ScreenContext& ctx, const ScreenTables& tables);
+
+// Screens the counts of a PLINK, VCF or result-file input (its markers
+// name the selected ones) as single_marker_test_five_model does the data
+// file; returns 0.
+int screen_genotype_input(ScreenContext& ctx, const GenotypeInput& input);
 
 // Runs the whole screen; returns 0. Throws FatalError (InputError) for a
 // data file that cannot be opened or read, a result file that cannot be

@@ -4,10 +4,6 @@
 
 int main(int argc, char** argv) {
   return snp::run_program(snp::screen::kScreenProgram, argc, argv, [](const snp::ParsedOptions& parsed) {
-    const snp::screen::ScreenOptions options = snp::screen::screen_options(parsed);
-    snp::screen::ScreenContext ctx;
-    ctx.settings = options.settings;
-    ctx.naming.Datapath = options.names_dir;
-    return snp::screen::single_marker_test_five_model(ctx);
+    return snp::screen::run_screen(snp::screen::screen_options(parsed));
   });
 }

@@ -51,6 +51,10 @@ TEST(Phenotypes, CaseListMatchesIidOrFamilyAndIid) {
   EXPECT_EQ(p.values, (Values{1.0, 0.0, 0.0, 1.0, 0.0}));
   EXPECT_EQ(p.unmatched_ids, 2);  // F0 i1 (i1 is of family F1) and nobody
   EXPECT_EQ(p.excluded, 0);
+  // Samples without a family (VCF) match whatever FID the list gives.
+  const std::vector<Sample> vcf_samples = {{"v1", "v1", 0, ""}, {"v2", "v2", 0, ""}};
+  dir.write("cases.txt", "fam9 v2\n");
+  EXPECT_EQ(phenotypes_from_case_list(vcf_samples, dir.file("cases.txt")).values, (Values{0.0, 1.0}));
   dir.write("cases.txt", "a b c\n");
   EXPECT_NE(error_of([&] { phenotypes_from_case_list(samples_with({""}), dir.file("cases.txt")); })
                 .find("line 1 of " + dir.file("cases.txt") + ": expected one sample ID"),

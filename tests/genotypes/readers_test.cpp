@@ -166,6 +166,46 @@ TEST(ImputedReader, ReadsResultLinesCountingTheSecondLetter) {
   EXPECT_NE(error_of(read_all).find("expected the marker number and a tab"), std::string::npos);
 }
 
+// The .bed reader counts its packed records without decoding them: the
+// counts must equal those of the decoded codes, across 64-bit words, in a
+// partial last byte and with samples left out.
+TEST(BedReader, CountsPerGroupMatchTheDecodedCodes) {
+  TempDir dir;
+  const size_t samples = 71;  // 18 bytes: two whole words and a partial one
+  std::vector<Codes> rows;
+  std::string fam, bim;
+  unsigned state = 7;
+  const auto next = [&] { return state = state * 1103515245u + 12345u, (state >> 16) % 4; };
+  for (size_t m = 0; m < 2100; ++m) {  // enough for the two-thread split
+    Codes row(samples);
+    for (auto& code : row) code = static_cast<std::int8_t>(static_cast<int>(next()) - 1);
+    rows.push_back(row);
+    bim.append("3 m").append(std::to_string(m)).append(" 0 ").append(std::to_string(m + 1)).append(" A C\n");
+  }
+  std::vector<std::uint8_t> groups(samples);
+  for (size_t s = 0; s < samples; ++s) {
+    groups[s] = static_cast<std::uint8_t>(next() % 3);  // 2: left out
+    fam.append("f i").append(std::to_string(s)).append(" 0 0 1 1\n");
+  }
+  dir.write("c.fam", fam);
+  dir.write("c.bim", bim);
+  dir.write("c.bed", bed_bytes(rows));
+  const auto reader = open_bed(dir.file("c"));
+  MarkerBlock block;
+  std::vector<GroupCounts> counts;
+  size_t seen = 0;
+  while (reader->count_block(block, counts, 4096, groups)) {
+    ASSERT_EQ(counts.size(), block.size());
+    EXPECT_TRUE(block.codes.empty());
+    for (size_t k = 0; k < counts.size(); ++k, ++seen) {
+      ASSERT_EQ(block.markers[k].name, std::string("m").append(std::to_string(seen)));
+      const GroupCounts expected = count_groups(rows[seen], groups);
+      ASSERT_EQ(counts[k].group, expected.group) << "marker " << seen;
+    }
+  }
+  EXPECT_EQ(seen, rows.size());
+}
+
 TEST(ForEachMarker, VisitsEveryMarkerOnceInOrder) {
   TempDir dir;
   write_fileset(dir, bed_bytes(kRows));

@@ -1,0 +1,100 @@
+#include "screen/screen_table.h"
+
+#include <algorithm>
+#include <charconv>
+#include <utility>
+#include <numeric>
+
+#include "base/output_file.h"
+#include "screen/mapped_file.h"
+
+namespace snp::screen {
+namespace {
+
+constexpr size_t kMarkersPerThread = 50000;
+
+void append_number(std::string& row, const std::optional<double>& value) {
+  row += '\t';
+  if (!value) {
+    row += "NA";
+    return;
+  }
+  // As printf's %g: six significant digits.
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, *value, std::chars_format::general, 6).ptr;
+  row.append(text, end);
+}
+
+}  // namespace
+
+TablePvalues table_pvalues(const GenotypeCounts& counts, const SampleSize& samplesize) {
+  const ModelStatistics s = statistics_from_counts(counts, samplesize);
+  TablePvalues p;
+  for (size_t m = 0; m < 4; ++m) {
+    if (s.df[m] == 0) continue;
+    p[m] = pvalue_of(s.value[m], s.df[m]);
+    if (!p[4] || *p[m] < *p[4]) p[4] = p[m];
+  }
+  return p;
+}
+
+std::vector<std::optional<double>> bh_qvalues(const std::vector<std::optional<double>>& p, size_t markers) {
+  // Equal p-values end with equal q-values whatever their order.
+  std::vector<std::pair<double, size_t>> order;
+  for (size_t j = 0; j < p.size(); ++j)
+    if (p[j]) order.emplace_back(*p[j], j);
+  std::sort(order.begin(), order.end());
+  std::vector<std::optional<double>> q(p.size());
+  double least = 1.0;
+  for (size_t r = order.size(); r >= 1; --r) {
+    least = std::min(least, order[r - 1].first * static_cast<double>(markers) / static_cast<double>(r));
+    q[order[r - 1].second] = least;
+  }
+  return q;
+}
+
+std::string table_header() {
+  return "CHR\tSNP\tBP\tA1\tA2\tCASE_A1A1\tCASE_A1A2\tCASE_A2A2\tCASE_MISS\tCTRL_A1A1\tCTRL_A1A2\tCTRL_A2A2\t"
+         "CTRL_MISS\tP_ADD\tP_DOM\tP_REC\tP_GENO\tP_MIN\tQ_ADD\tQ_DOM\tQ_REC\tQ_GENO\tQ_MIN";
+}
+
+void write_screen_table(const std::string& path, size_t markers,
+                        const std::function<genotypes::Marker(size_t)>& label,
+                        const std::function<GenotypeCounts(size_t)>& counts, const SampleSize& samplesize) {
+  std::vector<GenotypeCounts> tallies(markers);
+  std::array<std::vector<std::optional<double>>, 5> p;
+  for (auto& model : p) model.resize(markers);
+  const unsigned threads = worker_count(markers, kMarkersPerThread);
+  run_parallel(threads, [&](unsigned part) {
+    for (size_t j = markers * part / threads; j < markers * (part + 1) / threads; ++j) {
+      tallies[j] = counts(j);
+      const TablePvalues row = table_pvalues(tallies[j], samplesize);
+      for (size_t m = 0; m < 5; ++m) p[m][j] = row[m];
+    }
+  });
+  std::array<std::vector<std::optional<double>>, 5> q;
+  // One model's sort per thread.
+  run_parallel(threads, [&](unsigned part) {
+    for (size_t m = part; m < 5; m += threads) q[m] = bh_qvalues(p[m], markers);
+  });
+  write_file_atomically(path, [&](std::ostream& out) {
+    out << table_header() << '\n';
+    std::string row;
+    for (size_t j = 0; j < markers; ++j) {
+      const genotypes::Marker marker = label(j);
+      row.clear();
+      for (const std::string* word : {&marker.chromosome, &marker.name}) row.append(*word).push_back('\t');
+      row.append(std::to_string(marker.position));
+      for (const std::string* word : {&marker.counted, &marker.other}) row.append(1, '\t').append(*word);
+      // Counts of two, one and no copies of A1, then the missing ones.
+      for (const auto* group : {&tallies[j].cases, &tallies[j].controls})
+        for (const size_t code : {2, 1, 0, 3}) row.append(1, '\t').append(std::to_string((*group)[code]));
+      for (size_t m = 0; m < 5; ++m) append_number(row, p[m][j]);
+      for (size_t m = 0; m < 5; ++m) append_number(row, q[m][j]);
+      row += '\n';
+      out << row;
+    }
+  });
+}
+
+}  // namespace snp::screen
