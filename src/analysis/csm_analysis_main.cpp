@@ -1,16 +1,11 @@
 // csm-analysis: runs the multi-marker association analysis on genotypes,
 // phenotypes and marker columns read from text files, or on a PLINK
 // fileset or VCF/BCF with permutations it draws itself.
-#include <unistd.h>
-
 #include <iostream>
-#include <optional>
 
+#include "analysis/csm_routes.h"
 #include "analysis/driver.h"
 #include "analysis/input_files.h"
-#include "analysis/marker_selection.h"
-#include "analysis/prepared_run.h"
-#include "analysis/progress.h"
 #include "analysis/work_lock.h"
 #include "base/program_main.h"
 
@@ -19,33 +14,20 @@ namespace {
 const snp::ProgramSpec kProgram{
     "csm-analysis",
     "csm-analysis --genotypes FILE --phenotypes FILE --columns FILE\n"
-    "                    [--first-permuted K] [--data-dir DIR]\n"
-    "       csm-analysis (--bfile PREFIX | --vcf FILE) (--snps LIST | --top FILE N)\n"
-    "                    [--pheno FILE | --cases FILE] [--permutations N] [--seed S]",
+    "                    [--first-permuted K] [--data-dir DIR]",
     "Searches single markers and marker pairs associated with a phenotype, fits\n"
     "a sparse model over their risk groups and tests it against permuted\n"
     "phenotypes. Reads parameter.txt of the current directory (built-in values\n"
     "when absent; a default file is then written) and writes the work files,\n"
     "P_value.txt and Final_result.txt there; prints the final markers.\n"
+    "From a PLINK fileset or a VCF:\n"
+    "  csm-analysis (--bfile PREFIX | --vcf FILE) (--snps LIST | --top FILE N)\n"
+    "               [--pheno FILE | --cases FILE] [--permutations N] [--seed S]\n"
     "With --bfile, --vcf or --permutations the program draws the permuted\n"
     "phenotypes itself, parameter.txt must agree with the data (written for\n"
     "the data when absent), and on a fileset csm_markers.tsv and\n"
     "csm_model.tsv are written too.\n",
     {
-        {"--genotypes", "FILE",
-         "one line per individual: codes -1 (missing), 0, 1, 2,\n"
-         "one per genotype column"},
-        {"--phenotypes", "FILE",
-         "one line per data set (line 1: the observed data,\n"
-         "then the permuted ones): one integer per individual"},
-        {"--columns", "FILE",
-         "one line per data set: Number_of_markers 0-based\n"
-         "genotype columns; line 1 also gives the global marker\n"
-         "numbers that name the markers"},
-        {"--first-permuted", "K", "data set (0-based line) of the first permutation\n(default 1)"},
-        {"--data-dir", "DIR",
-         "directory of Chromosome_SNP_Length.txt and\n"
-         "cc555k_map/ with the SNP name files"},
         {"--bfile", "PREFIX",
          "PLINK 1 binary fileset PREFIX.bed/.bim/.fam; codes count\n"
          "A1; the status from the .fam (2 case, 1 control)\n"
@@ -65,6 +47,20 @@ const snp::ProgramSpec kProgram{
          "and column files hold the observed data only)"},
         {"--seed", "S", "seed of the permutations (default 1)"},
         {"--quiet", "", "no progress of the permutations on standard error"},
+        {"--genotypes", "FILE",
+         "one line per individual: codes -1 (missing), 0, 1, 2,\n"
+         "one per genotype column"},
+        {"--phenotypes", "FILE",
+         "one line per data set (line 1: the observed data,\n"
+         "then the permuted ones): one integer per individual"},
+        {"--columns", "FILE",
+         "one line per data set: Number_of_markers 0-based\n"
+         "genotype columns; line 1 also gives the global marker\n"
+         "numbers that name the markers"},
+        {"--first-permuted", "K", "data set (0-based line) of the first permutation\n(default 1)"},
+        {"--data-dir", "DIR",
+         "directory of Chromosome_SNP_Length.txt and\n"
+         "cc555k_map/ with the SNP name files"},
     },
     "Exit status: 0 after a complete run, 1 on any error.\n",
 };
@@ -75,39 +71,28 @@ void print_markers(const std::vector<int>& markers) {
   std::cout << "\n";
 }
 
-// The console passes by the progress meter unless --quiet.
-struct Console {
-  Console(snp::AnalysisContext& ctx, bool quiet) {
-    if (quiet) return;
-    progress.emplace(std::cerr, ::isatty(STDERR_FILENO) == 1);
-    watch.emplace(ctx.console->rdbuf(), *progress);
-    stream.emplace(&*watch);
-    ctx.console = &*stream;
-  }
-  std::optional<snp::PermutationProgress> progress;
-  std::optional<snp::ConsoleWatch> watch;
-  std::optional<std::ostream> stream;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args = snp::joined_top_arguments(snp::arguments(argc, argv));
+  // "--top FILE N" becomes one option before the options are read.
+  std::vector<std::string> args = snp::csm_arguments(argc, argv);
   args.insert(args.begin(), argv[0]);
   std::vector<char*> joined;
   for (std::string& arg : args) joined.push_back(arg.data());
   return snp::run_program(kProgram, static_cast<int>(joined.size()), joined.data(), [](const snp::ParsedOptions& options) {
-    snp::AnalysisContext ctx;
-    const Console console(ctx, options.has("--quiet"));
     if (snp::prepares_data_sets(options)) {
+      snp::AnalysisContext ctx;
+      const snp::ProgressConsole progress(ctx, options.has("--quiet"));
       print_markers(snp::run_prepared_analysis(options, ctx));
       return 0;
     }
     const snp::InputFiles files{options.required("--genotypes"), options.required("--phenotypes"),
                                 options.required("--columns")};
     const int first_permuted = options.count("--first-permuted", 0, 1);
+    snp::AnalysisContext ctx;
     const snp::WorkDirectoryLock lock(ctx.work_directory);
     if (const auto dir = options.value("--data-dir")) ctx.naming.Datapath = snp::with_final_slash(*dir);
+    const snp::ProgressConsole progress(ctx, options.has("--quiet"));
     const snp::AnalysisInput input = snp::load_analysis_input(files, first_permuted);
     const snp::PeekedParameters peeked = snp::peek_csm_parameters(ctx);
     snp::check_input_shape(input, files, peeked.parameters, peeked.source);

@@ -1,10 +1,13 @@
 #include "analysis/progress.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <ostream>
 
 namespace snp {
@@ -89,6 +92,14 @@ void ConsoleWatch::line_done() {
     progress_.done_one();
   }
   line_.clear();
+}
+
+ProgressConsole::ProgressConsole(AnalysisContext& ctx, bool quiet) {
+  if (quiet) return;
+  progress_.emplace(std::cerr, ::isatty(STDERR_FILENO) == 1);
+  watch_.emplace(ctx.console->rdbuf(), *progress_);
+  stream_.emplace(&*watch_);
+  ctx.console = &*stream_;
 }
 
 }  // namespace snp

@@ -10,9 +10,12 @@
 #pragma once
 
 #include <functional>
-#include <iosfwd>
+#include <optional>
+#include <ostream>
 #include <streambuf>
 #include <string>
+
+#include "analysis/context.h"
 
 namespace snp {
 
@@ -61,6 +64,21 @@ class ConsoleWatch : public std::streambuf {
   std::streambuf* target_;
   PermutationProgress& progress_;
   std::string line_;  // the start of the current line
+};
+
+// The console of `ctx` passed through a ConsoleWatch whose progress goes
+// to standard error (redrawn when that is a terminal), for as long as this
+// object lives; nothing changes when `quiet`.
+class ProgressConsole {
+ public:
+  ProgressConsole(AnalysisContext& ctx, bool quiet);
+  ProgressConsole(const ProgressConsole&) = delete;
+  ProgressConsole& operator=(const ProgressConsole&) = delete;
+
+ private:
+  std::optional<PermutationProgress> progress_;
+  std::optional<ConsoleWatch> watch_;
+  std::optional<std::ostream> stream_;
 };
 
 }  // namespace snp

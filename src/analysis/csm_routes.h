@@ -5,15 +5,20 @@
 // (--permutations, --seed; see seeded_permutations.h).
 #pragma once
 
-#include <cstdint>
+#include <string>
 #include <vector>
 
 #include "analysis/context.h"
+#include "analysis/progress.h"
 #include "base/command_line.h"
 
 namespace snp {
 
 inline constexpr int kDefaultSeed = 1;
+
+// The arguments after the program name, with "--top FILE N" joined into
+// one option (marker_selection.h).
+std::vector<std::string> csm_arguments(int argc, char** argv);
 
 // True when the command line asks for a fileset, for drawn permutations
 // or for a seed.

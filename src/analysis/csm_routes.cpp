@@ -1,4 +1,4 @@
-#include "analysis/prepared_run.h"
+#include "analysis/csm_routes.h"
 
 #include <filesystem>
 #include <optional>
@@ -92,6 +92,10 @@ std::optional<std::filesystem::file_time_type> written_at(const std::string& pat
 }
 
 }  // namespace
+
+std::vector<std::string> csm_arguments(int argc, char** argv) {
+  return joined_top_arguments({argv + 1, argv + argc});
+}
 
 bool prepares_data_sets(const ParsedOptions& options) {
   return fileset_route(options) || options.has("--permutations") || options.has("--seed");
