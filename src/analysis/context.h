@@ -5,8 +5,10 @@
 
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "analysis/analysis_input.h"
+#include "analysis/marker_label.h"
 #include "analysis/marker_naming.h"
 #include "analysis/run_state.h"
 #include "analysis/work_files.h"
@@ -29,6 +31,9 @@ struct AnalysisContext {
   // Prefix of the work files: the machine's host name.
   std::string hostname;
   MarkerNaming naming;
+  // Names of the genotype columns when the input gives them (column j has
+  // labels[j]); empty when the name files of `naming` name the markers.
+  std::vector<MarkerLabel> labels;
   RunCounters counters;
   SelectionTally tally;
   OnceNotes shown;

@@ -1,7 +1,9 @@
 // csm-analysis: runs the multi-marker association analysis on genotypes,
-// phenotypes and marker columns read from text files.
+// phenotypes and marker columns read from text files, or on a PLINK
+// fileset or VCF/BCF with permutations it draws itself.
 #include <iostream>
 
+#include "analysis/csm_routes.h"
 #include "analysis/driver.h"
 #include "analysis/input_files.h"
 #include "analysis/work_lock.h"
@@ -17,8 +19,34 @@ const snp::ProgramSpec kProgram{
     "a sparse model over their risk groups and tests it against permuted\n"
     "phenotypes. Reads parameter.txt of the current directory (built-in values\n"
     "when absent; a default file is then written) and writes the work files,\n"
-    "P_value.txt and Final_result.txt there; prints the final markers.\n",
+    "P_value.txt and Final_result.txt there; prints the final markers.\n"
+    "From a PLINK fileset or a VCF:\n"
+    "  csm-analysis (--bfile PREFIX | --vcf FILE) (--snps LIST | --top FILE N)\n"
+    "               [--pheno FILE | --cases FILE] [--permutations N] [--seed S]\n"
+    "With --bfile, --vcf or --permutations the program draws the permuted\n"
+    "phenotypes itself, parameter.txt must agree with the data (written for\n"
+    "the data when absent), and on a fileset csm_markers.tsv and\n"
+    "csm_model.tsv are written too.\n",
     {
+        {"--bfile", "PREFIX",
+         "PLINK 1 binary fileset PREFIX.bed/.bim/.fam; codes count\n"
+         "A1; the status from the .fam (2 case, 1 control)\n"
+         "unless --pheno or --cases gives it"},
+        {"--vcf", "FILE", "VCF, bgzipped VCF or BCF (GT); codes count ALT"},
+        {"--pheno", "FILE",
+         "phenotype per sample: a header, then FID IID (or IID)\n"
+         "and the value; 1/2 or 0/1 case/control, else\n"
+         "quantitative (whole numbers); NA and -9 missing"},
+        {"--cases", "FILE", "IDs of the cases, one a line; all other samples\nare controls"},
+        {"--snps", "LIST", "markers to analyse by name: name,name,... or a file\nof names"},
+        {"--top", "FILE N",
+         "analyse the N markers of the screen table FILE\n"
+         "(snp-screen --out) with the smallest P_MIN"},
+        {"--permutations", "N",
+         "draw the N permuted phenotype rows (then the phenotype\n"
+         "and column files hold the observed data only)"},
+        {"--seed", "S", "seed of the permutations (default 1)"},
+        {"--quiet", "", "no progress of the permutations on standard error"},
         {"--genotypes", "FILE",
          "one line per individual: codes -1 (missing), 0, 1, 2,\n"
          "one per genotype column"},
@@ -46,13 +74,25 @@ void print_markers(const std::vector<int>& markers) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return snp::run_program(kProgram, argc, argv, [](const snp::ParsedOptions& options) {
+  // "--top FILE N" becomes one option before the options are read.
+  std::vector<std::string> args = snp::csm_arguments(argc, argv);
+  args.insert(args.begin(), argv[0]);
+  std::vector<char*> joined;
+  for (std::string& arg : args) joined.push_back(arg.data());
+  return snp::run_program(kProgram, static_cast<int>(joined.size()), joined.data(), [](const snp::ParsedOptions& options) {
+    if (snp::prepares_data_sets(options)) {
+      snp::AnalysisContext ctx;
+      const snp::ProgressConsole progress(ctx, options.has("--quiet"));
+      print_markers(snp::run_prepared_analysis(options, ctx));
+      return 0;
+    }
     const snp::InputFiles files{options.required("--genotypes"), options.required("--phenotypes"),
                                 options.required("--columns")};
     const int first_permuted = options.count("--first-permuted", 0, 1);
     snp::AnalysisContext ctx;
     const snp::WorkDirectoryLock lock(ctx.work_directory);
     if (const auto dir = options.value("--data-dir")) ctx.naming.Datapath = snp::with_final_slash(*dir);
+    const snp::ProgressConsole progress(ctx, options.has("--quiet"));
     const snp::AnalysisInput input = snp::load_analysis_input(files, first_permuted);
     const snp::PeekedParameters peeked = snp::peek_csm_parameters(ctx);
     snp::check_input_shape(input, files, peeked.parameters, peeked.source);

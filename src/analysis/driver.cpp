@@ -18,6 +18,22 @@ std::vector<int> up_to_end_mark(std::vector<int> markers) {
   return markers;
 }
 
+// Writes `head`, then "\t name = NAME\t chr C\t locusL" of genotype column
+// `marker` and the line end; the place is looked up before anything is
+// written.
+void write_named_marker(AnalysisContext& ctx, const std::string& head, int marker) {
+  if (!ctx.labels.empty()) {
+    const MarkerLabel& label = ctx.labels.at(static_cast<size_t>(marker));
+    ctx.out() << head << "\t name = " << label.snp << "\t chr " << label.chromosome << "\t locus" << label.position
+              << "\n";
+    return;
+  }
+  int chromosome = 0, locus = 0;
+  ctx.naming.return_chromosome_and_locus(marker, &chromosome, &locus);
+  ctx.out() << head << "\t name = " << ctx.naming.findSNPname(chromosome, locus) << "\t chr " << chromosome
+            << "\t locus" << locus << "\n";
+}
+
 }  // namespace
 
 bool phenotype_is_constant(const AnalysisInput& input, int ns) {
@@ -34,10 +50,7 @@ void show_first_markers(AnalysisContext& ctx, const AnalysisInput& input, int nm
   const int shown = std::min({kNamedMarkers, nm, static_cast<int>(row.size())});
   for (int i = 0; i < shown; ++i) {
     const int marker = row[static_cast<size_t>(i)];
-    int chromosome = 0, locus = 0;
-    ctx.naming.return_chromosome_and_locus(marker, &chromosome, &locus);
-    ctx.out() << "i=" << i << "\t marker=" << marker << "\t name = " << ctx.naming.findSNPname(chromosome, locus)
-              << "\t chr " << chromosome << "\t locus" << locus << "\n";
+    write_named_marker(ctx, "i=" + std::to_string(i) + "\t marker=" + std::to_string(marker), marker);
   }
 }
 
@@ -70,11 +83,10 @@ std::vector<int> main_elas3(AnalysisContext& ctx, const AnalysisInput& input) {
     if (m >= row.size())
       throw FatalError("Error: final marker " + std::to_string(final_markers[j]) + " has no marker column\n",
                        Channel::standard_error);
-    int chromosome = 0, locus = 0;
-    ctx.naming.return_chromosome_and_locus(row[m], &chromosome, &locus);
-    ctx.out() << "i=" << j << "\t CSMmarker=" << final_markers[j] << " \tmarker=" << row[m]
-              << "\t name = " << ctx.naming.findSNPname(chromosome, locus) << "\t chr " << chromosome << "\t locus"
-              << locus << "\n";
+    write_named_marker(ctx,
+                       "i=" + std::to_string(j) + "\t CSMmarker=" + std::to_string(final_markers[j]) +
+                           " \tmarker=" + std::to_string(row[m]),
+                       row[m]);
   }
   return final_markers;
 }
