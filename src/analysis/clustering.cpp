@@ -3,16 +3,18 @@
 #include <algorithm>
 #include <cmath>
 #include <ostream>
+#include <sstream>
 
 #include "analysis/csm.h"
+#include "analysis/permutation_draw.h"
 #include "analysis/quickindex.h"
+#include "analysis/transcript.h"
 #include "base/errors.h"
 #include "numeric/gamma.h"
 
 namespace snp {
 namespace {
 
-constexpr int kPermutedRuns = 500;
 constexpr int kMostGroups = 10;
 constexpr int kMostKmeansRounds = 99;
 
@@ -30,39 +32,6 @@ double proportion_statistic(double u, double v, double n_case, double n_control)
 double tail_or_half(int df, double statistic, std::ostream& console) {
   return statistic <= 0.0 ? 0.5 : chisq_upper_tail(df, statistic, console);
 }
-
-// Draws without replacement: the j-th of the positions 1..n still in the
-// pool, by a Fenwick tree over the positions.
-class RemainingPool {
- public:
-  explicit RemainingPool(int n) : n_(n), tree_(static_cast<size_t>(n) + 1, 0) {
-    for (int i = 1; i <= n; ++i) {
-      tree_[static_cast<size_t>(i)] += 1;
-      const int parent = i + (i & -i);
-      if (parent <= n) tree_[static_cast<size_t>(parent)] += tree_[static_cast<size_t>(i)];
-    }
-    while (top_ * 2 <= n_) top_ *= 2;
-  }
-
-  int take(int j) {
-    int position = 0;
-    for (int step = top_; step > 0; step /= 2) {
-      const int next = position + step;
-      if (next <= n_ && tree_[static_cast<size_t>(next)] < j) {
-        position = next;
-        j -= tree_[static_cast<size_t>(next)];
-      }
-    }
-    const int taken = position + 1;
-    for (int i = taken; i <= n_; i += i & -i) tree_[static_cast<size_t>(i)] -= 1;
-    return taken;
-  }
-
- private:
-  int n_;
-  int top_ = 1;
-  std::vector<int> tree_;
-};
 
 }  // namespace
 
@@ -157,17 +126,12 @@ std::vector<int> kmeans_labels(const std::vector<double>& sums, const std::vecto
   return label;
 }
 
-std::optional<double> CSM::score_set(int k, int rank, BestClusterInformationArray& array) {
+std::vector<int> CSM::classes_of_set(const std::vector<int>& markers, std::vector<int>& code_of_class) const {
   const int N = p_.sample_size;
-  const int M = p_.number_of_markers;
-  const auto markers = unrank_marker_set(binomial_, M, k, rank);
-  const int space = static_cast<int>(genotype_space(static_cast<unsigned>(k)));
-
-  // Classes 1..T numbered by first appearance of their genotype code.
+  const int space = static_cast<int>(genotype_space(static_cast<unsigned>(markers.size())));
   std::vector<int> class_of(static_cast<size_t>(N) + 1, 0);
-  std::vector<bool> left_out(static_cast<size_t>(N) + 1, false);
   std::vector<int> class_of_code(static_cast<size_t>(space), 0);
-  std::vector<int> code_of_class(1, 0);
+  code_of_class.assign(1, 0);
   for (int i = 1; i <= N; ++i) {
     const int code = genotype_code(genotype_[i], markers);
     if (code < 0 || code >= space)
@@ -180,12 +144,66 @@ std::optional<double> CSM::score_set(int k, int rank, BestClusterInformationArra
       code_of_class.push_back(code);
     }
     class_of[static_cast<size_t>(i)] = c;
-    left_out[static_cast<size_t>(i)] = excluded(i, markers);
   }
+  return class_of;
+}
+
+bool CSM::set_draws(int k, int rank) const {
+  std::vector<int> code_of_class;
+  classes_of_set(unrank_marker_set(binomial_, p_.number_of_markers, k, rank), code_of_class);
+  return code_of_class.size() >= 3;
+}
+
+std::optional<double> CSM::score_set(int k, int rank, BestClusterInformationArray& array) {
+  const Rand1State start = io_.generator;
+  SetScore result = score_set_from(k, rank, start);
+  if (!result.score) return std::nullopt;
+  io_.generator = rand1_jumped(start, draws_per_scored_set());
+  const auto score = result.score;
+  keep_set_score(std::move(result), array);
+  return score;
+}
+
+void CSM::keep_set_score(SetScore result, BestClusterInformationArray& array) {
+  if (!io_.shown.cluster_method_shown) {
+    io_.shown.cluster_method_shown = true;
+    write_unrecorded(io_.out, "clustermethod=0\n");
+  }
+  io_.out << result.console;
+  if (!array.append(std::move(*result.record))) io_.out << "There are some error for BestClusterInformationArray size\n";
+}
+
+std::uint64_t CSM::draws_per_scored_set() const {
+  return static_cast<std::uint64_t>(kPermutedRuns) * static_cast<std::uint64_t>(p_.sample_size);
+}
+
+CSM::SetScore CSM::score_set_from(int k, int rank, Rand1State generator) const {
+  const int N = p_.sample_size;
+  const int M = p_.number_of_markers;
+  const auto markers = unrank_marker_set(binomial_, M, k, rank);
+  SetScore result;
+  std::ostringstream console;
+
+  // Classes 1..T numbered by first appearance of their genotype code.
+  std::vector<int> code_of_class;
+  const std::vector<int> class_of = classes_of_set(markers, code_of_class);
   const int T = static_cast<int>(code_of_class.size()) - 1;
-  if (T < 2) return std::nullopt;
+  if (T < 2) return result;
   const int Gmax = std::min(T, kMostGroups);
   const size_t class_slots = static_cast<size_t>(std::max(T, 3)) + 1;
+
+  // The individuals counted (none missing at a marker of the set), in
+  // order, with their classes; the class sizes do not change under
+  // permutation.
+  std::vector<int> counted_individuals, counted_class;
+  std::vector<int> n(class_slots, 0);
+  for (int i = 1; i <= N; ++i) {
+    if (excluded(i, markers)) continue;
+    counted_individuals.push_back(i);
+    counted_class.push_back(class_of[static_cast<size_t>(i)]);
+    ++n[static_cast<size_t>(class_of[static_cast<size_t>(i)])];
+  }
+  const int counted = static_cast<int>(counted_individuals.size());
 
   std::vector<double> saved(static_cast<size_t>(N) + 1, 0.0);
   for (int i = 1; i <= N; ++i) saved[static_cast<size_t>(i)] = phenotype_[i];
@@ -194,41 +212,28 @@ std::optional<double> CSM::score_set(int k, int rank, BestClusterInformationArra
   const int Ncase = case_count_;
   const int Nctrl = N - Ncase;
 
-  for (int b = 0; b <= kPermutedRuns; ++b) {
-    if (b >= 1) {
-      RemainingPool pool(N);
-      for (int i = 1; i <= N; ++i) {
-        const int j = static_cast<int>(rand1(io_.generator) * (N - i + 1)) + 1;
-        phenotype_[i] = saved[static_cast<size_t>(pool.take(j))];
-      }
-    }
-    std::vector<int> n(class_slots, 0), cases(class_slots, 0), controls(class_slots, 0);
-    std::vector<double> sums(class_slots, 0.0);
+  std::vector<int> cases(class_slots, 0), controls(class_slots, 0);
+  std::vector<double> sums(class_slots, 0.0);
+  const auto evaluate = [&](int b, const double* y) {
+    std::fill(cases.begin(), cases.end(), 0);
     double total = 0.0;
-    int counted = 0;
-    for (int i = 1; i <= N; ++i) {
-      if (left_out[static_cast<size_t>(i)]) continue;
-      const auto c = static_cast<size_t>(class_of[static_cast<size_t>(i)]);
-      ++n[c];
-      ++(phenotype_[i] > 0 ? cases[c] : controls[c]);
-      total += phenotype_[i];
-      ++counted;
+    for (size_t e = 0; e < counted_individuals.size(); ++e) {
+      const double value = y[counted_individuals[e]];
+      cases[static_cast<size_t>(counted_class[e])] += value > 0 ? 1 : 0;
+      total += value;
     }
+    for (size_t c = 0; c < class_slots; ++c) controls[c] = n[c] - cases[c];
     if (k >= 2) {
+      std::fill(sums.begin(), sums.end(), 0.0);
       const double ybar = counted > 0 ? total / counted : 0.0;
-      for (int i = 1; i <= N; ++i)
-        if (!left_out[static_cast<size_t>(i)])
-          sums[static_cast<size_t>(class_of[static_cast<size_t>(i)])] += phenotype_[i] - ybar;
+      for (size_t e = 0; e < counted_individuals.size(); ++e)
+        sums[static_cast<size_t>(counted_class[e])] += y[counted_individuals[e]] - ybar;
     }
 
     for (int G = 2; G <= Gmax; ++G) {
-      if (!io_.shown.cluster_method_shown) {
-        io_.shown.cluster_method_shown = true;
-        io_.out << "clustermethod=" << 0 << "\n";
-      }
       std::vector<int> label;
       if (k == 1) {
-        const auto choice = choose_single_marker_model(cases, controls, Ncase, N, G, io_.out);
+        const auto choice = choose_single_marker_model(cases, controls, Ncase, N, G, console);
         label.assign(choice.label.begin(), choice.label.end());
       } else {
         label = kmeans_labels(sums, n, T, G);
@@ -283,8 +288,27 @@ std::optional<double> CSM::score_set(int k, int rank, BestClusterInformationArra
       }
       score[static_cast<size_t>(b)][static_cast<size_t>(G)] = X;
     }
+  };
+
+  // Observed data first, then the permutations, a batch at a time: the
+  // draws of a batch come from the generator in order, permutation b
+  // taking the N draws after those of permutation b - 1.
+  evaluate(0, saved.data());
+  PermutationDraw draw(N);
+  constexpr int kBatch = PermutationDraw::kBatch;
+  std::vector<double> u(static_cast<size_t>(kBatch) * static_cast<size_t>(N));
+  std::vector<int> taken(u.size());
+  std::vector<double> permuted(static_cast<size_t>(N) + 1, 0.0);
+  for (int b = 1; b <= kPermutedRuns; b += kBatch) {
+    const int count = std::min(kBatch, kPermutedRuns - b + 1);
+    rand1_fill(generator, u.data(), count * N);
+    draw.take(u.data(), count, taken.data());
+    for (int q = 0; q < count; ++q) {
+      const int* positions = taken.data() + static_cast<size_t>(q) * static_cast<size_t>(N);
+      for (int i = 1; i <= N; ++i) permuted[static_cast<size_t>(i)] = saved[static_cast<size_t>(positions[i - 1])];
+      evaluate(b + q, permuted.data());
+    }
   }
-  for (int i = 1; i <= N; ++i) phenotype_[i] = saved[static_cast<size_t>(i)];
 
   // Per G, the observed and permuted values become rank scores: the largest
   // gets 0, the smallest 1.
@@ -312,12 +336,12 @@ std::optional<double> CSM::score_set(int k, int rank, BestClusterInformationArra
     if (b == 0) best_groups = chosen;
   }
 
-  BestClusterInformation kept = records[static_cast<size_t>(best_groups - 2)];
-  kept.setrank = rank;
-  if (!array.append(std::move(kept))) io_.out << "There are some error for BestClusterInformationArray size\n";
-
+  result.record = records[static_cast<size_t>(best_groups - 2)];
+  result.record->setrank = rank;
   const auto better = std::count_if(minp.begin(), minp.end(), [&](double m) { return m < minp[0]; });
-  return 1.0 - static_cast<double>(better) / kPermutedRuns;
+  result.score = 1.0 - static_cast<double>(better) / kPermutedRuns;
+  result.console = console.str();
+  return result;
 }
 
 }  // namespace snp

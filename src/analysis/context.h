@@ -32,6 +32,8 @@ struct AnalysisContext {
   RunCounters counters;
   SelectionTally tally;
   OnceNotes shown;
+  // Threads that score marker sets; the results do not depend on it.
+  int threads = 1;
 
   std::ostream& out() const { return *console; }
   std::ostream& warn() const { return *warnings; }

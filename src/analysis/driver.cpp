@@ -5,6 +5,7 @@
 
 #include "analysis/parameter_file.h"
 #include "analysis/permutation.h"
+#include "analysis/repeated_analysis.h"
 #include "base/errors.h"
 
 namespace snp {
@@ -53,11 +54,14 @@ std::vector<int> main_elas3(AnalysisContext& ctx, const AnalysisInput& input) {
 
   // Every analysis shows the notes of the parameter file as it takes its
   // parameters.
+  RepeatedAnalysis repeated(ctx);
   const auto analysis = [&] {
     settings.search_notes.show(ctx.out(), ctx.warn());
     ctx.counters = {settings.search.simulated_repetitions, settings.search.number_of_permutation};
-    return run_analysis(settings.search, driver.ns, driver.nm, input,
-                        {ctx.out(), ctx.files(), ctx.shown, ctx.tally});
+    return repeated.run([&] {
+      return run_analysis(settings.search, driver.ns, driver.nm, input,
+                          {ctx.out(), ctx.files(), ctx.shown, ctx.tally, ctx.threads});
+    });
   };
   // Repeated analyses name no markers on the console; their result is that
   // of the last analysis, whose reports stay as "Final_result.txt" and

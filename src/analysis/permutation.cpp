@@ -12,6 +12,7 @@
 #include "analysis/final_report.h"
 #include "analysis/lars.h"
 #include "analysis/quickindex.h"
+#include "analysis/transcript.h"
 #include "base/errors.h"
 
 namespace snp {
@@ -103,10 +104,17 @@ void tally_selection(std::ostream& out, SelectionTally& tally, const BitSet& sel
     for (unsigned m = 1; m <= 2; ++m) tally.first_two += selected.test(m) ? 1 : 0;
     for (unsigned m = 0; m < selected.size(); ++m) tally.all += selected.test(m) ? 1 : 0;
   }
-  out << "nn=" << tally.first_two << ":):):):):):)))\n" << "mm=" << tally.all << ":(:(:(:(:(:(((\n";
+  // A repeated analysis prints the same text around a tally of its own.
+  mark_transcript(out);
+  write_unrecorded(out, tally_text(tally));
 }
 
 }  // namespace
+
+std::string tally_text(const SelectionTally& tally) {
+  return "nn=" + std::to_string(tally.first_two) + ":):):):):):)))\n" + "mm=" + std::to_string(tally.all) +
+         ":(:(:(:(:(:(((\n";
+}
 
 ObservedModel read_observed_model(std::ostream& out, const std::string& store, const std::string& beta_file, int M) {
   ObservedModel model;
@@ -174,7 +182,7 @@ std::vector<int> run_analysis(const CsmParameters& parameters, int ns, int nm, c
                               const AnalysisIo& io) {
   std::ostream& out = io.out;
   Rand1State generator;
-  CSM csm(parameters, {out, generator, io.shown, io.files.host_path("output_X_Y.txt")});
+  CSM csm(parameters, {out, generator, io.shown, io.files.host_path("output_X_Y.txt"), io.threads});
   const std::string beta_file = io.files.host_path("beta.txt");
   SearchAndFit coupling(csm, out, beta_file);
   const int M = csm.parameters().number_of_markers;

@@ -25,6 +25,8 @@ struct AnalysisIo {
   WorkFiles files;
   OnceNotes& shown;
   SelectionTally& tally;
+  // Threads that score marker sets; the result does not depend on it.
+  int threads = 1;
 };
 
 // Runs the analysis with `parameters` and returns the final markers
@@ -50,6 +52,9 @@ ObservedModel read_observed_model(std::ostream& out, const std::string& store, c
 // Records in a store file: the largest n of its "<number n>" tags plus one;
 // 0 when it has none.
 int count_store_records(const std::string& path);
+
+// The two lines that show the tally of selected markers.
+std::string tally_text(const SelectionTally& tally);
 
 // Share of the permuted fit values strictly below the observed one; 1 (no
 // evidence) when no permutation was run.

@@ -1,15 +1,87 @@
 #include "analysis/rand1.h"
 
-#include <cmath>
+#include <vector>
 
 namespace snp {
+namespace {
 
-double rand1(Rand1State& state) {
-  state.RX = (171 * state.RX) % 30269;
-  state.RY = (172 * state.RY) % 30309;
-  state.RZ = (170 * state.RZ) % 30323;
-  const double v = state.RX / 30269.0 + state.RY / 30309.0 + state.RZ / 30323.0;
-  return v - std::trunc(v);
+// multiplier^draws * value mod modulus.
+int jump_stream(int value, std::uint64_t draws, std::int64_t multiplier, std::int64_t modulus) {
+  std::int64_t result = value % modulus;
+  std::int64_t power = multiplier % modulus;
+  for (; draws > 0; draws >>= 1) {
+    if (draws & 1) result = result * power % modulus;
+    power = power * power % modulus;
+  }
+  return static_cast<int>(result);
+}
+
+}  // namespace
+
+double rand1(Rand1State& state) { return rand1_inline(state); }
+
+Rand1State rand1_jumped(const Rand1State& state, std::uint64_t draws) {
+  Rand1State next;
+  next.RX = jump_stream(state.RX, draws, 171, 30269);
+  next.RY = jump_stream(state.RY, draws, 172, 30309);
+  next.RZ = jump_stream(state.RZ, draws, 170, 30323);
+  return next;
+}
+
+namespace {
+
+// x / modulus for every state 0 <= x < modulus, computed once: the same
+// bits as the division.
+struct QuotientTables {
+  std::vector<double> x, y, z;
+  QuotientTables() : x(30269), y(30309), z(30323) {
+    for (size_t i = 0; i < x.size(); ++i) x[i] = static_cast<double>(i) / 30269.0;
+    for (size_t i = 0; i < y.size(); ++i) y[i] = static_cast<double>(i) / 30309.0;
+    for (size_t i = 0; i < z.size(); ++i) z[i] = static_cast<double>(i) / 30323.0;
+  }
+};
+
+const QuotientTables& quotients() {
+  static const QuotientTables tables;
+  return tables;
+}
+
+}  // namespace
+
+void rand1_fill(Rand1State& state, double* out, int count) {
+  if (count <= 0) return;
+  // A negative seed keeps its streams negative: draw one at a time.
+  constexpr int kLanes = 4;
+  if (state.RX < 0 || state.RY < 0 || state.RZ < 0 || count < 16 * kLanes) {
+    for (int i = 0; i < count; ++i) out[i] = rand1_inline(state);
+    return;
+  }
+  // The draws are cut into kLanes runs, each started from its jumped-ahead
+  // state, so that the chains of the streams run side by side. v lies in
+  // [0, 3): its integral part is the number of thresholds 1 and 2 it
+  // reaches, and v minus it is exact, the same bits as v - trunc(v).
+  const QuotientTables& q = quotients();
+  const int run = count / kLanes;
+  int x[kLanes], y[kLanes], z[kLanes];
+  for (int l = 0; l < kLanes; ++l) {
+    const Rand1State start = rand1_jumped(state, static_cast<std::uint64_t>(l) * static_cast<std::uint64_t>(run));
+    x[l] = start.RX;
+    y[l] = start.RY;
+    z[l] = start.RZ;
+  }
+  for (int t = 0; t < run; ++t) {
+    for (int l = 0; l < kLanes; ++l) {
+      x[l] = (171 * x[l]) % 30269;
+      y[l] = (172 * y[l]) % 30309;
+      z[l] = (170 * z[l]) % 30323;
+      const double v = q.x[static_cast<size_t>(x[l])] + q.y[static_cast<size_t>(y[l])] + q.z[static_cast<size_t>(z[l])];
+      const double whole = (v >= 1.0 ? 1.0 : 0.0) + (v >= 2.0 ? 1.0 : 0.0);
+      out[l * run + t] = v - whole;
+    }
+  }
+  Rand1State last{x[kLanes - 1], y[kLanes - 1], z[kLanes - 1]};
+  for (int i = kLanes * run; i < count; ++i) out[i] = rand1_inline(last);
+  state = last;
 }
 
 }  // namespace snp
