@@ -294,20 +294,16 @@ CSM::SetScore CSM::score_set_from(int k, int rank, Rand1State generator) const {
   // draws of a batch come from the generator in order, permutation b
   // taking the N draws after those of permutation b - 1.
   evaluate(0, saved.data());
-  PermutationDraw draw(N);
+  PermutationDraw draw(saved.data(), N);
   constexpr int kBatch = PermutationDraw::kBatch;
   std::vector<double> u(static_cast<size_t>(kBatch) * static_cast<size_t>(N));
-  std::vector<int> taken(u.size());
-  std::vector<double> permuted(static_cast<size_t>(N) + 1, 0.0);
+  std::vector<double> permuted(u.size() + 1);
   for (int b = 1; b <= kPermutedRuns; b += kBatch) {
     const int count = std::min(kBatch, kPermutedRuns - b + 1);
     rand1_fill(generator, u.data(), count * N);
-    draw.take(u.data(), count, taken.data());
-    for (int q = 0; q < count; ++q) {
-      const int* positions = taken.data() + static_cast<size_t>(q) * static_cast<size_t>(N);
-      for (int i = 1; i <= N; ++i) permuted[static_cast<size_t>(i)] = saved[static_cast<size_t>(positions[i - 1])];
-      evaluate(b + q, permuted.data());
-    }
+    draw.take(u.data(), count, permuted.data() + 1);
+    // Individual i of permutation q gets the value taken at step i.
+    for (int q = 0; q < count; ++q) evaluate(b + q, permuted.data() + static_cast<size_t>(q) * static_cast<size_t>(N));
   }
 
   // Per G, the observed and permuted values become rank scores: the largest

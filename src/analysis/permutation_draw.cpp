@@ -1,10 +1,25 @@
 #include "analysis/permutation_draw.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace snp {
+namespace {
 
-PermutationDraw::PermutationDraw(int n) : n_(std::max(n, 0)) {
+bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+}  // namespace
+
+PermutationDraw::PermutationDraw(const double* values, int n) : n_(std::max(n, 0)), values_(values + 1, values + 1 + n_) {
+  for (const double v : values_) {
+    if (!run_value_.empty() && same_bits(run_value_.back(), v)) {
+      ++run_size_.back();
+    } else {
+      run_value_.push_back(v);
+      run_size_.push_back(1);
+    }
+  }
+  if (static_cast<int>(run_value_.size()) <= kMostRuns) return;
   while (leaves_ < n_) {
     leaves_ *= 2;
     ++levels_;
@@ -16,7 +31,40 @@ PermutationDraw::PermutationDraw(int n) : n_(std::max(n, 0)) {
   trees_.resize(full_.size() * kBatch);
 }
 
-void PermutationDraw::take(const double* u, int count, int* taken) {
+void PermutationDraw::take(const double* u, int count, double* out) {
+  if (static_cast<int>(run_value_.size()) <= kMostRuns)
+    take_from_runs(u, count, out);
+  else
+    take_from_tree(u, count, out);
+}
+
+void PermutationDraw::take_from_runs(const double* u, int count, double* out) {
+  const auto n = static_cast<size_t>(n_);
+  const auto runs = run_value_.size();
+  // left[p][r]: positions of run r still in the pool for permutation p;
+  // runs beyond the last are empty and never reached. The draws of the
+  // permutations are interleaved, none of them branches.
+  int left[kBatch][kMostRuns] = {};
+  double value[kMostRuns] = {};
+  for (size_t r = 0; r < runs; ++r) value[r] = run_value_[r];
+  for (size_t p = 0; p < static_cast<size_t>(count); ++p)
+    for (size_t r = 0; r < runs; ++r) left[p][r] = run_size_[r];
+  for (size_t i = 0; i < n; ++i) {
+    const double pool = static_cast<double>(n - i);
+    for (size_t p = 0; p < static_cast<size_t>(count); ++p) {
+      const int j = static_cast<int>(u[p * n + i] * pool) + 1;
+      int end = 0, run = 0;
+      for (size_t r = 0; r + 1 < kMostRuns; ++r) {
+        end += left[p][r];
+        run += j > end ? 1 : 0;
+      }
+      --left[p][run];
+      out[p * n + i] = value[run];
+    }
+  }
+}
+
+void PermutationDraw::take_from_tree(const double* u, int count, double* out) {
   const size_t size = full_.size();
   const auto n = static_cast<size_t>(n_);
   const int levels = levels_;
@@ -45,7 +93,7 @@ void PermutationDraw::take(const double* u, int count, int* taken) {
           --tree[p][node[p]];
         }
       }
-      for (size_t p = 0; p < kBatch; ++p) taken[p * n + i] = node[p] - leaves_ + 1;
+      for (size_t p = 0; p < kBatch; ++p) out[p * n + i] = values_[static_cast<size_t>(node[p] - leaves_)];
     }
     return;
   }
@@ -61,7 +109,7 @@ void PermutationDraw::take(const double* u, int count, int* taken) {
         node = left + right;
         --tree[node];
       }
-      taken[p * n + i] = node - leaves_ + 1;
+      out[p * n + i] = values_[static_cast<size_t>(node - leaves_)];
     }
   }
 }

@@ -48,38 +48,50 @@ const QuotientTables& quotients() {
 
 }  // namespace
 
+namespace {
+
+// The draws of kLanes runs side by side: lane l takes out[l * run ..
+// l * run + run - 1], starting from state (x[l], y[l], z[l]). v lies in
+// [0, 3): its integral part, as converted to an integer, is exact, and so
+// is v minus it: the same bits as v - trunc(v).
+template <int kLanes>
+void fill_lanes(const QuotientTables& q, std::uint32_t* x, std::uint32_t* y, std::uint32_t* z, double* out, int run) {
+  const double* qx = q.x.data();
+  const double* qy = q.y.data();
+  const double* qz = q.z.data();
+  for (int t = 0; t < run; ++t) {
+    for (int l = 0; l < kLanes; ++l) {
+      x[l] = (171u * x[l]) % 30269u;
+      y[l] = (172u * y[l]) % 30309u;
+      z[l] = (170u * z[l]) % 30323u;
+      const double v = qx[x[l]] + qy[y[l]] + qz[z[l]];
+      out[l * run + t] = v - static_cast<double>(static_cast<int>(v));
+    }
+  }
+}
+
+}  // namespace
+
 void rand1_fill(Rand1State& state, double* out, int count) {
   if (count <= 0) return;
   // A negative seed keeps its streams negative: draw one at a time.
-  constexpr int kLanes = 4;
+  constexpr int kLanes = 8;
   if (state.RX < 0 || state.RY < 0 || state.RZ < 0 || count < 16 * kLanes) {
     for (int i = 0; i < count; ++i) out[i] = rand1_inline(state);
     return;
   }
   // The draws are cut into kLanes runs, each started from its jumped-ahead
-  // state, so that the chains of the streams run side by side. v lies in
-  // [0, 3): its integral part is the number of thresholds 1 and 2 it
-  // reaches, and v minus it is exact, the same bits as v - trunc(v).
-  const QuotientTables& q = quotients();
+  // state, so that the chains of the streams run side by side.
   const int run = count / kLanes;
-  int x[kLanes], y[kLanes], z[kLanes];
+  std::uint32_t x[kLanes], y[kLanes], z[kLanes];
   for (int l = 0; l < kLanes; ++l) {
     const Rand1State start = rand1_jumped(state, static_cast<std::uint64_t>(l) * static_cast<std::uint64_t>(run));
-    x[l] = start.RX;
-    y[l] = start.RY;
-    z[l] = start.RZ;
+    x[l] = static_cast<std::uint32_t>(start.RX);
+    y[l] = static_cast<std::uint32_t>(start.RY);
+    z[l] = static_cast<std::uint32_t>(start.RZ);
   }
-  for (int t = 0; t < run; ++t) {
-    for (int l = 0; l < kLanes; ++l) {
-      x[l] = (171 * x[l]) % 30269;
-      y[l] = (172 * y[l]) % 30309;
-      z[l] = (170 * z[l]) % 30323;
-      const double v = q.x[static_cast<size_t>(x[l])] + q.y[static_cast<size_t>(y[l])] + q.z[static_cast<size_t>(z[l])];
-      const double whole = (v >= 1.0 ? 1.0 : 0.0) + (v >= 2.0 ? 1.0 : 0.0);
-      out[l * run + t] = v - whole;
-    }
-  }
-  Rand1State last{x[kLanes - 1], y[kLanes - 1], z[kLanes - 1]};
+  fill_lanes<kLanes>(quotients(), x, y, z, out, run);
+  Rand1State last{static_cast<int>(x[kLanes - 1]), static_cast<int>(y[kLanes - 1]), static_cast<int>(z[kLanes - 1])};
   for (int i = kLanes * run; i < count; ++i) out[i] = rand1_inline(last);
   state = last;
 }
