@@ -13,7 +13,7 @@ class PermutationDraw {
   // Permutations of values[1..n], up to kBatch of them per call of take.
   PermutationDraw(const double* values, int n);
 
-  static constexpr int kBatch = 4;
+  static constexpr int kBatch = 10;
 
   // For count <= kBatch permutations at once: permutation p uses the draws
   // u[p * n .. p * n + n - 1] and writes its values, in the order taken, to
