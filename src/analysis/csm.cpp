@@ -214,6 +214,20 @@ std::optional<BestClusterInformationArray> CSM::run(int r, const AnalysisInput& 
   return array;
 }
 
+bool CSM::skip(int r, const AnalysisInput& input) {
+  if (input.genotypes.empty() || prepare_data_set(r, input) != 0) return false;
+  BestClusterInformationArray none(0);
+  plan_only_ = true;
+  try {
+    screen_and_score(none);
+  } catch (...) {
+    plan_only_ = false;
+    throw;
+  }
+  plan_only_ = false;
+  return true;
+}
+
 bool CSM::excluded(int i, const std::vector<int>& markers) const {
   for (const int m : markers)
     if (missing_[static_cast<size_t>(i)].test(static_cast<unsigned>(m))) return true;
@@ -315,6 +329,10 @@ int CSM::score_sets(int k, const IntVector& index, int count, BestClusterInforma
       break;
     }
     if (draws[s]) io_.generator = rand1_jumped(io_.generator, draws_per_scored_set());
+  }
+  if (plan_only_) {
+    if (planned < count && errors[static_cast<size_t>(planned)]) std::rethrow_exception(errors[static_cast<size_t>(planned)]);
+    return 0;
   }
   std::vector<SetScore> results(sets);
   parallel_for(planned, io_.threads, [&](int t) {

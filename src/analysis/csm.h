@@ -41,6 +41,11 @@ class CSM {
   // Searches data set r, writes the store file and returns the kept sets;
   // nothing when there was no data or bad data (no store file then).
   std::optional<BestClusterInformationArray> run(int r, const AnalysisInput& input);
+  // Leaves the generator as searching data set r would, without scoring
+  // or storing anything: reads and screens the data set and jumps over the
+  // draws of the sets it would score. False when the data set cannot be
+  // read (a search would store nothing).
+  bool skip(int r, const AnalysisInput& input);
   // Reads data set r and imputes missing genotypes from the marker's
   // genotype frequencies. Returns 0, or -1 on a genotype code other than
   // -1, 0, 1, 2.
@@ -116,6 +121,7 @@ class CSM {
   double variance_ = 0.0;
   bool quantitative_ = false;
   bool permutation_ = false;
+  bool plan_only_ = false;  // while skipping a data set
   std::vector<int> first_ten_first_;
   std::vector<int> first_ten_last_;
 };

@@ -4,13 +4,17 @@
 #include <climits>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <ostream>
+#include <optional>
 #include <sstream>
 
 #include "analysis/csm.h"
 #include "analysis/csm_lars.h"
 #include "analysis/final_report.h"
 #include "analysis/lars.h"
+#include "analysis/permutation_parts.h"
 #include "analysis/quickindex.h"
 #include "analysis/transcript.h"
 #include "base/errors.h"
@@ -68,16 +72,83 @@ bool any_selected(const BitSet& selected) {
   return false;
 }
 
+// The fit values of the permutations: analysed, taken from the parts of a
+// merge, or, for a job, analysed in its range only (the data sets before it
+// are skipped past) and recorded in `part`.
 std::vector<double> run_permutations(std::ostream& out, CSM& csm, SearchAndFit& coupling, const AnalysisInput& input,
-                                     double cp0) {
+                                     double cp0, const AnalysisIo& io, Rand1State& generator,
+                                     PermutationPart* part) {
   csm.set_permutation(true);
+  const PermutationJobs* jobs = io.jobs;
+  std::ostream nowhere(nullptr);
+  OnceNotes shown_nowhere{true, true};
+  std::optional<CSM> skipper;
   std::vector<double> permuted;
   for (int p = 0; p < csm.parameters().number_of_permutation; ++p) {
+    const int number = p + 1;
+    if (jobs && jobs->merging()) {
+      const PermutationPart& from = *jobs->part_of(number);
+      const auto at = static_cast<size_t>(number - from.range.first);
+      out << from.console[at];
+      permuted.push_back(from.fits[at]);
+      continue;
+    }
+    if (part && number > part->range.last) break;
+    if (part && number < part->range.first) {
+      if (!skipper)
+        skipper.emplace(csm.parameters(), SearchIo{nowhere, generator, shown_nowhere, csm.store_file(), io.threads});
+      if (!skipper->skip(input.first_permuted + p, input))
+        throw FatalError("find error read output_X_Y.txt\n", Channel::standard_error);
+      continue;
+    }
+    std::optional<Transcript> recording;
+    if (part) recording.emplace(out);
     out << "permutation = " << p << " \n";
     permuted.push_back(coupling.run(input.first_permuted + p, input));
     out << "Cp0=" << cp0 << " Cp_per=" << permuted.back() << "\n";
+    if (part) {
+      std::string text;
+      for (const auto& piece : recording->pieces()) text += piece;
+      part->fits.push_back(permuted.back());
+      part->console.push_back(std::move(text));
+    }
   }
   return permuted;
+}
+
+std::string whole_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw FatalError("file open find error for file=" + path + "\n", Channel::standard_error);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Writes the part of a job: its permutations and, when it ran the last
+// one, the work files that run left.
+void write_part(const AnalysisIo& io, const CSM& csm, const std::string& beta_file, PermutationPart part) {
+  const int total = csm.parameters().number_of_permutation;
+  part.total = total;
+  part.holds_last = part.ran && total > 0 && part.range.first <= total && part.range.last >= total;
+  if (part.holds_last) {
+    part.store = whole_file(csm.store_file());
+    if (std::filesystem::exists(beta_file)) part.coefficients = whole_file(beta_file);
+  }
+  const std::string path = io.files.path(part_file_name(part.range));
+  replace_file(path, part_text(part));
+  io.out << "part written: " << path << "\n";
+}
+
+// After a merge, the work files are those the last permutation left.
+void restore_last_work_files(const AnalysisIo& io, const CSM& csm, const std::string& beta_file) {
+  for (const auto& part : io.jobs->parts) {
+    if (!part.holds_last) continue;
+    replace_file(csm.store_file(), part.store);
+    if (part.coefficients) {
+      replace_file(beta_file, *part.coefficients);
+    } else {
+      std::error_code ignored;
+      std::filesystem::remove(beta_file, ignored);
+    }
+  }
 }
 
 // Selected markers in decreasing order of importance, into `model`.
@@ -200,10 +271,31 @@ std::vector<int> run_analysis(const CsmParameters& parameters, int ns, int nm, c
   const ObservedModel observed = read_observed_model(out, csm.store_file(), beta_file, M);
   double p_value = kNoEvidence;
   std::vector<double> permuted;
-  if (observed.found && any_selected(observed.selected)) {
-    permuted = run_permutations(out, csm, coupling, input, cp0);
+  const bool testing = observed.found && any_selected(observed.selected);
+  std::optional<PermutationPart> part;
+  if (io.jobs && io.jobs->range) {
+    part.emplace();
+    part->fingerprint = io.jobs->fingerprint;
+    part->range = *io.jobs->range;
+    part->ran = testing;
+    part->observed = cp0;
+  }
+  if (io.jobs && io.jobs->merging() && io.jobs->parts.front().observed != cp0)
+    throw InputError(InputProblem::inconsistent, "Error: the parts were made with another observed fit (" +
+                                                     std::to_string(io.jobs->parts.front().observed) + ", here " +
+                                                     std::to_string(cp0) + "): not from these inputs\n");
+  if (testing) {
+    permuted = run_permutations(out, csm, coupling, input, cp0, io, generator, part ? &*part : nullptr);
+    if (part) {
+      write_part(io, csm, beta_file, std::move(*part));
+      return {};
+    }
     p_value = permutation_p_value(cp0, permuted);
     out << "pvalue=" << p_value << "\n";
+    if (io.jobs && io.jobs->merging()) restore_last_work_files(io, csm, beta_file);
+  } else if (part) {
+    write_part(io, csm, beta_file, std::move(*part));
+    return {};
   }
   replace_file(io.files.path("P_value.txt"), p_value_report(p_value, cp0, permuted));
   const double level = std::min(p_value, 1.0);
