@@ -87,10 +87,13 @@ std::vector<double> run_permutations(std::ostream& out, CSM& csm, SearchAndFit& 
   for (int p = 0; p < csm.parameters().number_of_permutation; ++p) {
     const int number = p + 1;
     if (jobs && jobs->merging()) {
-      const PermutationPart& from = *jobs->part_of(number);
-      const auto at = static_cast<size_t>(number - from.range.first);
-      out << from.console[at];
-      permuted.push_back(from.fits[at]);
+      const PermutationPart* from = jobs->part_of(number);
+      if (!from || !from->ran)
+        throw InputError(InputProblem::inconsistent,
+                         "Error: no part holds permutation " + std::to_string(number) + " of this run\n");
+      const auto at = static_cast<size_t>(number - from->range.first);
+      out << from->console[at];
+      permuted.push_back(from->fits[at]);
       continue;
     }
     if (part && number > part->range.last) break;
