@@ -33,7 +33,7 @@ struct AnalysisContext {
   RunCounters counters;
   SelectionTally tally;
   OnceNotes shown;
-  // Threads that score marker sets; the results do not depend on it.
+  // Threads of the analysis; the results do not depend on it.
   int threads = 1;
   // A job's range of permutations, or the parts to merge.
   PermutationJobs jobs;

@@ -14,6 +14,7 @@
 #include "analysis/csm_lars.h"
 #include "analysis/final_report.h"
 #include "analysis/lars.h"
+#include "analysis/parallel_permutations.h"
 #include "analysis/permutation_parts.h"
 #include "analysis/quickindex.h"
 #include "analysis/transcript.h"
@@ -72,47 +73,62 @@ bool any_selected(const BitSet& selected) {
   return false;
 }
 
-// The fit values of the permutations: analysed, taken from the parts of a
-// merge, or, for a job, analysed in its range only (the data sets before it
-// are skipped past) and recorded in `part`.
+// The fit values of the permutations: taken from the parts of a merge, or
+// analysed (side by side on several threads, each data set from its own
+// generator state), for a job only in its range, the data sets before it
+// skipped past; a job's are also recorded in `part`.
 std::vector<double> run_permutations(std::ostream& out, CSM& csm, SearchAndFit& coupling, const AnalysisInput& input,
-                                     double cp0, const AnalysisIo& io, Rand1State& generator,
+                                     double cp0, const AnalysisIo& io, Rand1State& generator, const std::string& beta_file,
                                      PermutationPart* part) {
   csm.set_permutation(true);
   const PermutationJobs* jobs = io.jobs;
-  std::ostream nowhere(nullptr);
-  OnceNotes shown_nowhere{true, true};
-  std::optional<CSM> skipper;
+  const int total = csm.parameters().number_of_permutation;
   std::vector<double> permuted;
-  for (int p = 0; p < csm.parameters().number_of_permutation; ++p) {
-    const int number = p + 1;
-    if (jobs && jobs->merging()) {
+  const auto take = [&](const std::string& console, double fit) {
+    out << console;
+    permuted.push_back(fit);
+    if (part) {
+      part->fits.push_back(fit);
+      part->console.push_back(console);
+    }
+  };
+  if (jobs && jobs->merging()) {
+    for (int number = 1; number <= total; ++number) {
       const PermutationPart* from = jobs->part_of(number);
       if (!from || !from->ran)
         throw InputError(InputProblem::inconsistent,
                          "Error: no part holds permutation " + std::to_string(number) + " of this run\n");
       const auto at = static_cast<size_t>(number - from->range.first);
-      out << from->console[at];
-      permuted.push_back(from->fits[at]);
-      continue;
+      take(from->console[at], from->fits[at]);
     }
-    if (part && number > part->range.last) break;
-    if (part && number < part->range.first) {
-      if (!skipper)
-        skipper.emplace(csm.parameters(), SearchIo{nowhere, generator, shown_nowhere, csm.store_file(), io.threads});
-      if (!skipper->skip(input.first_permuted + p, input))
+    return permuted;
+  }
+  const int end = part ? std::min(total, part->range.last) : total;
+  int p = part ? std::min(part->range.first - 1, end) : 0;
+  if (p > 0 && p < end) {
+    // A job starts where the data sets before its range leave the generator.
+    std::ostream nowhere(nullptr);
+    OnceNotes shown_nowhere{true, true};
+    CSM skipper(csm.parameters(), {nowhere, generator, shown_nowhere, csm.store_file(), 1});
+    for (int q = 0; q < p; ++q)
+      if (!skipper.skip(input.first_permuted + q, input))
         throw FatalError("find error read output_X_Y.txt\n", Channel::standard_error);
-      continue;
-    }
+  }
+  if (io.threads > 1 && io.shown.cluster_method_shown && end - p > 1) {
+    const ParallelPermutations parallel{csm.parameters(), input, io.files, csm.store_file(), beta_file, cp0, io.threads};
+    p = parallel.run(p, end, generator, [&](PermutedFit& fit) { take(fit.console, fit.fit); });
+  }
+  for (; p < end; ++p) {
     std::optional<Transcript> recording;
     if (part) recording.emplace(out);
     out << "permutation = " << p << " \n";
-    permuted.push_back(coupling.run(input.first_permuted + p, input));
-    out << "Cp0=" << cp0 << " Cp_per=" << permuted.back() << "\n";
+    const double fit = coupling.run(input.first_permuted + p, input);
+    out << "Cp0=" << cp0 << " Cp_per=" << fit << "\n";
+    permuted.push_back(fit);
     if (part) {
       std::string text;
       for (const auto& piece : recording->pieces()) text += piece;
-      part->fits.push_back(permuted.back());
+      part->fits.push_back(fit);
       part->console.push_back(std::move(text));
     }
   }
@@ -288,7 +304,7 @@ std::vector<int> run_analysis(const CsmParameters& parameters, int ns, int nm, c
                                                      std::to_string(io.jobs->parts.front().observed) + ", here " +
                                                      std::to_string(cp0) + "): not from these inputs\n");
   if (testing) {
-    permuted = run_permutations(out, csm, coupling, input, cp0, io, generator, part ? &*part : nullptr);
+    permuted = run_permutations(out, csm, coupling, input, cp0, io, generator, beta_file, part ? &*part : nullptr);
     if (part) {
       write_part(io, csm, beta_file, std::move(*part));
       return {};

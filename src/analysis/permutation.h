@@ -26,7 +26,7 @@ struct AnalysisIo {
   WorkFiles files;
   OnceNotes& shown;
   SelectionTally& tally;
-  // Threads that score marker sets; the result does not depend on it.
+  // Threads of the analysis; the result does not depend on it.
   int threads = 1;
   // A job's range of permutations or the parts to merge; null: neither.
   const PermutationJobs* jobs = nullptr;
