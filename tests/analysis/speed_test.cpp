@@ -3,10 +3,13 @@
 // transcript of repeated analyses and the part files of permutation jobs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <vector>
 
 #include "analysis/csm.h"
+#include "analysis/csm_lars.h"
+#include "analysis/parallel_permutations.h"
 #include "analysis/permutation_draw.h"
 #include "analysis/permutation_parts.h"
 #include "analysis/permutation.h"
@@ -176,6 +179,42 @@ TEST(AnalysisParallelSearch, ScoresAsOneThreadDoesAndSkippingLeavesTheSameGenera
   ASSERT_TRUE(skipped.csm.skip(0, input));
   EXPECT_EQ(skipped.generator, one.generator);
   EXPECT_FALSE(dir.exists("store2"));
+}
+
+TEST(AnalysisParallelPermutations, MatchTheOneByOneRunAndStopAtADataSetThatCannotBeRead) {
+  test::ScratchDir dir;
+  AnalysisInput input = search_input();
+  for (int r = 1; r <= 4; ++r) {
+    auto row = input.phenotypes[0];
+    std::rotate(row.begin(), row.begin() + 7 * r, row.end());
+    input.phenotypes.push_back(row);
+    input.columns.push_back(input.columns[0]);
+  }
+  input.phenotypes[4].resize(10);  // permutation 3
+  CsmParameters parameters = Search::parameters();
+  parameters.adjust();
+
+  std::ostringstream one_by_one;
+  Rand1State generator;
+  OnceNotes shown{true, true};
+  CSM csm(parameters, {one_by_one, generator, shown, dir.file("store1"), 1});
+  csm.set_permutation(true);
+  SearchAndFit coupling(csm, one_by_one, dir.file("beta1"));
+  for (int p = 0; p < 3; ++p) {
+    one_by_one << "permutation = " << p << " \n";
+    const double fit = coupling.run(1 + p, input);
+    one_by_one << "Cp0=" << 0.25 << " Cp_per=" << fit << "\n";
+  }
+
+  const ParallelPermutations parallel{parameters, input, dir.files(), dir.file("store"), dir.file("beta"), 0.25, 3};
+  Rand1State state;
+  std::string console;
+  EXPECT_EQ(parallel.run(0, 4, state, [&](PermutedFit& fit) { console += fit.console; }), 3);
+  EXPECT_EQ(console, one_by_one.str());
+  EXPECT_EQ(state, generator);
+  EXPECT_EQ(dir.read("store"), dir.read("store1"));
+  EXPECT_EQ(dir.exists("beta"), dir.exists("beta1"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 4);  // no file of its own left
 }
 
 TEST(AnalysisRepeatedAnalysis, LaterRunsPrintTheFirstOnesTextWithTheirOwnTally) {
