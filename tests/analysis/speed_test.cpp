@@ -37,6 +37,9 @@ TEST(AnalysisRand1, JumpAheadAndBatchDrawsMatchStepping) {
       EXPECT_EQ(filled, step) << n;
       for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], expected[i]) << n << " draw " << i;
     }
+    // Jumps compose, far beyond any run's draws.
+    const std::uint64_t far = std::uint64_t{1} << 40;
+    EXPECT_EQ(rand1_jumped(rand1_jumped(seed, far), far + 3), rand1_jumped(seed, 2 * far + 3));
   }
 }
 
@@ -122,6 +125,14 @@ TEST(AnalysisPermutationParts, RoundTripExactlyAndMustCoverEveryPermutationOnce)
   EXPECT_FALSE(back.coefficients);
   replace_file(path, part_text(part).substr(0, 120));
   EXPECT_THROW(read_part(path), InputError);
+  part.coefficients = "";  // a coefficient file, empty
+  replace_file(path, part_text(part));
+  EXPECT_EQ(read_part(path).coefficients, std::optional<std::string>(""));
+
+  PermutationJobs jobs;
+  jobs.parts = {part};
+  EXPECT_EQ(jobs.part_of(7), &jobs.parts[0]);
+  EXPECT_EQ(jobs.part_of(1), nullptr);
 
   PermutationPart first = part;
   first.range = {1, 1};
@@ -239,6 +250,21 @@ TEST(AnalysisRepeatedAnalysis, LaterRunsPrintTheFirstOnesTextWithTheirOwnTally) 
             "search\nnn=0:):):):):):)))\nmm=4:(:(:(:(:(:(((\nreport\n"
             "search\nnn=0:):):):):):)))\nmm=6:(:(:(:(:(:(((\nreport\n");
   EXPECT_EQ(c.ctx.tally.all, 6);
+}
+
+TEST(AnalysisRepeatedAnalysis, RunsAgainWhenItCannotPrintTheTextAgain) {
+  test::ScratchDir dir;
+  test::CapturedContext c(dir);
+  RepeatedAnalysis repeated(c.ctx);
+  int runs = 0;
+  // No tally printed: nothing marks where a later analysis's own text goes.
+  const auto analysis = [&] {
+    c.ctx.out() << "run " << ++runs << "\n";
+    return std::vector<int>{};
+  };
+  repeated.run(analysis);
+  repeated.run(analysis);
+  EXPECT_EQ(c.console.str(), "run 1\nrun 2\n");
 }
 
 }  // namespace
