@@ -331,7 +331,8 @@ int CSM::score_sets(int k, const IntVector& index, int count, BestClusterInforma
     if (draws[s]) io_.generator = rand1_jumped(io_.generator, draws_per_scored_set());
   }
   if (plan_only_) {
-    if (planned < count && errors[static_cast<size_t>(planned)]) std::rethrow_exception(errors[static_cast<size_t>(planned)]);
+    const auto stop = static_cast<size_t>(planned);
+    if (planned < count && errors[stop]) std::rethrow_exception(errors[stop]);
     return 0;
   }
   std::vector<SetScore> results(sets);

@@ -36,7 +36,9 @@ const snp::ProgramSpec kProgram{
         {"--data-dir", "DIR",
          "directory of Chromosome_SNP_Length.txt and\n"
          "cc555k_map/ with the SNP name files"},
-        {"--threads", "N", "threads of the analysis (default: the machine's\nprocessors); the output is the same for any N"},
+        {"--threads", "N",
+         "threads of the analysis (default: the machine's\n"
+         "processors); the output is the same for any N"},
         {"--data-sets", "A:B",
          "a job: analyse permutations A to B only (numbered\n"
          "from 1, as T1, T2, ... of P_value.txt) and write them to\n"

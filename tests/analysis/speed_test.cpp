@@ -161,7 +161,8 @@ AnalysisInput search_input() {
 }
 
 struct Search {
-  Search(const test::ScratchDir& dir, int threads) : csm(parameters(), {console, generator, shown, dir.file("store" + std::to_string(threads)), threads}) {}
+  Search(const test::ScratchDir& dir, int threads)
+      : csm(parameters(), {console, generator, shown, dir.file("store" + std::to_string(threads)), threads}) {}
   static CsmParameters parameters() {
     CsmParameters p;
     p.sample_size = 80;
