@@ -97,6 +97,8 @@ std::vector<int> kmeans_labels(const std::vector<double>& sums, const std::vecto
   for (size_t c = 1; c <= classes; ++c) label[c] = static_cast<int>(c);
 
   std::vector<int> nearest(classes + 1, 0);
+  std::vector<double> group_sum(static_cast<size_t>(G) + 1, 0.0);
+  std::vector<int> group_count(static_cast<size_t>(G) + 1, 0);
   for (int round = 0; round < kMostKmeansRounds; ++round) {
     bool changed = false;
     for (size_t c = 1; c <= classes; ++c) {
@@ -114,8 +116,8 @@ std::vector<int> kmeans_labels(const std::vector<double>& sums, const std::vecto
     }
     if (!changed) break;
     label = nearest;
-    std::vector<double> group_sum(static_cast<size_t>(G) + 1, 0.0);
-    std::vector<int> group_count(static_cast<size_t>(G) + 1, 0);
+    std::fill(group_sum.begin(), group_sum.end(), 0.0);
+    std::fill(group_count.begin(), group_count.end(), 0);
     for (size_t c = 1; c <= classes; ++c) {
       group_sum[static_cast<size_t>(label[c])] += sums[c];
       group_count[static_cast<size_t>(label[c])] += counts[c];
@@ -214,6 +216,8 @@ CSM::SetScore CSM::score_set_from(int k, int rank, Rand1State generator) const {
 
   std::vector<int> cases(class_slots, 0), controls(class_slots, 0);
   std::vector<double> sums(class_slots, 0.0);
+  const auto group_slots = static_cast<size_t>(Gmax) + 1;
+  std::vector<int> label, n_g(group_slots), cases_g(group_slots), controls_g(group_slots);
   const auto evaluate = [&](int b, const double* y) {
     std::fill(cases.begin(), cases.end(), 0);
     double total = 0.0;
@@ -231,7 +235,6 @@ CSM::SetScore CSM::score_set_from(int k, int rank, Rand1State generator) const {
     }
 
     for (int G = 2; G <= Gmax; ++G) {
-      std::vector<int> label;
       if (k == 1) {
         const auto choice = choose_single_marker_model(cases, controls, Ncase, N, G, console);
         label.assign(choice.label.begin(), choice.label.end());
@@ -240,7 +243,9 @@ CSM::SetScore CSM::score_set_from(int k, int rank, Rand1State generator) const {
       }
 
       const auto groups = static_cast<size_t>(G);
-      std::vector<int> n_g(groups + 1, 0), cases_g(groups + 1, 0), controls_g(groups + 1, 0);
+      std::fill(n_g.begin(), n_g.end(), 0);
+      std::fill(cases_g.begin(), cases_g.end(), 0);
+      std::fill(controls_g.begin(), controls_g.end(), 0);
       for (size_t c = 1; c <= static_cast<size_t>(T); ++c) {
         const auto g = static_cast<size_t>(label[c]);
         n_g[g] += n[c];
