@@ -1,5 +1,6 @@
 #include "analysis/rand1.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace snp {
@@ -72,8 +73,82 @@ void fill_lanes(const QuotientTables& q, std::uint32_t* x, std::uint32_t* y, std
 
 }  // namespace
 
+namespace {
+
+// The states one stream runs through from its seed, in order, with their
+// quotients; position[x] is the place of state x (-1 when not on it).
+struct Orbit {
+  std::vector<int> state;
+  std::vector<double> quotient;
+  std::vector<int> position;
+
+  Orbit(int seed, int multiplier, int modulus) : position(static_cast<size_t>(modulus), -1) {
+    int x = seed;
+    do {
+      position[static_cast<size_t>(x)] = static_cast<int>(state.size());
+      state.push_back(x);
+      quotient.push_back(static_cast<double>(x) / static_cast<double>(modulus));
+      x = (multiplier * x) % modulus;
+    } while (x != seed && state.size() <= static_cast<size_t>(modulus));
+    if (x != seed) position.assign(position.size(), -1);  // not a cycle: never used
+  }
+  int period() const { return static_cast<int>(state.size()); }
+};
+
+// The orbits of the seeds every analysis starts from: its draws read the
+// quotients in order instead of stepping the streams.
+struct SeedOrbits {
+  Orbit x{1, 171, 30269}, y{3, 172, 30309}, z{5, 170, 30323};
+};
+
+const SeedOrbits& seed_orbits() {
+  static const SeedOrbits orbits;
+  return orbits;
+}
+
+bool on(const Orbit& orbit, int value) {
+  return value >= 0 && static_cast<size_t>(value) < orbit.position.size() &&
+         orbit.position[static_cast<size_t>(value)] >= 0;
+}
+
+// The draws from states on the seed orbits: the quotients of the next
+// states are read in runs over which no orbit wraps around.
+void fill_from_orbits(const SeedOrbits& o, Rand1State& state, double* out, int count) {
+  const auto next = [](const Orbit& orbit, int value) {
+    const int at = orbit.position[static_cast<size_t>(value)] + 1;
+    return at == orbit.period() ? 0 : at;
+  };
+  int ax = next(o.x, state.RX), ay = next(o.y, state.RY), az = next(o.z, state.RZ);
+  for (int i = 0; i < count;) {
+    const int run = std::min({count - i, o.x.period() - ax, o.y.period() - ay, o.z.period() - az});
+    const double* qx = o.x.quotient.data() + ax;
+    const double* qy = o.y.quotient.data() + ay;
+    const double* qz = o.z.quotient.data() + az;
+    double* block = out + i;
+    for (int t = 0; t < run; ++t) {
+      const double v = qx[t] + qy[t] + qz[t];
+      block[t] = v - static_cast<double>(static_cast<int>(v));
+    }
+    i += run;
+    ax = (ax + run) % o.x.period();
+    ay = (ay + run) % o.y.period();
+    az = (az + run) % o.z.period();
+  }
+  const auto last = [](const Orbit& orbit, int at) {
+    return orbit.state[static_cast<size_t>(at == 0 ? orbit.period() - 1 : at - 1)];
+  };
+  state = {last(o.x, ax), last(o.y, ay), last(o.z, az)};
+}
+
+}  // namespace
+
 void rand1_fill(Rand1State& state, double* out, int count) {
   if (count <= 0) return;
+  const SeedOrbits& orbits = seed_orbits();
+  if (on(orbits.x, state.RX) && on(orbits.y, state.RY) && on(orbits.z, state.RZ)) {
+    fill_from_orbits(orbits, state, out, count);
+    return;
+  }
   // A negative seed keeps its streams negative: draw one at a time.
   constexpr int kLanes = 8;
   if (state.RX < 0 || state.RY < 0 || state.RZ < 0 || count < 16 * kLanes) {

@@ -23,7 +23,9 @@ namespace snp {
 namespace {
 
 TEST(AnalysisRand1, JumpAheadAndBatchDrawsMatchStepping) {
-  for (const Rand1State seed : {Rand1State{}, Rand1State{30268, 30308, 30322}, Rand1State{-7, 11, -13}}) {
+  // The seeds of the analyses, whose streams' orbits are tabulated; a state
+  // off them (no multiple of 3 is reached from 1 modulo 30309); negative.
+  for (const Rand1State seed : {Rand1State{}, Rand1State{1, 1, 1}, Rand1State{-7, 11, -13}}) {
     Rand1State stepped = seed;
     std::vector<double> expected;
     for (int i = 0; i < 70000; ++i) expected.push_back(rand1(stepped));  // beyond every stream's period
