@@ -24,7 +24,8 @@ namespace {
 
 TEST(AnalysisRand1, JumpAheadAndBatchDrawsMatchStepping) {
   // The seeds of the analyses, whose streams' orbits are tabulated; a state
-  // off them (no multiple of 3 is reached from 1 modulo 30309); negative.
+  // off them (modulo 30309 the orbit of 3 holds multiples of 3 only); a
+  // negative one.
   for (const Rand1State seed : {Rand1State{}, Rand1State{1, 1, 1}, Rand1State{-7, 11, -13}}) {
     Rand1State stepped = seed;
     std::vector<double> expected;
