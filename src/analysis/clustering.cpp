@@ -218,20 +218,42 @@ CSM::SetScore CSM::score_set_from(int k, int rank, Rand1State generator) const {
   std::vector<double> sums(class_slots, 0.0);
   const auto group_slots = static_cast<size_t>(Gmax) + 1;
   std::vector<int> label, n_g(group_slots), cases_g(group_slots), controls_g(group_slots);
-  const auto evaluate = [&](int b, const double* y) {
-    std::fill(cases.begin(), cases.end(), 0);
-    double total = 0.0;
+  // Cases per class and the sums of centred phenotypes per class of up to
+  // kBatch phenotype vectors y[q * N + i] (i from 1) at once: each sum
+  // adds in the order of the individuals, the vectors side by side.
+  constexpr int kBatch = PermutationDraw::kBatch;
+  std::vector<int> batch_cases(kBatch * class_slots);
+  std::vector<double> batch_sums(kBatch * class_slots);
+  const auto count_classes = [&](int count, const double* y) {
+    const auto vectors = static_cast<size_t>(count);
+    const auto stride = static_cast<size_t>(N);
+    std::fill(batch_cases.begin(), batch_cases.end(), 0);
+    std::fill(batch_sums.begin(), batch_sums.end(), 0.0);
+    double total[kBatch] = {};
     for (size_t e = 0; e < counted_individuals.size(); ++e) {
-      const double value = y[counted_individuals[e]];
-      cases[static_cast<size_t>(counted_class[e])] += value > 0 ? 1 : 0;
-      total += value;
+      const auto i = static_cast<size_t>(counted_individuals[e]);
+      const auto c = static_cast<size_t>(counted_class[e]);
+      for (size_t q = 0; q < vectors; ++q) {
+        const double value = y[q * stride + i];
+        batch_cases[q * class_slots + c] += value > 0 ? 1 : 0;
+        total[q] += value;
+      }
     }
-    for (size_t c = 0; c < class_slots; ++c) controls[c] = n[c] - cases[c];
-    if (k >= 2) {
-      std::fill(sums.begin(), sums.end(), 0.0);
-      const double ybar = counted > 0 ? total / counted : 0.0;
-      for (size_t e = 0; e < counted_individuals.size(); ++e)
-        sums[static_cast<size_t>(counted_class[e])] += y[counted_individuals[e]] - ybar;
+    if (k < 2) return;
+    double ybar[kBatch] = {};
+    for (size_t q = 0; q < vectors; ++q) ybar[q] = counted > 0 ? total[q] / counted : 0.0;
+    for (size_t e = 0; e < counted_individuals.size(); ++e) {
+      const auto i = static_cast<size_t>(counted_individuals[e]);
+      const auto c = static_cast<size_t>(counted_class[e]);
+      for (size_t q = 0; q < vectors; ++q) batch_sums[q * class_slots + c] += y[q * stride + i] - ybar[q];
+    }
+  };
+  // The scores of vector q of the last count_classes as run b.
+  const auto evaluate = [&](int b, size_t q) {
+    for (size_t c = 0; c < class_slots; ++c) {
+      cases[c] = batch_cases[q * class_slots + c];
+      controls[c] = n[c] - cases[c];
+      sums[c] = batch_sums[q * class_slots + c];
     }
 
     for (int G = 2; G <= Gmax; ++G) {
@@ -298,17 +320,18 @@ CSM::SetScore CSM::score_set_from(int k, int rank, Rand1State generator) const {
   // Observed data first, then the permutations, a batch at a time: the
   // draws of a batch come from the generator in order, permutation b
   // taking the N draws after those of permutation b - 1.
-  evaluate(0, saved.data());
+  count_classes(1, saved.data());
+  evaluate(0, 0);
   PermutationDraw draw(saved.data(), N);
-  constexpr int kBatch = PermutationDraw::kBatch;
   std::vector<double> u(static_cast<size_t>(kBatch) * static_cast<size_t>(N));
   std::vector<double> permuted(u.size() + 1);
   for (int b = 1; b <= kPermutedRuns; b += kBatch) {
     const int count = std::min(kBatch, kPermutedRuns - b + 1);
     rand1_fill(generator, u.data(), count * N);
-    draw.take(u.data(), count, permuted.data() + 1);
     // Individual i of permutation q gets the value taken at step i.
-    for (int q = 0; q < count; ++q) evaluate(b + q, permuted.data() + static_cast<size_t>(q) * static_cast<size_t>(N));
+    draw.take(u.data(), count, permuted.data() + 1);
+    count_classes(count, permuted.data());
+    for (int q = 0; q < count; ++q) evaluate(b + q, static_cast<size_t>(q));
   }
 
   // Per G, the observed and permuted values become rank scores: the largest
