@@ -85,27 +85,26 @@ SingleMarkerChoice choose_single_marker_model(const std::vector<int>& cases, con
   return choice;
 }
 
-std::vector<int> kmeans_labels(const std::vector<double>& sums, const std::vector<int>& counts, int T, int G) {
-  const auto classes = static_cast<size_t>(T);
-  std::vector<double> mean(classes + 1, 0.0);
+namespace {
+
+// kmeans_labels on caller's storage: mean and label per class, centre,
+// group_sum and group_count per group, and nearest per class (entry 0
+// unused in each). Leaves the labels in `label`.
+void kmeans_into(const std::vector<double>& sums, const std::vector<int>& counts, size_t classes, int G, double* mean,
+                 double* centre, int* label, int* nearest, double* group_sum, int* group_count) {
   for (size_t c = 1; c <= classes; ++c) mean[c] = counts[c] > 0 ? sums[c] / counts[c] : 0.0;
-  const auto [lo, hi] = std::minmax_element(mean.begin() + 1, mean.end());
+  const auto [lo, hi] = std::minmax_element(mean + 1, mean + classes + 1);
   const double low = *lo, high = *hi;
-  std::vector<double> centre(static_cast<size_t>(G) + 1, 0.0);
-  for (int g = 1; g <= G; ++g) centre[static_cast<size_t>(g)] = high - (g - 0.5) * (high - low) / G;
-  std::vector<int> label(classes + 1, 0);
+  for (int g = 1; g <= G; ++g) centre[g] = high - (g - 0.5) * (high - low) / G;
   for (size_t c = 1; c <= classes; ++c) label[c] = static_cast<int>(c);
 
-  std::vector<int> nearest(classes + 1, 0);
-  std::vector<double> group_sum(static_cast<size_t>(G) + 1, 0.0);
-  std::vector<int> group_count(static_cast<size_t>(G) + 1, 0);
   for (int round = 0; round < kMostKmeansRounds; ++round) {
     bool changed = false;
     for (size_t c = 1; c <= classes; ++c) {
       int best = 1;
       double best_distance = std::fabs(mean[c] - centre[1]);
       for (int g = 2; g <= G; ++g) {
-        const double distance = std::fabs(mean[c] - centre[static_cast<size_t>(g)]);
+        const double distance = std::fabs(mean[c] - centre[g]);
         if (distance < best_distance) {
           best = g;
           best_distance = distance;
@@ -115,16 +114,36 @@ std::vector<int> kmeans_labels(const std::vector<double>& sums, const std::vecto
       if (best != label[c]) changed = true;
     }
     if (!changed) break;
-    label = nearest;
-    std::fill(group_sum.begin(), group_sum.end(), 0.0);
-    std::fill(group_count.begin(), group_count.end(), 0);
+    std::copy(nearest + 1, nearest + classes + 1, label + 1);
+    std::fill(group_sum, group_sum + G + 1, 0.0);
+    std::fill(group_count, group_count + G + 1, 0);
     for (size_t c = 1; c <= classes; ++c) {
-      group_sum[static_cast<size_t>(label[c])] += sums[c];
-      group_count[static_cast<size_t>(label[c])] += counts[c];
+      group_sum[label[c]] += sums[c];
+      group_count[label[c]] += counts[c];
     }
-    for (size_t g = 1; g <= static_cast<size_t>(G); ++g)
-      centre[g] = group_count[g] > 0 ? group_sum[g] / group_count[g] : 0.0;
+    for (int g = 1; g <= G; ++g) centre[g] = group_count[g] > 0 ? group_sum[g] / group_count[g] : 0.0;
   }
+}
+
+}  // namespace
+
+std::vector<int> kmeans_labels(const std::vector<double>& sums, const std::vector<int>& counts, int T, int G) {
+  const auto classes = static_cast<size_t>(T);
+  const auto groups = static_cast<size_t>(G);
+  std::vector<int> label(classes + 1, 0);
+  // The sets of the search have at most 9 classes and 10 groups: their
+  // working storage stays on the stack.
+  constexpr size_t kSmall = 16;
+  if (classes < kSmall && groups < kSmall) {
+    double mean[kSmall] = {}, centre[kSmall] = {}, group_sum[kSmall] = {};
+    int nearest[kSmall] = {}, group_count[kSmall] = {};
+    kmeans_into(sums, counts, classes, G, mean, centre, label.data(), nearest, group_sum, group_count);
+    return label;
+  }
+  std::vector<double> mean(classes + 1, 0.0), centre(groups + 1, 0.0), group_sum(groups + 1, 0.0);
+  std::vector<int> nearest(classes + 1, 0), group_count(groups + 1, 0);
+  kmeans_into(sums, counts, classes, G, mean.data(), centre.data(), label.data(), nearest.data(), group_sum.data(),
+              group_count.data());
   return label;
 }
 
