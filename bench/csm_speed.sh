@@ -65,6 +65,7 @@ same() {  # same REF NAME: files and standard output
     cmp -s "$work_dir/$1.out" "$work_dir/$2.out" || die "$2 printed other output than $1"
 }
 
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 run baseline 1 "$baseline"
 run one_thread 1 "$exe" --threads 1
 run two_threads 1 "$exe" --threads 2
@@ -84,7 +85,7 @@ if [ "${FULL:-0}" = 1 ]; then base10=$(field baseline_repeated 1); else base10=$
 one=$(field one_thread 1); two=$(field two_threads 1); rep=$(field repeated 1)
 {
     echo "csm-analysis benchmark: individuals, markers, permutations: ${SIZE:-1033 152 200}; one run of each"
-    echo "machine: $(nproc) CPUs, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+    echo "machine: $(nproc) CPUs, load average $(cut -d' ' -f1-3 /proc/loadavg) (before: $load_before)"
     printf "%-36s %8s %8s %9s %10s\n" run "wall s" "cpu s" "peak MiB" "speed-up"
     for name in baseline one_thread two_threads; do
         printf "%-36s %8s %8s %9d %10s\n" "$name (1 analysis)" "$(field $name 1)" "$(field $name 2)" \
@@ -98,5 +99,8 @@ one=$(field one_thread 1); two=$(field two_threads 1); rep=$(field repeated 1)
     echo "1 thread / 2 threads: $(ratio "$one" "$two") (target >= 1.8: $(verdict "$(ratio "$one" "$two")" 1.8 min))"
     echo "10 analyses on 2 threads: $rep s (target < 20 s: $(verdict "$rep" 20 max));" \
          "baseline 10 analyses ${base10} s$([ "${FULL:-0}" = 1 ] || echo " (10 x one analysis)"): ratio $(ratio "$base10" "$rep")"
+    echo "CPU time, baseline / 1 thread: $(ratio "$(field baseline 2)" "$(field one_thread 2)");" \
+         "processors in use on average (cpu s / wall s): 1 thread $(ratio "$(field one_thread 2)" "$one")," \
+         "2 threads $(ratio "$(field two_threads 2)" "$two") (below 2 when other work shares the machine)"
     echo "outputs: byte-identical to the baseline"
 } | tee "$work_dir/csm_speed.txt"
