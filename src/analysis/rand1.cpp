@@ -19,7 +19,6 @@ int jump_stream(int value, std::uint64_t draws, std::int64_t multiplier, std::in
 
 }  // namespace
 
-double rand1(Rand1State& state) { return rand1_inline(state); }
 
 Rand1State rand1_jumped(const Rand1State& state, std::uint64_t draws) {
   Rand1State next;
@@ -48,6 +47,18 @@ const QuotientTables& quotients() {
 }
 
 }  // namespace
+
+double rand1(Rand1State& state) {
+  if (state.RX < 0 || state.RY < 0 || state.RZ < 0) return rand1_inline(state);
+  // The quotients from the tables and the integral part by conversion
+  // (v lies in [0, 3)): every bit as with the divisions and trunc.
+  state.RX = (171 * state.RX) % 30269;
+  state.RY = (172 * state.RY) % 30309;
+  state.RZ = (170 * state.RZ) % 30323;
+  const QuotientTables& q = quotients();
+  const double v = q.x[static_cast<size_t>(state.RX)] + q.y[static_cast<size_t>(state.RY)] + q.z[static_cast<size_t>(state.RZ)];
+  return v - static_cast<double>(static_cast<int>(v));
+}
 
 namespace {
 

@@ -32,7 +32,7 @@ Rand1State rand1_jumped(const Rand1State& state, std::uint64_t draws);
 // bit, as `count` calls of rand1.
 void rand1_fill(Rand1State& state, double* out, int count);
 
-// rand1 for loops that draw in place; every bit the same.
+// The defining formula, with its divisions: rand1 gives the same bits.
 inline double rand1_inline(Rand1State& state) {
   state.RX = (171 * state.RX) % 30269;
   state.RY = (172 * state.RY) % 30309;

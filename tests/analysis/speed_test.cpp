@@ -27,9 +27,13 @@ TEST(AnalysisRand1, JumpAheadAndBatchDrawsMatchStepping) {
   // off them (modulo 30309 the orbit of 3 holds multiples of 3 only); a
   // negative one.
   for (const Rand1State seed : {Rand1State{}, Rand1State{1, 1, 1}, Rand1State{-7, 11, -13}}) {
-    Rand1State stepped = seed;
+    // The defining formula, with its divisions, against the tables of rand1.
+    Rand1State stepped = seed, tabled = seed;
     std::vector<double> expected;
-    for (int i = 0; i < 70000; ++i) expected.push_back(rand1(stepped));  // beyond every stream's period
+    for (int i = 0; i < 70000; ++i) {  // beyond every stream's period
+      expected.push_back(rand1_inline(stepped));
+      ASSERT_EQ(rand1(tabled), expected.back()) << i;
+    }
     for (const int n : {0, 1, 127, 128, 1033, 70000}) {
       Rand1State step = seed;
       for (int i = 0; i < n; ++i) rand1(step);
