@@ -17,19 +17,6 @@ int jump_stream(int value, std::uint64_t draws, std::int64_t multiplier, std::in
   return static_cast<int>(result);
 }
 
-}  // namespace
-
-
-Rand1State rand1_jumped(const Rand1State& state, std::uint64_t draws) {
-  Rand1State next;
-  next.RX = jump_stream(state.RX, draws, 171, 30269);
-  next.RY = jump_stream(state.RY, draws, 172, 30309);
-  next.RZ = jump_stream(state.RZ, draws, 170, 30323);
-  return next;
-}
-
-namespace {
-
 // x / modulus for every state 0 <= x < modulus, computed once: the same
 // bits as the division.
 struct QuotientTables {
@@ -47,6 +34,14 @@ const QuotientTables& quotients() {
 }
 
 }  // namespace
+
+Rand1State rand1_jumped(const Rand1State& state, std::uint64_t draws) {
+  Rand1State next;
+  next.RX = jump_stream(state.RX, draws, 171, 30269);
+  next.RY = jump_stream(state.RY, draws, 172, 30309);
+  next.RZ = jump_stream(state.RZ, draws, 170, 30323);
+  return next;
+}
 
 double rand1(Rand1State& state) {
   if (state.RX < 0 || state.RY < 0 || state.RZ < 0) return rand1_inline(state);
