@@ -198,6 +198,29 @@ TEST(AnalysisParallelSearch, ScoresAsOneThreadDoesAndSkippingLeavesTheSameGenera
   ASSERT_TRUE(skipped.csm.skip(0, input));
   EXPECT_EQ(skipped.generator, one.generator);
   EXPECT_FALSE(dir.exists("store2"));
+  // A data set the search cannot read is not skipped past either.
+  AnalysisInput bad = input;
+  bad.genotypes[3][2] = 5;
+  EXPECT_FALSE(skipped.csm.skip(0, bad));
+}
+
+TEST(AnalysisPermutationParts, FingerprintTellsEveryInputTableAndTheParameterFileApart) {
+  const AnalysisInput input = search_input();
+  const std::string same = input_fingerprint(input, "Sample_size 80\n");
+  EXPECT_EQ(input_fingerprint(search_input(), "Sample_size 80\n"), same);
+  EXPECT_NE(input_fingerprint(input, "Sample_size 81\n"), same);
+  AnalysisInput changed = input;
+  changed.genotypes[79][5] = static_cast<std::int8_t>(changed.genotypes[79][5] == 2 ? 1 : 2);
+  EXPECT_NE(input_fingerprint(changed, "Sample_size 80\n"), same);
+  changed = input;
+  changed.phenotypes[0][0] = static_cast<short>(1 - changed.phenotypes[0][0]);
+  EXPECT_NE(input_fingerprint(changed, "Sample_size 80\n"), same);
+  changed = input;
+  changed.columns[0] = {0, 1, 2, 3, 5, 4};
+  EXPECT_NE(input_fingerprint(changed, "Sample_size 80\n"), same);
+  changed = input;
+  changed.first_permuted = 2;
+  EXPECT_NE(input_fingerprint(changed, "Sample_size 80\n"), same);
 }
 
 TEST(AnalysisParallelPermutations, MatchTheOneByOneRunAndStopAtADataSetThatCannotBeRead) {
