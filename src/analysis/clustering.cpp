@@ -3,16 +3,18 @@
 #include <algorithm>
 #include <cmath>
 #include <ostream>
+#include <sstream>
 
 #include "analysis/csm.h"
+#include "analysis/permutation_draw.h"
 #include "analysis/quickindex.h"
+#include "analysis/transcript.h"
 #include "base/errors.h"
 #include "numeric/gamma.h"
 
 namespace snp {
 namespace {
 
-constexpr int kPermutedRuns = 500;
 constexpr int kMostGroups = 10;
 constexpr int kMostKmeansRounds = 99;
 
@@ -30,39 +32,6 @@ double proportion_statistic(double u, double v, double n_case, double n_control)
 double tail_or_half(int df, double statistic, std::ostream& console) {
   return statistic <= 0.0 ? 0.5 : chisq_upper_tail(df, statistic, console);
 }
-
-// Draws without replacement: the j-th of the positions 1..n still in the
-// pool, by a Fenwick tree over the positions.
-class RemainingPool {
- public:
-  explicit RemainingPool(int n) : n_(n), tree_(static_cast<size_t>(n) + 1, 0) {
-    for (int i = 1; i <= n; ++i) {
-      tree_[static_cast<size_t>(i)] += 1;
-      const int parent = i + (i & -i);
-      if (parent <= n) tree_[static_cast<size_t>(parent)] += tree_[static_cast<size_t>(i)];
-    }
-    while (top_ * 2 <= n_) top_ *= 2;
-  }
-
-  int take(int j) {
-    int position = 0;
-    for (int step = top_; step > 0; step /= 2) {
-      const int next = position + step;
-      if (next <= n_ && tree_[static_cast<size_t>(next)] < j) {
-        position = next;
-        j -= tree_[static_cast<size_t>(next)];
-      }
-    }
-    const int taken = position + 1;
-    for (int i = taken; i <= n_; i += i & -i) tree_[static_cast<size_t>(i)] -= 1;
-    return taken;
-  }
-
- private:
-  int n_;
-  int top_ = 1;
-  std::vector<int> tree_;
-};
 
 }  // namespace
 
@@ -116,25 +85,26 @@ SingleMarkerChoice choose_single_marker_model(const std::vector<int>& cases, con
   return choice;
 }
 
-std::vector<int> kmeans_labels(const std::vector<double>& sums, const std::vector<int>& counts, int T, int G) {
-  const auto classes = static_cast<size_t>(T);
-  std::vector<double> mean(classes + 1, 0.0);
+namespace {
+
+// kmeans_labels on caller's storage: mean and label per class, centre,
+// group_sum and group_count per group, and nearest per class (entry 0
+// unused in each). Leaves the labels in `label`.
+void kmeans_into(const std::vector<double>& sums, const std::vector<int>& counts, size_t classes, int G, double* mean,
+                 double* centre, int* label, int* nearest, double* group_sum, int* group_count) {
   for (size_t c = 1; c <= classes; ++c) mean[c] = counts[c] > 0 ? sums[c] / counts[c] : 0.0;
-  const auto [lo, hi] = std::minmax_element(mean.begin() + 1, mean.end());
+  const auto [lo, hi] = std::minmax_element(mean + 1, mean + classes + 1);
   const double low = *lo, high = *hi;
-  std::vector<double> centre(static_cast<size_t>(G) + 1, 0.0);
-  for (int g = 1; g <= G; ++g) centre[static_cast<size_t>(g)] = high - (g - 0.5) * (high - low) / G;
-  std::vector<int> label(classes + 1, 0);
+  for (int g = 1; g <= G; ++g) centre[g] = high - (g - 0.5) * (high - low) / G;
   for (size_t c = 1; c <= classes; ++c) label[c] = static_cast<int>(c);
 
-  std::vector<int> nearest(classes + 1, 0);
   for (int round = 0; round < kMostKmeansRounds; ++round) {
     bool changed = false;
     for (size_t c = 1; c <= classes; ++c) {
       int best = 1;
       double best_distance = std::fabs(mean[c] - centre[1]);
       for (int g = 2; g <= G; ++g) {
-        const double distance = std::fabs(mean[c] - centre[static_cast<size_t>(g)]);
+        const double distance = std::fabs(mean[c] - centre[g]);
         if (distance < best_distance) {
           best = g;
           best_distance = distance;
@@ -144,30 +114,45 @@ std::vector<int> kmeans_labels(const std::vector<double>& sums, const std::vecto
       if (best != label[c]) changed = true;
     }
     if (!changed) break;
-    label = nearest;
-    std::vector<double> group_sum(static_cast<size_t>(G) + 1, 0.0);
-    std::vector<int> group_count(static_cast<size_t>(G) + 1, 0);
+    std::copy(nearest + 1, nearest + classes + 1, label + 1);
+    std::fill(group_sum, group_sum + G + 1, 0.0);
+    std::fill(group_count, group_count + G + 1, 0);
     for (size_t c = 1; c <= classes; ++c) {
-      group_sum[static_cast<size_t>(label[c])] += sums[c];
-      group_count[static_cast<size_t>(label[c])] += counts[c];
+      group_sum[label[c]] += sums[c];
+      group_count[label[c]] += counts[c];
     }
-    for (size_t g = 1; g <= static_cast<size_t>(G); ++g)
-      centre[g] = group_count[g] > 0 ? group_sum[g] / group_count[g] : 0.0;
+    for (int g = 1; g <= G; ++g) centre[g] = group_count[g] > 0 ? group_sum[g] / group_count[g] : 0.0;
   }
+}
+
+}  // namespace
+
+std::vector<int> kmeans_labels(const std::vector<double>& sums, const std::vector<int>& counts, int T, int G) {
+  const auto classes = static_cast<size_t>(T);
+  const auto groups = static_cast<size_t>(G);
+  std::vector<int> label(classes + 1, 0);
+  // The sets of the search have at most 9 classes and 10 groups: their
+  // working storage stays on the stack.
+  constexpr size_t kSmall = 16;
+  if (classes < kSmall && groups < kSmall) {
+    double mean[kSmall] = {}, centre[kSmall] = {}, group_sum[kSmall] = {};
+    int nearest[kSmall] = {}, group_count[kSmall] = {};
+    kmeans_into(sums, counts, classes, G, mean, centre, label.data(), nearest, group_sum, group_count);
+    return label;
+  }
+  std::vector<double> mean(classes + 1, 0.0), centre(groups + 1, 0.0), group_sum(groups + 1, 0.0);
+  std::vector<int> nearest(classes + 1, 0), group_count(groups + 1, 0);
+  kmeans_into(sums, counts, classes, G, mean.data(), centre.data(), label.data(), nearest.data(), group_sum.data(),
+              group_count.data());
   return label;
 }
 
-std::optional<double> CSM::score_set(int k, int rank, BestClusterInformationArray& array) {
+std::vector<int> CSM::classes_of_set(const std::vector<int>& markers, std::vector<int>& code_of_class) const {
   const int N = p_.sample_size;
-  const int M = p_.number_of_markers;
-  const auto markers = unrank_marker_set(binomial_, M, k, rank);
-  const int space = static_cast<int>(genotype_space(static_cast<unsigned>(k)));
-
-  // Classes 1..T numbered by first appearance of their genotype code.
+  const int space = static_cast<int>(genotype_space(static_cast<unsigned>(markers.size())));
   std::vector<int> class_of(static_cast<size_t>(N) + 1, 0);
-  std::vector<bool> left_out(static_cast<size_t>(N) + 1, false);
   std::vector<int> class_of_code(static_cast<size_t>(space), 0);
-  std::vector<int> code_of_class(1, 0);
+  code_of_class.assign(1, 0);
   for (int i = 1; i <= N; ++i) {
     const int code = genotype_code(genotype_[i], markers);
     if (code < 0 || code >= space)
@@ -180,12 +165,66 @@ std::optional<double> CSM::score_set(int k, int rank, BestClusterInformationArra
       code_of_class.push_back(code);
     }
     class_of[static_cast<size_t>(i)] = c;
-    left_out[static_cast<size_t>(i)] = excluded(i, markers);
   }
+  return class_of;
+}
+
+bool CSM::set_draws(int k, int rank) const {
+  std::vector<int> code_of_class;
+  classes_of_set(unrank_marker_set(binomial_, p_.number_of_markers, k, rank), code_of_class);
+  return code_of_class.size() >= 3;
+}
+
+std::optional<double> CSM::score_set(int k, int rank, BestClusterInformationArray& array) {
+  const Rand1State start = io_.generator;
+  SetScore result = score_set_from(k, rank, start);
+  if (!result.score) return std::nullopt;
+  io_.generator = rand1_jumped(start, draws_per_scored_set());
+  const auto score = result.score;
+  keep_set_score(std::move(result), array);
+  return score;
+}
+
+void CSM::keep_set_score(SetScore result, BestClusterInformationArray& array) {
+  if (!io_.shown.cluster_method_shown) {
+    io_.shown.cluster_method_shown = true;
+    write_unrecorded(io_.out, "clustermethod=0\n");
+  }
+  io_.out << result.console;
+  if (!array.append(std::move(*result.record))) io_.out << "There are some error for BestClusterInformationArray size\n";
+}
+
+std::uint64_t CSM::draws_per_scored_set() const {
+  return static_cast<std::uint64_t>(kPermutedRuns) * static_cast<std::uint64_t>(p_.sample_size);
+}
+
+CSM::SetScore CSM::score_set_from(int k, int rank, Rand1State generator) const {
+  const int N = p_.sample_size;
+  const int M = p_.number_of_markers;
+  const auto markers = unrank_marker_set(binomial_, M, k, rank);
+  SetScore result;
+  std::ostringstream console;
+
+  // Classes 1..T numbered by first appearance of their genotype code.
+  std::vector<int> code_of_class;
+  const std::vector<int> class_of = classes_of_set(markers, code_of_class);
   const int T = static_cast<int>(code_of_class.size()) - 1;
-  if (T < 2) return std::nullopt;
+  if (T < 2) return result;
   const int Gmax = std::min(T, kMostGroups);
   const size_t class_slots = static_cast<size_t>(std::max(T, 3)) + 1;
+
+  // The individuals counted (none missing at a marker of the set), in
+  // order, with their classes; the class sizes do not change under
+  // permutation.
+  std::vector<int> counted_individuals, counted_class;
+  std::vector<int> n(class_slots, 0);
+  for (int i = 1; i <= N; ++i) {
+    if (excluded(i, markers)) continue;
+    counted_individuals.push_back(i);
+    counted_class.push_back(class_of[static_cast<size_t>(i)]);
+    ++n[static_cast<size_t>(class_of[static_cast<size_t>(i)])];
+  }
+  const int counted = static_cast<int>(counted_individuals.size());
 
   std::vector<double> saved(static_cast<size_t>(N) + 1, 0.0);
   for (int i = 1; i <= N; ++i) saved[static_cast<size_t>(i)] = phenotype_[i];
@@ -194,48 +233,60 @@ std::optional<double> CSM::score_set(int k, int rank, BestClusterInformationArra
   const int Ncase = case_count_;
   const int Nctrl = N - Ncase;
 
-  for (int b = 0; b <= kPermutedRuns; ++b) {
-    if (b >= 1) {
-      RemainingPool pool(N);
-      for (int i = 1; i <= N; ++i) {
-        const int j = static_cast<int>(rand1(io_.generator) * (N - i + 1)) + 1;
-        phenotype_[i] = saved[static_cast<size_t>(pool.take(j))];
+  std::vector<int> cases(class_slots, 0), controls(class_slots, 0);
+  std::vector<double> sums(class_slots, 0.0);
+  const auto group_slots = static_cast<size_t>(Gmax) + 1;
+  std::vector<int> label, n_g(group_slots), cases_g(group_slots), controls_g(group_slots);
+  // Cases per class and the sums of centred phenotypes per class of up to
+  // kBatch phenotype vectors y[q * N + i] (i from 1) at once: each sum
+  // adds in the order of the individuals, the vectors side by side.
+  constexpr int kBatch = PermutationDraw::kBatch;
+  std::vector<int> batch_cases(kBatch * class_slots);
+  std::vector<double> batch_sums(kBatch * class_slots);
+  const auto count_classes = [&](int count, const double* y) {
+    const auto vectors = static_cast<size_t>(count);
+    const auto stride = static_cast<size_t>(N);
+    std::fill(batch_cases.begin(), batch_cases.end(), 0);
+    std::fill(batch_sums.begin(), batch_sums.end(), 0.0);
+    double total[kBatch] = {};
+    for (size_t e = 0; e < counted_individuals.size(); ++e) {
+      const auto i = static_cast<size_t>(counted_individuals[e]);
+      const auto c = static_cast<size_t>(counted_class[e]);
+      for (size_t q = 0; q < vectors; ++q) {
+        const double value = y[q * stride + i];
+        batch_cases[q * class_slots + c] += value > 0 ? 1 : 0;
+        total[q] += value;
       }
     }
-    std::vector<int> n(class_slots, 0), cases(class_slots, 0), controls(class_slots, 0);
-    std::vector<double> sums(class_slots, 0.0);
-    double total = 0.0;
-    int counted = 0;
-    for (int i = 1; i <= N; ++i) {
-      if (left_out[static_cast<size_t>(i)]) continue;
-      const auto c = static_cast<size_t>(class_of[static_cast<size_t>(i)]);
-      ++n[c];
-      ++(phenotype_[i] > 0 ? cases[c] : controls[c]);
-      total += phenotype_[i];
-      ++counted;
+    if (k < 2) return;
+    double ybar[kBatch] = {};
+    for (size_t q = 0; q < vectors; ++q) ybar[q] = counted > 0 ? total[q] / counted : 0.0;
+    for (size_t e = 0; e < counted_individuals.size(); ++e) {
+      const auto i = static_cast<size_t>(counted_individuals[e]);
+      const auto c = static_cast<size_t>(counted_class[e]);
+      for (size_t q = 0; q < vectors; ++q) batch_sums[q * class_slots + c] += y[q * stride + i] - ybar[q];
     }
-    if (k >= 2) {
-      const double ybar = counted > 0 ? total / counted : 0.0;
-      for (int i = 1; i <= N; ++i)
-        if (!left_out[static_cast<size_t>(i)])
-          sums[static_cast<size_t>(class_of[static_cast<size_t>(i)])] += phenotype_[i] - ybar;
+  };
+  // The scores of vector q of the last count_classes as run b.
+  const auto evaluate = [&](int b, size_t q) {
+    for (size_t c = 0; c < class_slots; ++c) {
+      cases[c] = batch_cases[q * class_slots + c];
+      controls[c] = n[c] - cases[c];
+      sums[c] = batch_sums[q * class_slots + c];
     }
 
     for (int G = 2; G <= Gmax; ++G) {
-      if (!io_.shown.cluster_method_shown) {
-        io_.shown.cluster_method_shown = true;
-        io_.out << "clustermethod=" << 0 << "\n";
-      }
-      std::vector<int> label;
       if (k == 1) {
-        const auto choice = choose_single_marker_model(cases, controls, Ncase, N, G, io_.out);
+        const auto choice = choose_single_marker_model(cases, controls, Ncase, N, G, console);
         label.assign(choice.label.begin(), choice.label.end());
       } else {
         label = kmeans_labels(sums, n, T, G);
       }
 
       const auto groups = static_cast<size_t>(G);
-      std::vector<int> n_g(groups + 1, 0), cases_g(groups + 1, 0), controls_g(groups + 1, 0);
+      std::fill(n_g.begin(), n_g.end(), 0);
+      std::fill(cases_g.begin(), cases_g.end(), 0);
+      std::fill(controls_g.begin(), controls_g.end(), 0);
       for (size_t c = 1; c <= static_cast<size_t>(T); ++c) {
         const auto g = static_cast<size_t>(label[c]);
         n_g[g] += n[c];
@@ -283,8 +334,24 @@ std::optional<double> CSM::score_set(int k, int rank, BestClusterInformationArra
       }
       score[static_cast<size_t>(b)][static_cast<size_t>(G)] = X;
     }
+  };
+
+  // Observed data first, then the permutations, a batch at a time: the
+  // draws of a batch come from the generator in order, permutation b
+  // taking the N draws after those of permutation b - 1.
+  count_classes(1, saved.data());
+  evaluate(0, 0);
+  PermutationDraw draw(saved.data(), N);
+  std::vector<double> u(static_cast<size_t>(kBatch) * static_cast<size_t>(N));
+  std::vector<double> permuted(u.size() + 1);
+  for (int b = 1; b <= kPermutedRuns; b += kBatch) {
+    const int count = std::min(kBatch, kPermutedRuns - b + 1);
+    rand1_fill(generator, u.data(), count * N);
+    // Individual i of permutation q gets the value taken at step i.
+    draw.take(u.data(), count, permuted.data() + 1);
+    count_classes(count, permuted.data());
+    for (int q = 0; q < count; ++q) evaluate(b + q, static_cast<size_t>(q));
   }
-  for (int i = 1; i <= N; ++i) phenotype_[i] = saved[static_cast<size_t>(i)];
 
   // Per G, the observed and permuted values become rank scores: the largest
   // gets 0, the smallest 1.
@@ -312,12 +379,12 @@ std::optional<double> CSM::score_set(int k, int rank, BestClusterInformationArra
     if (b == 0) best_groups = chosen;
   }
 
-  BestClusterInformation kept = records[static_cast<size_t>(best_groups - 2)];
-  kept.setrank = rank;
-  if (!array.append(std::move(kept))) io_.out << "There are some error for BestClusterInformationArray size\n";
-
+  result.record = records[static_cast<size_t>(best_groups - 2)];
+  result.record->setrank = rank;
   const auto better = std::count_if(minp.begin(), minp.end(), [&](double m) { return m < minp[0]; });
-  return 1.0 - static_cast<double>(better) / kPermutedRuns;
+  result.score = 1.0 - static_cast<double>(better) / kPermutedRuns;
+  result.console = console.str();
+  return result;
 }
 
 }  // namespace snp

@@ -10,6 +10,7 @@
 #include "analysis/analysis_input.h"
 #include "analysis/marker_label.h"
 #include "analysis/marker_naming.h"
+#include "analysis/permutation_parts.h"
 #include "analysis/run_state.h"
 #include "analysis/work_files.h"
 
@@ -37,6 +38,10 @@ struct AnalysisContext {
   RunCounters counters;
   SelectionTally tally;
   OnceNotes shown;
+  // Threads of the analysis; the results do not depend on it.
+  int threads = 1;
+  // A job's range of permutations, or the parts to merge.
+  PermutationJobs jobs;
 
   std::ostream& out() const { return *console; }
   std::ostream& warn() const { return *warnings; }

@@ -7,7 +7,9 @@
 #include <ostream>
 
 #include "analysis/formatting.h"
+#include "analysis/parallel.h"
 #include "analysis/quickindex.h"
+#include "analysis/transcript.h"
 #include "analysis/work_files.h"
 #include "base/errors.h"
 #include "numeric/gamma.h"
@@ -49,7 +51,7 @@ CSM::CSM(CsmParameters parameters, SearchIo io) : p_(std::move(parameters)), io_
 void CSM::show_method_once() const {
   if (io_.shown.test_method_shown) return;
   io_.shown.test_method_shown = true;
-  io_.out << "test_method=" << p_.method_name() << "\n";
+  write_unrecorded(io_.out, std::string("test_method=") + p_.method_name() + "\n");
 }
 
 void CSM::allocate() {
@@ -212,6 +214,20 @@ std::optional<BestClusterInformationArray> CSM::run(int r, const AnalysisInput& 
   return array;
 }
 
+bool CSM::skip(int r, const AnalysisInput& input) {
+  if (input.genotypes.empty() || prepare_data_set(r, input) != 0) return false;
+  BestClusterInformationArray none(0);
+  plan_only_ = true;
+  try {
+    screen_and_score(none);
+  } catch (...) {
+    plan_only_ = false;
+    throw;
+  }
+  plan_only_ = false;
+  return true;
+}
+
 bool CSM::excluded(int i, const std::vector<int>& markers) const {
   for (const int m : markers)
     if (missing_[static_cast<size_t>(i)].test(static_cast<unsigned>(m))) return true;
@@ -288,12 +304,55 @@ void CSM::screen_and_score(BestClusterInformationArray& array) {
     }
     const int retained = std::min(selected, p_.max_retain);
     out << " information using to report to tamsel max_i[" << k << "]=" << retained << "\n";
-    for (int i = 1; i <= retained; ++i)
-      if (score_set(k, index[i], array)) ++scored;
+    scored += score_sets(k, index, retained, array);
   }
   out << "To tamsel report len=" << scored << "\n";
   out << " information using to report to tamsel # of dropped sets  1-item=" << 0 << ", 2-item=" << 0 << "\n";
   if (scored == 0) out << "CSM get len=0\n";
+}
+
+int CSM::score_sets(int k, const IntVector& index, int count, BestClusterInformationArray& array) {
+  // Every set that draws takes the same number of draws, so the generator
+  // state of each is known before any is scored: the sets are scored in
+  // parallel and kept in order, as if one after the other.
+  const auto sets = static_cast<size_t>(std::max(count, 0));
+  std::vector<Rand1State> start(sets);
+  std::vector<bool> draws(sets, false);
+  std::vector<std::exception_ptr> errors(sets);
+  int planned = 0;
+  for (size_t s = 0; s < sets; ++s, ++planned) {
+    start[s] = io_.generator;
+    try {
+      draws[s] = set_draws(k, index[static_cast<int>(s) + 1]);
+    } catch (...) {
+      errors[s] = std::current_exception();
+      break;
+    }
+    if (draws[s]) io_.generator = rand1_jumped(io_.generator, draws_per_scored_set());
+  }
+  if (plan_only_) {
+    const auto stop = static_cast<size_t>(planned);
+    if (planned < count && errors[stop]) std::rethrow_exception(errors[stop]);
+    return 0;
+  }
+  std::vector<SetScore> results(sets);
+  parallel_for(planned, io_.threads, [&](int t) {
+    const auto s = static_cast<size_t>(t);
+    if (!draws[s]) return;
+    try {
+      results[s] = score_set_from(k, index[t + 1], start[s]);
+    } catch (...) {
+      errors[s] = std::current_exception();
+    }
+  });
+  int scored = 0;
+  for (size_t s = 0; s < sets; ++s) {
+    if (errors[s]) std::rethrow_exception(errors[s]);
+    if (!results[s].score) continue;
+    keep_set_score(std::move(results[s]), array);
+    ++scored;
+  }
+  return scored;
 }
 
 void CSM::write_store_file(const BestClusterInformationArray& array) const {

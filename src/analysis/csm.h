@@ -4,6 +4,7 @@
 // file that the model fit reads.
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -27,6 +28,8 @@ struct SearchIo {
   Rand1State& generator;
   OnceNotes& shown;
   std::string store_file;
+  // Threads that score the selected sets; the result does not depend on it.
+  int threads = 1;
 };
 
 class CSM {
@@ -38,6 +41,11 @@ class CSM {
   // Searches data set r, writes the store file and returns the kept sets;
   // nothing when there was no data or bad data (no store file then).
   std::optional<BestClusterInformationArray> run(int r, const AnalysisInput& input);
+  // Leaves the generator as searching data set r would, without scoring
+  // or storing anything: reads and screens the data set and jumps over the
+  // draws of the sets it would score. False when the data set cannot be
+  // read (a search would store nothing).
+  bool skip(int r, const AnalysisInput& input);
   // Reads data set r and imputes missing genotypes from the marker's
   // genotype frequencies. Returns 0, or -1 on a genotype code other than
   // -1, 0, 1, 2.
@@ -53,6 +61,23 @@ class CSM {
   // its best grouping to `array`. Nothing when the set shows fewer than two
   // genotype classes.
   std::optional<double> score_set(int k, int rank, BestClusterInformationArray& array);
+
+  static constexpr int kPermutedRuns = 500;
+  // What scoring a set yields: nothing when it shows fewer than two
+  // genotype classes; else its score, its best grouping and its console
+  // text.
+  struct SetScore {
+    std::optional<double> score;
+    std::optional<BestClusterInformation> record;
+    std::string console;
+  };
+  // Scores the set with the generator at `generator`, leaving the search
+  // as it is: sets can be scored at the same time.
+  SetScore score_set_from(int k, int rank, Rand1State generator) const;
+  // True when scoring the set draws: it shows two genotype classes or more.
+  bool set_draws(int k, int rank) const;
+  // Draws of the generator that scoring a set takes when it draws.
+  std::uint64_t draws_per_scored_set() const;
 
   const CsmParameters& parameters() const { return p_; }
   const std::string& store_file() const { return io_.store_file; }
@@ -78,6 +103,13 @@ class CSM {
   void write_store_file(const BestClusterInformationArray& array) const;
   // Individuals missing (before imputation) at a marker of the set.
   bool excluded(int i, const std::vector<int>& markers) const;
+  // Class 1..T of every individual (index 0 unused), numbered by the first
+  // appearance of its genotype code; code_of_class[c] is class c's code.
+  std::vector<int> classes_of_set(const std::vector<int>& markers, std::vector<int>& code_of_class) const;
+  // Prints the set's console text and keeps its grouping in `array`.
+  void keep_set_score(SetScore result, BestClusterInformationArray& array);
+  // Scores the sets index[1..count] of size k in order, in parallel.
+  int score_sets(int k, const IntVector& index, int count, BestClusterInformationArray& array);
 
   CsmParameters p_;
   SearchIo io_;
@@ -89,6 +121,7 @@ class CSM {
   double variance_ = 0.0;
   bool quantitative_ = false;
   bool permutation_ = false;
+  bool plan_only_ = false;  // while skipping a data set
   std::vector<int> first_ten_first_;
   std::vector<int> first_ten_last_;
 };

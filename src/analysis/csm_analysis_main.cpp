@@ -6,6 +6,8 @@
 #include "analysis/csm_routes.h"
 #include "analysis/driver.h"
 #include "analysis/input_files.h"
+#include "analysis/parallel.h"
+#include "analysis/permutation_parts.h"
 #include "analysis/work_lock.h"
 #include "base/program_main.h"
 
@@ -14,7 +16,8 @@ namespace {
 const snp::ProgramSpec kProgram{
     "csm-analysis",
     "csm-analysis --genotypes FILE --phenotypes FILE --columns FILE\n"
-    "                    [--first-permuted K] [--data-dir DIR]",
+    "                    [--first-permuted K] [--data-dir DIR] [--threads N]\n"
+    "                    [--data-sets A:B | --merge PART[,PART...]]",
     "Searches single markers and marker pairs associated with a phenotype, fits\n"
     "a sparse model over their risk groups and tests it against permuted\n"
     "phenotypes. Reads parameter.txt of the current directory (built-in values\n"
@@ -61,6 +64,17 @@ const snp::ProgramSpec kProgram{
         {"--data-dir", "DIR",
          "directory of Chromosome_SNP_Length.txt and\n"
          "cc555k_map/ with the SNP name files"},
+        {"--threads", "N",
+         "threads of the analysis (default: the machine's\n"
+         "processors); the output is the same for any N"},
+        {"--data-sets", "A:B",
+         "a job: analyse permutations A to B only (numbered\n"
+         "from 1, as T1, T2, ... of P_value.txt) and write them to\n"
+         "csm_part_A_B.txt instead of the reports"},
+        {"--merge", "PARTS",
+         "comma-separated part files of jobs that together hold\n"
+         "every permutation: write the files and output of the\n"
+         "whole run without analysing the permutations again"},
     },
     "Exit status: 0 after a complete run, 1 on any error.\n",
 };
@@ -83,19 +97,24 @@ int main(int argc, char** argv) {
     if (snp::prepares_data_sets(options)) {
       snp::AnalysisContext ctx;
       const snp::ProgressConsole progress(ctx, options.has("--quiet"));
-      print_markers(snp::run_prepared_analysis(options, ctx));
+      if (const auto markers = snp::run_prepared_analysis(options, ctx)) print_markers(*markers);
       return 0;
     }
     const snp::InputFiles files{options.required("--genotypes"), options.required("--phenotypes"),
                                 options.required("--columns")};
     const int first_permuted = options.count("--first-permuted", 0, 1);
     snp::AnalysisContext ctx;
+    ctx.threads = options.count("--threads", 1, snp::hardware_threads());
     const snp::WorkDirectoryLock lock(ctx.work_directory);
     if (const auto dir = options.value("--data-dir")) ctx.naming.Datapath = snp::with_final_slash(*dir);
     const snp::ProgressConsole progress(ctx, options.has("--quiet"));
     const snp::AnalysisInput input = snp::load_analysis_input(files, first_permuted);
     const snp::PeekedParameters peeked = snp::peek_csm_parameters(ctx);
     snp::check_input_shape(input, files, peeked.parameters, peeked.source);
+    if (snp::set_up_permutation_jobs(options, input, ctx)) {
+      snp::main_elas3(ctx, input);
+      return 0;
+    }
     print_markers(snp::main_elas3(ctx, input));
     return 0;
   });

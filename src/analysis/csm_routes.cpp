@@ -8,6 +8,8 @@
 #include "analysis/input_files.h"
 #include "analysis/marker_selection.h"
 #include "analysis/model_tables.h"
+#include "analysis/parallel.h"
+#include "analysis/permutation_parts.h"
 #include "analysis/seeded_permutations.h"
 #include "analysis/study_input.h"
 #include "analysis/work_lock.h"
@@ -101,8 +103,9 @@ bool prepares_data_sets(const ParsedOptions& options) {
   return fileset_route(options) || options.has("--permutations") || options.has("--seed");
 }
 
-std::vector<int> run_prepared_analysis(const ParsedOptions& options, AnalysisContext& ctx) {
+std::optional<std::vector<int>> run_prepared_analysis(const ParsedOptions& options, AnalysisContext& ctx) {
   check_options(options);
+  ctx.threads = options.count("--threads", 1, hardware_threads());
   std::optional<int> permutations;
   if (options.has("--permutations")) permutations = options.count("--permutations", 0, 0);
   const int seed = options.count("--seed", 0, kDefaultSeed);
@@ -120,6 +123,12 @@ std::vector<int> run_prepared_analysis(const ParsedOptions& options, AnalysisCon
   add_permuted_data_sets(input, settle_parameter_file(ctx, counts, ctx.out()), static_cast<std::uint64_t>(seed));
 
   ctx.labels = study.labels;
+  if (set_up_permutation_jobs(options, input, ctx)) {
+    // A job writes its part file; a merge writes the files of the whole run.
+    main_elas3(ctx, input);
+    if (!ctx.jobs.range && !ctx.labels.empty()) write_model_tables(ctx.files(), input, ctx.labels);
+    return std::nullopt;
+  }
   const std::string report = ctx.work_file("Final_result.txt");
   const auto before = written_at(report);
   std::vector<int> markers = main_elas3(ctx, input);

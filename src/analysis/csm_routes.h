@@ -5,6 +5,7 @@
 // (--permutations, --seed; see seeded_permutations.h).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,8 @@ bool prepares_data_sets(const ParsedOptions& options);
 // (data_parameters.h), adds the permuted data sets and runs the analysis
 // in the work directory of `ctx`. On a fileset the console names the
 // markers from the fileset and "csm_markers.tsv" and "csm_model.tsv" are
-// written beside the reports. Returns the final markers.
-std::vector<int> run_prepared_analysis(const ParsedOptions& options, AnalysisContext& ctx);
+// written beside the reports. Returns the final markers, or nullopt for a
+// job of --data-sets or --merge (permutation_parts.h), which print their own.
+std::optional<std::vector<int>> run_prepared_analysis(const ParsedOptions& options, AnalysisContext& ctx);
 
 }  // namespace snp

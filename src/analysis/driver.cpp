@@ -5,6 +5,7 @@
 
 #include "analysis/parameter_file.h"
 #include "analysis/permutation.h"
+#include "analysis/repeated_analysis.h"
 #include "base/errors.h"
 
 namespace snp {
@@ -66,16 +67,21 @@ std::vector<int> main_elas3(AnalysisContext& ctx, const AnalysisInput& input) {
 
   // Every analysis shows the notes of the parameter file as it takes its
   // parameters.
+  RepeatedAnalysis repeated(ctx);
   const auto analysis = [&] {
     settings.search_notes.show(ctx.out(), ctx.warn());
     ctx.counters = {settings.search.simulated_repetitions, settings.search.number_of_permutation};
-    return run_analysis(settings.search, driver.ns, driver.nm, input,
-                        {ctx.out(), ctx.files(), ctx.shown, ctx.tally});
+    return repeated.run([&] {
+      return run_analysis(settings.search, driver.ns, driver.nm, input,
+                          {ctx.out(), ctx.files(), ctx.shown, ctx.tally, ctx.threads, &ctx.jobs});
+    });
   };
   // Repeated analyses name no markers on the console; their result is that
   // of the last analysis, whose reports stay as "Final_result.txt" and
   // "P_value.txt".
-  if (driver.missingrepeat != 1) return up_to_end_mark(run_repeated_analyses(ctx, driver.missingrepeat, analysis));
+  // A job analyses its permutations once: repetitions would repeat them.
+  const int analyses = ctx.jobs.range ? std::min(driver.missingrepeat, 1) : driver.missingrepeat;
+  if (analyses != 1) return up_to_end_mark(run_repeated_analyses(ctx, analyses, analysis));
   const std::vector<int> final_markers = up_to_end_mark(analysis());
   const auto& row = input.columns.empty() ? std::vector<int>{} : input.columns.front();
   for (size_t j = 0; j < final_markers.size() && j < kNamedMarkers; ++j) {

@@ -4,14 +4,20 @@
 #include <climits>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <ostream>
+#include <optional>
 #include <sstream>
 
 #include "analysis/csm.h"
 #include "analysis/csm_lars.h"
 #include "analysis/final_report.h"
 #include "analysis/lars.h"
+#include "analysis/parallel_permutations.h"
+#include "analysis/permutation_parts.h"
 #include "analysis/quickindex.h"
+#include "analysis/transcript.h"
 #include "base/errors.h"
 
 namespace snp {
@@ -67,16 +73,101 @@ bool any_selected(const BitSet& selected) {
   return false;
 }
 
+// The fit values of the permutations: taken from the parts of a merge, or
+// analysed (side by side on several threads, each data set from its own
+// generator state), for a job only in its range, the data sets before it
+// skipped past; a job's are also recorded in `part`.
 std::vector<double> run_permutations(std::ostream& out, CSM& csm, SearchAndFit& coupling, const AnalysisInput& input,
-                                     double cp0) {
+                                     double cp0, const AnalysisIo& io, Rand1State& generator, const std::string& beta_file,
+                                     PermutationPart* part) {
   csm.set_permutation(true);
+  const PermutationJobs* jobs = io.jobs;
+  const int total = csm.parameters().number_of_permutation;
   std::vector<double> permuted;
-  for (int p = 0; p < csm.parameters().number_of_permutation; ++p) {
+  const auto take = [&](const std::string& console, double fit) {
+    out << console;
+    permuted.push_back(fit);
+    if (part) {
+      part->fits.push_back(fit);
+      part->console.push_back(console);
+    }
+  };
+  if (jobs && jobs->merging()) {
+    for (int number = 1; number <= total; ++number) {
+      const PermutationPart* from = jobs->part_of(number);
+      if (!from || !from->ran)
+        throw InputError(InputProblem::inconsistent,
+                         "Error: no part holds permutation " + std::to_string(number) + " of this run\n");
+      const auto at = static_cast<size_t>(number - from->range.first);
+      take(from->console[at], from->fits[at]);
+    }
+    return permuted;
+  }
+  const int end = part ? std::min(total, part->range.last) : total;
+  int p = part ? std::min(part->range.first - 1, end) : 0;
+  if (p > 0 && p < end) {
+    // A job starts where the data sets before its range leave the generator.
+    std::ostream nowhere(nullptr);
+    OnceNotes shown_nowhere{true, true};
+    CSM skipper(csm.parameters(), {nowhere, generator, shown_nowhere, csm.store_file(), 1});
+    for (int q = 0; q < p; ++q)
+      if (!skipper.skip(input.first_permuted + q, input))
+        throw FatalError("find error read output_X_Y.txt\n", Channel::standard_error);
+  }
+  if (io.threads > 1 && io.shown.cluster_method_shown && end - p > 1) {
+    const ParallelPermutations parallel{csm.parameters(), input, io.files, csm.store_file(), beta_file, cp0, io.threads};
+    p = parallel.run(p, end, generator, [&](PermutedFit& fit) { take(fit.console, fit.fit); });
+  }
+  for (; p < end; ++p) {
+    std::optional<Transcript> recording;
+    if (part) recording.emplace(out);
     out << "permutation = " << p << " \n";
-    permuted.push_back(coupling.run(input.first_permuted + p, input));
-    out << "Cp0=" << cp0 << " Cp_per=" << permuted.back() << "\n";
+    const double fit = coupling.run(input.first_permuted + p, input);
+    out << "Cp0=" << cp0 << " Cp_per=" << fit << "\n";
+    permuted.push_back(fit);
+    if (part) {
+      std::string text;
+      for (const auto& piece : recording->pieces()) text += piece;
+      part->fits.push_back(fit);
+      part->console.push_back(std::move(text));
+    }
   }
   return permuted;
+}
+
+std::string whole_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw FatalError("file open find error for file=" + path + "\n", Channel::standard_error);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Writes the part of a job: its permutations and, when it ran the last
+// one, the work files that run left.
+void write_part(const AnalysisIo& io, const CSM& csm, const std::string& beta_file, PermutationPart part) {
+  const int total = csm.parameters().number_of_permutation;
+  part.total = total;
+  part.holds_last = part.ran && total > 0 && part.range.first <= total && part.range.last >= total;
+  if (part.holds_last) {
+    part.store = whole_file(csm.store_file());
+    if (std::filesystem::exists(beta_file)) part.coefficients = whole_file(beta_file);
+  }
+  const std::string path = io.files.path(part_file_name(part.range));
+  replace_file(path, part_text(part));
+  io.out << "part written: " << path << "\n";
+}
+
+// After a merge, the work files are those the last permutation left.
+void restore_last_work_files(const AnalysisIo& io, const CSM& csm, const std::string& beta_file) {
+  for (const auto& part : io.jobs->parts) {
+    if (!part.holds_last) continue;
+    replace_file(csm.store_file(), part.store);
+    if (part.coefficients) {
+      replace_file(beta_file, *part.coefficients);
+    } else {
+      std::error_code ignored;
+      std::filesystem::remove(beta_file, ignored);
+    }
+  }
 }
 
 // Selected markers in decreasing order of importance, into `model`.
@@ -103,10 +194,17 @@ void tally_selection(std::ostream& out, SelectionTally& tally, const BitSet& sel
     for (unsigned m = 1; m <= 2; ++m) tally.first_two += selected.test(m) ? 1 : 0;
     for (unsigned m = 0; m < selected.size(); ++m) tally.all += selected.test(m) ? 1 : 0;
   }
-  out << "nn=" << tally.first_two << ":):):):):):)))\n" << "mm=" << tally.all << ":(:(:(:(:(:(((\n";
+  // A repeated analysis prints the same text around a tally of its own.
+  mark_transcript(out);
+  write_unrecorded(out, tally_text(tally));
 }
 
 }  // namespace
+
+std::string tally_text(const SelectionTally& tally) {
+  return "nn=" + std::to_string(tally.first_two) + ":):):):):):)))\n" + "mm=" + std::to_string(tally.all) +
+         ":(:(:(:(:(:(((\n";
+}
 
 ObservedModel read_observed_model(std::ostream& out, const std::string& store, const std::string& beta_file, int M) {
   ObservedModel model;
@@ -174,7 +272,7 @@ std::vector<int> run_analysis(const CsmParameters& parameters, int ns, int nm, c
                               const AnalysisIo& io) {
   std::ostream& out = io.out;
   Rand1State generator;
-  CSM csm(parameters, {out, generator, io.shown, io.files.host_path("output_X_Y.txt")});
+  CSM csm(parameters, {out, generator, io.shown, io.files.host_path("output_X_Y.txt"), io.threads});
   const std::string beta_file = io.files.host_path("beta.txt");
   SearchAndFit coupling(csm, out, beta_file);
   const int M = csm.parameters().number_of_markers;
@@ -192,10 +290,31 @@ std::vector<int> run_analysis(const CsmParameters& parameters, int ns, int nm, c
   const ObservedModel observed = read_observed_model(out, csm.store_file(), beta_file, M);
   double p_value = kNoEvidence;
   std::vector<double> permuted;
-  if (observed.found && any_selected(observed.selected)) {
-    permuted = run_permutations(out, csm, coupling, input, cp0);
+  const bool testing = observed.found && any_selected(observed.selected);
+  std::optional<PermutationPart> part;
+  if (io.jobs && io.jobs->range) {
+    part.emplace();
+    part->fingerprint = io.jobs->fingerprint;
+    part->range = *io.jobs->range;
+    part->ran = testing;
+    part->observed = cp0;
+  }
+  if (io.jobs && io.jobs->merging() && io.jobs->parts.front().observed != cp0)
+    throw InputError(InputProblem::inconsistent, "Error: the parts were made with another observed fit (" +
+                                                     std::to_string(io.jobs->parts.front().observed) + ", here " +
+                                                     std::to_string(cp0) + "): not from these inputs\n");
+  if (testing) {
+    permuted = run_permutations(out, csm, coupling, input, cp0, io, generator, beta_file, part ? &*part : nullptr);
+    if (part) {
+      write_part(io, csm, beta_file, std::move(*part));
+      return {};
+    }
     p_value = permutation_p_value(cp0, permuted);
     out << "pvalue=" << p_value << "\n";
+    if (io.jobs && io.jobs->merging()) restore_last_work_files(io, csm, beta_file);
+  } else if (part) {
+    write_part(io, csm, beta_file, std::move(*part));
+    return {};
   }
   replace_file(io.files.path("P_value.txt"), p_value_report(p_value, cp0, permuted));
   const double level = std::min(p_value, 1.0);

@@ -11,6 +11,7 @@
 #include "analysis/analysis_input.h"
 #include "analysis/bit_set.h"
 #include "analysis/csm_lars.h"
+#include "analysis/permutation_parts.h"
 #include "analysis/run_state.h"
 #include "analysis/search_parameters.h"
 #include "analysis/work_files.h"
@@ -25,12 +26,18 @@ struct AnalysisIo {
   WorkFiles files;
   OnceNotes& shown;
   SelectionTally& tally;
+  // Threads of the analysis; the result does not depend on it.
+  int threads = 1;
+  // A job's range of permutations or the parts to merge; null: neither.
+  const PermutationJobs* jobs = nullptr;
 };
 
 // Runs the analysis with `parameters` and returns the final markers
 // (1-based analysis markers) followed by -1, or nothing when the fit kept
 // no base learner. The final report shows ns individuals and the first
-// genotypes of nm markers.
+// genotypes of nm markers. A job (io.jobs with a range) analyses only its
+// permutations, writes its part file instead of the reports and returns
+// nothing; a merge takes the permutations from the parts.
 std::vector<int> run_analysis(const CsmParameters& parameters, int ns, int nm, const AnalysisInput& input,
                               const AnalysisIo& io);
 
@@ -50,6 +57,9 @@ ObservedModel read_observed_model(std::ostream& out, const std::string& store, c
 // Records in a store file: the largest n of its "<number n>" tags plus one;
 // 0 when it has none.
 int count_store_records(const std::string& path);
+
+// The two lines that show the tally of selected markers.
+std::string tally_text(const SelectionTally& tally);
 
 // Share of the permuted fit values strictly below the observed one; 1 (no
 // evidence) when no permutation was run.
