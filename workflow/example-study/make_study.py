@@ -37,7 +37,7 @@ ALLELE_PAIRS = [("A", "C"), ("A", "G"), ("C", "T"), ("G", "T"), ("C", "A"), ("G"
 def simulate(seeds):
     """Haplotypes (one string of 0/1 per haplotype) and positions in [0, 1)."""
     total = PANEL_HAPLOTYPES + 2 * STUDY_INDIVIDUALS
-    command = ["scrm", str(total), "1", "-t", "150", "-r", "60", str(LENGTH), "-p", "7",
+    command = ["scrm", str(total), "1", "-t", "150", "-r", "400", str(LENGTH), "-p", "7",
                "-seed", *map(str, seeds)]
     try:
         lines = subprocess.run(command, check=True, capture_output=True, text=True).stdout.splitlines()
