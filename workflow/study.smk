@@ -123,9 +123,11 @@ localrules: all, convert_panel, convert_study, chunk_parameters, check_chunk, co
     marker_summary, join_chromosomes, screen, report
 
 
-def failure(what, log):
-    """The end of a shell command that fails the job naming its log."""
-    return f' > {log} 2>&1 || {{{{ echo "{what} failed (exit status $?); see {log}" >&2; exit 1; }}}}'
+def failure(what, log, shown=None):
+    """The end of a shell command that sends its output to `log` and fails
+    the job naming the log (as `shown`, where the command changed directory)."""
+    return (f' > {log} 2>&1 || {{{{ echo "{what} failed (exit status $?); see {shown or log}" >&2;'
+            " exit 1; }}")
 
 
 rule all:
@@ -303,7 +305,7 @@ rule screen:
         log=os.path.abspath(f"{OUT}/logs/screen.log"),
     shell:
         "cd {params.dir:q} && {params.program:q} --vcf {params.vcf:q} --cases {input.cases:q} --out study"
-        + failure("snp-screen", "{params.log:q}")
+        + failure("snp-screen", "{params.log:q}", "{log}")
 
 
 rule analysis:
@@ -331,7 +333,7 @@ rule analysis:
         "cd {params.dir:q} && rm -f parameter.txt && {params.program:q} --vcf {params.vcf:q}"
         " --cases {input.cases:q} --top {params.table:q} " + str(TOP)
         + " --permutations " + str(PERMUTATIONS) + " --seed " + str(SEED) + " --quiet"
-        + failure("csm-analysis", "{params.log:q}")
+        + failure("csm-analysis", "{params.log:q}", "{log}")
 
 
 rule report:
