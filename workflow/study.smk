@@ -17,6 +17,7 @@
 
 import os
 import re
+import shlex
 import sys
 
 OUT = str(config.get("output_dir", "study-results"))
@@ -33,6 +34,7 @@ DEFAULTS = {
     "seed": 1,
     "analysis_mem_mb": 4000,
     "analysis_runtime": 600,
+    "permutation_jobs": 1,
 }
 # Settings a chromosome's entry may give for itself.
 CHROMOSOME_KEYS = {"panel_vcf", "study_vcf", "contig", "chunk_size", "calling_threshold",
@@ -105,6 +107,12 @@ PERMUTATIONS = number(study_setting("permutations"), "permutations", 1)
 SEED = number(study_setting("seed"), "seed", 0)
 for key in ("analysis_mem_mb", "analysis_runtime"):
     number(study_setting(key), key, 1)
+PERMUTATION_JOBS = number(study_setting("permutation_jobs"), "permutation_jobs", 1)
+if PERMUTATION_JOBS > PERMUTATIONS:
+    raise ValueError(f"permutation_jobs ({PERMUTATION_JOBS}) exceeds permutations ({PERMUTATIONS})")
+# The permutations of each analysis job, as (first, last) from 1, in order.
+PERMUTATION_RANGES = [(PERMUTATIONS * j // PERMUTATION_JOBS + 1, PERMUTATIONS * (j + 1) // PERMUTATION_JOBS)
+                      for j in range(PERMUTATION_JOBS)]
 
 CONVERT = f"{OUT}/chr{{chrom}}/convert"
 CHUNK = f"{OUT}/chr{{chrom}}/chunks/{{first}}-{{last}}"
@@ -308,20 +316,58 @@ rule screen:
         + failure("snp-screen", "{params.log:q}", "{log}")
 
 
-rule analysis:
+# csm-analysis on the screen's top markers, as every analysis job runs it.
+CSM_ANALYSIS = os.path.abspath(program("csm-analysis")) if BIN else "csm-analysis"
+ANALYSIS_COMMAND = " ".join([
+    shlex.quote(CSM_ANALYSIS), "--vcf", shlex.quote(os.path.abspath(GENOME)), "--cases", shlex.quote(CASES),
+    "--top", shlex.quote(os.path.abspath(f"{OUT}/screen/study.screen.tsv")), str(TOP),
+    "--permutations", str(PERMUTATIONS), "--seed", str(SEED), "--quiet"])
+
+
+PART = f"{OUT}/analysis/parts/{{first}}-{{last}}/csm_part_{{first}}_{{last}}.txt"
+PARTS = [PART.format(first=a, last=b) for a, b in PERMUTATION_RANGES] if PERMUTATION_JOBS > 1 else []
+
+
+# With permutation_jobs above 1: one job per range of permutations, each in
+# its own directory, writing its part of the permutation test
+# (csm-analysis --data-sets); the analysis rule then merges the parts into
+# the files of a whole run.
+rule analysis_part:
     input:
         vcf=GENOME,
         cases=CASES,
         table=rules.screen.output.table,
     output:
+        PART,
+    log:
+        f"{OUT}/logs/analysis-{{first}}-{{last}}.log",
+    params:
+        command=ANALYSIS_COMMAND,
+        dir=f"{OUT}/analysis/parts/{{first}}-{{last}}",
+        log=lambda wc: os.path.abspath(f"{OUT}/logs/analysis-{wc.first}-{wc.last}.log"),
+    threads: 1
+    resources:
+        mem_mb=study_setting("analysis_mem_mb"),
+        runtime=study_setting("analysis_runtime"),
+    shell:
+        "cd {params.dir:q} && rm -f parameter.txt && {params.command} --data-sets {wildcards.first}:{wildcards.last}"
+        + failure("csm-analysis on permutations {wildcards.first}-{wildcards.last}", "{params.log:q}", "{log}")
+
+
+rule analysis:
+    input:
+        vcf=GENOME,
+        cases=CASES,
+        table=rules.screen.output.table,
+        parts=PARTS,
+    output:
         [f"{OUT}/analysis/{name}" for name in ANALYSIS_FILES],
     log:
         f"{OUT}/logs/analysis.log",
     params:
-        program=os.path.abspath(program("csm-analysis")) if BIN else "csm-analysis",
+        command=ANALYSIS_COMMAND,
+        merge=("--merge " + shlex.quote(",".join(os.path.abspath(p) for p in PARTS))) if PARTS else "",
         dir=f"{OUT}/analysis",
-        vcf=os.path.abspath(GENOME),
-        table=os.path.abspath(f"{OUT}/screen/study.screen.tsv"),
         log=os.path.abspath(f"{OUT}/logs/analysis.log"),
     threads: 1
     resources:
@@ -330,9 +376,7 @@ rule analysis:
     shell:
         # parameter.txt follows the data of each run: a previous run's is
         # removed with the other work files.
-        "cd {params.dir:q} && rm -f parameter.txt && {params.program:q} --vcf {params.vcf:q}"
-        " --cases {input.cases:q} --top {params.table:q} " + str(TOP)
-        + " --permutations " + str(PERMUTATIONS) + " --seed " + str(SEED) + " --quiet"
+        "cd {params.dir:q} && rm -f parameter.txt && {params.command} {params.merge}"
         + failure("csm-analysis", "{params.log:q}", "{log}")
 
 

@@ -5,6 +5,7 @@
 #   the analysis and the report with its plots) are byte for byte the same
 #   whatever the chunking: one chunk per chromosome, chunks of 250, and
 #   uneven chunks of 97 markers;
+# - the permutations split into jobs: each gets its range, the merge every part;
 # - a chunk that fails fails the workflow naming the chunk's log, and leaves
 #   no joined VCF, screen, analysis or report; a failing analysis likewise;
 # - a malformed setting is refused before anything runs.
@@ -67,6 +68,41 @@ for size in 250 97; do
   done
   echo "ok: chunks of $size give the same results"
 done
+
+# The permutations split into 3 jobs (19 permutations: 1-6, 7-12, 13-19).
+# Through a csm-analysis that answers --data-sets with a part naming its
+# range and --merge by recording the parts it got and running the whole
+# analysis: each job gets its range and the merge every part in order. Where
+# the real program has --data-sets, its split run must equal the whole run.
+mkdir splitting
+ln -s "$bin/snp-convert" "$bin/snp-impute" "$bin/snp-screen" splitting/
+cat > splitting/csm-analysis <<EOF
+#!/usr/bin/env bash
+args=()
+while [ \$# -gt 0 ]; do
+  case \$1 in
+    --data-sets) echo "\$2" > "csm_part_\${2/:/_}.txt"; exit 0 ;;
+    --merge) for part in \${2//,/ }; do cat "\$part"; done > merged-parts.txt; shift 2 ;;
+    *) args+=("\$1"); shift ;;
+  esac
+done
+exec "$bin/csm-analysis" "\${args[@]}"
+EOF
+chmod +x splitting/csm-analysis
+if ! BIN_DIR=$work/splitting run split-stub permutation_jobs=3; then
+  fail "split-stub: the workflow failed"
+  tail -30 split-stub.log >&2
+elif [ "$(cat split-stub/analysis/merged-parts.txt)" != "$(printf '1:6\n7:12\n13:19')" ]; then
+  fail "split-stub: the merge got the parts $(tr '\n' ' ' < split-stub/analysis/merged-parts.txt)"
+else
+  echo "ok: the permutations split into 3 jobs and merged"
+fi
+if "$bin/csm-analysis" --help | grep -q -- --data-sets; then
+  run split permutation_jobs=3 || { fail "split: the workflow failed"; tail -30 split.log >&2; }
+  for f in analysis/Final_result.txt analysis/P_value.txt analysis/csm_model.tsv report/report.html; do
+    cmp -s "whole/$f" "split/$f" || fail "split: $f differs from the run in one job"
+  done
+fi
 
 # expect_failure NAME LOG MESSAGE ABSENT SETTINGS...: the run failed, its
 # output names LOG (under NAME/) with MESSAGE, and none of the files ABSENT
