@@ -91,10 +91,17 @@ def read_chromosomes():
 
 
 if not isinstance(config["study"], dict):
-    raise ValueError("'study' must be a section with the study's 'cases' (and 'study_vcf')")
+    raise ValueError("'study' must be a section with the study's 'cases' or 'pheno' (and 'study_vcf')")
 path_setting(OUT, "output_dir")
 CHROMOSOMES = read_chromosomes()
-CASES = os.path.abspath(path_setting(study_setting("cases"), "cases"))
+# The status: a file of case IDs, or a case/control phenotype file, which the
+# screen and the analysis read as it is and the conversion through the case
+# IDs it gives.
+if ("cases" in config["study"]) == ("pheno" in config["study"]):
+    raise ValueError("the study section gives either 'cases' (case IDs) or 'pheno' (a phenotype file)")
+STATUS_KEY = "cases" if "cases" in config["study"] else "pheno"
+STATUS = os.path.abspath(path_setting(config["study"][STATUS_KEY], STATUS_KEY))
+CASES = STATUS if STATUS_KEY == "cases" else f"{OUT}/pheno-cases.txt"
 for chrom in CHROMOSOMES:
     for key in ("panel_vcf", "study_vcf"):
         path_setting(setting(chrom, key), f"chromosome {chrom}: {key}")
@@ -127,7 +134,7 @@ wildcard_constraints:
     first=r"[1-9][0-9]*",
     last=r"[1-9][0-9]*",
 
-localrules: all, convert_panel, convert_study, chunk_parameters, check_chunk, concatenate,
+localrules: all, pheno_cases, convert_panel, convert_study, chunk_parameters, check_chunk, concatenate,
     marker_summary, join_chromosomes, screen, report
 
 
@@ -159,6 +166,20 @@ rule convert_panel:
     shell:
         "{params.program:q} panel --vcf {input:q} --out {params.dir:q} --chromosome {params.contig:q}"
         + failure("snp-convert panel on chromosome {wildcards.chrom}", "{log:q}")
+
+
+rule pheno_cases:
+    input:
+        STATUS,
+    output:
+        f"{OUT}/pheno-cases.txt",
+    log:
+        f"{OUT}/logs/pheno-cases.log",
+    params:
+        python=sys.executable,
+        script=f"{workflow.basedir}/scripts/pheno-cases.py",
+    shell:
+        "{params.python:q} {params.script:q} {input:q} {output:q}" + failure("pheno-cases.py", "{log:q}")
 
 
 # A checkpoint: the chunks of a chromosome follow from its converted panel.
@@ -300,7 +321,7 @@ rule join_chromosomes:
 rule screen:
     input:
         vcf=GENOME,
-        cases=CASES,
+        cases=STATUS,
     output:
         table=f"{OUT}/screen/study.screen.tsv",
         fdr=f"{OUT}/screen/FDR_results.txt",
@@ -312,14 +333,14 @@ rule screen:
         vcf=os.path.abspath(GENOME),
         log=os.path.abspath(f"{OUT}/logs/screen.log"),
     shell:
-        "cd {params.dir:q} && {params.program:q} --vcf {params.vcf:q} --cases {input.cases:q} --out study"
+        "cd {params.dir:q} && {params.program:q} --vcf {params.vcf:q} --" + STATUS_KEY + " {input.cases:q} --out study"
         + failure("snp-screen", "{params.log:q}", "{log}")
 
 
 # csm-analysis on the screen's top markers, as every analysis job runs it.
 CSM_ANALYSIS = os.path.abspath(program("csm-analysis")) if BIN else "csm-analysis"
 ANALYSIS_COMMAND = " ".join([
-    shlex.quote(CSM_ANALYSIS), "--vcf", shlex.quote(os.path.abspath(GENOME)), "--cases", shlex.quote(CASES),
+    shlex.quote(CSM_ANALYSIS), "--vcf", shlex.quote(os.path.abspath(GENOME)), "--" + STATUS_KEY, shlex.quote(STATUS),
     "--top", shlex.quote(os.path.abspath(f"{OUT}/screen/study.screen.tsv")), str(TOP),
     "--permutations", str(PERMUTATIONS), "--seed", str(SEED), "--quiet"])
 
@@ -335,7 +356,7 @@ PARTS = [PART.format(first=a, last=b) for a, b in PERMUTATION_RANGES] if PERMUTA
 rule analysis_part:
     input:
         vcf=GENOME,
-        cases=CASES,
+        cases=STATUS,
         table=rules.screen.output.table,
     output:
         PART,
@@ -357,7 +378,7 @@ rule analysis_part:
 rule analysis:
     input:
         vcf=GENOME,
-        cases=CASES,
+        cases=STATUS,
         table=rules.screen.output.table,
         parts=PARTS,
     output:

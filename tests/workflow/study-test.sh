@@ -5,6 +5,7 @@
 #   the analysis and the report with its plots) are byte for byte the same
 #   whatever the chunking: one chunk per chromosome, chunks of 250, and
 #   uneven chunks of 97 markers;
+# - a phenotype file gives the results of the case IDs;
 # - the permutations split into jobs: each gets its range, the merge every part;
 # - a chunk that fails fails the workflow naming the chunk's log, and leaves
 #   no joined VCF, screen, analysis or report; a failing analysis likewise;
@@ -32,7 +33,7 @@ fail() {
 run() {
   local name=$1
   shift
-  snakemake -s "$src/workflow/Snakefile" --cores 2 --configfile "$src/workflow/example-study.yaml" \
+  snakemake -s "$src/workflow/Snakefile" --cores 2 --configfile "${CONFIG:-$src/workflow/example-study.yaml}" \
     --config bin_dir="${BIN_DIR:-$bin}" output_dir="$name" permutations=19 "$@" > "$name.log" 2>&1
 }
 
@@ -68,6 +69,23 @@ for size in 250 97; do
   done
   echo "ok: chunks of $size give the same results"
 done
+
+# The status from a phenotype file (1 case, 0 control) instead of the case
+# IDs: the same results.
+bcftools query -l "$src/workflow/example-study/study.vcf.gz" |
+  awk -v cases="$src/workflow/example-study/cases.txt" 'BEGIN { while ((getline id < cases) > 0) case[id] = 1
+    print "FID IID STATUS" } { print $1, $1, ($1 in case) ? 1 : 0 }' > pheno.txt
+sed "s|cases: workflow/example-study/cases.txt|pheno: $work/pheno.txt|" "$src/workflow/example-study.yaml" > pheno.yaml
+if CONFIG=pheno.yaml run pheno; then
+  cmp -s pheno/pheno-cases.txt "$src/workflow/example-study/cases.txt" || fail "pheno: the case IDs read from it differ"
+  for f in $RESULTS; do
+    cmp -s "whole/$f" "pheno/$f" || fail "pheno: $f differs from the run with the case IDs"
+  done
+  echo "ok: a phenotype file gives the results of the case IDs"
+else
+  fail "pheno: the workflow failed"
+  tail -30 pheno.log >&2
+fi
 
 # The permutations split into 3 jobs (19 permutations: 1-6, 7-12, 13-19).
 # Through a csm-analysis that answers --data-sets with a part naming its
