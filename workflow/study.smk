@@ -7,8 +7,10 @@
 # (bcftools). The chromosomes are then joined, keeping the markers whose
 # imputation R2 reaches `r2_threshold`, into <output_dir>/study.imputed.vcf.gz;
 # snp-screen tests every kept marker, csm-analysis analyses the `top_markers`
-# markers of the screen with the smallest P_MIN, and report.py writes
-# <output_dir>/report/report.html with its plots.
+# markers of the screen with the smallest P_MIN (its permutations split into
+# `permutation_jobs` jobs and merged), and report.py writes
+# <output_dir>/report/report.html with its plots. The status comes from the
+# case IDs (`cases`) or a phenotype file (`pheno`) of the `study` section.
 #
 #   snakemake --cores 2 --configfile workflow/example-study.yaml
 #   snakemake --profile workflow/profiles/slurm --configfile my-study.yaml
