@@ -3,7 +3,8 @@
 #
 # Runs the chunked workflow on a real, single-node Slurm cluster on this
 # machine and checks its result against one whole-range run of the example
-# data. Needs root: it installs slurm-wlm, munge and snakemake where missing,
+# data; then the study job on the example study, locally and through Slurm,
+# with the same results. Needs root: it installs slurm-wlm, munge and snakemake where missing,
 # then starts its own munged, slurmctld and slurmd (controller and node on
 # localhost, configured with this machine's hostname, CPUs and memory), all
 # with their configuration, key, state and logs in a scratch directory; the
@@ -182,8 +183,33 @@ fi
 grep -B1 -A5 "^Error in rule impute" failing.log
 echo "a failing chunk failed the Slurm run and named its log ($failed_log)"
 
+# The study job on the example study, locally and through Slurm: the same
+# results, with every imputation chunk and the analysis run as Slurm jobs.
+ln -s "$src/workflow" workflow
+study_config=(--configfile "$src/workflow/example-study.yaml" --config bin_dir="$(dirname "$program")" chunk_size=300)
+t4=$(seconds)
+snakemake -s "$src/workflow/Snakefile" --cores 2 "${study_config[@]}" output_dir=study-local > study-local.log 2>&1 ||
+  { tail -n 30 study-local.log >&2; echo "slurm-local-test: the local study run failed" >&2; exit 1; }
+t5=$(seconds)
+snakemake -s "$src/workflow/Snakefile" --profile "$src/workflow/profiles/slurm" "${study_config[@]}" \
+  output_dir=study-slurm > study-slurm.log 2>&1 ||
+  { tail -n 40 study-slurm.log >&2; echo "slurm-local-test: the Slurm study run failed" >&2; exit 1; }
+t6=$(seconds)
+for f in chr1.imputed.vcf.gz chr2.imputed.vcf.gz study.imputed.vcf.gz screen/study.screen.tsv \
+    analysis/P_value.txt analysis/Final_result.txt analysis/csm_model.tsv report/report.html; do
+  cmp "study-local/$f" "study-slurm/$f"
+done
+study_chunks=$(ls study-slurm/chr*/chunks/*.checked | wc -l)
+study_jobs=$(grep -c "has been submitted with SLURM jobid" study-slurm.log || true)
+if [ "$study_jobs" -ne $((study_chunks + 1)) ]; then
+  echo "slurm-local-test: study: $study_chunks chunks and the analysis, but $study_jobs Slurm jobs" >&2
+  exit 1
+fi
+
 echo "example data, 2072 markers; chunks of $chunk_size markers: $chunks"
 echo "whole-range run:           $(elapsed "$t0" "$t1")"
 echo "chunked, local (2 cores):  $(elapsed "$t1" "$t2")"
 echo "chunked, Slurm ($chunks jobs):   $(elapsed "$t2" "$t3")"
+echo "example study, chunks of 300 markers: local (2 cores) $(elapsed "$t4" "$t5"), Slurm ($study_jobs jobs) $(elapsed "$t5" "$t6")"
 echo "slurm-local-test: the chunked results through Slurm and locally equal the whole-range run"
+echo "slurm-local-test: the study job gives the same results through Slurm as locally"

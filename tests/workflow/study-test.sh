@@ -1,0 +1,176 @@
+#!/usr/bin/env bash
+# study-test.sh BIN_DIR SOURCE_DIR
+# The study job on the example study (workflow/example-study.yaml):
+# - its results (each chromosome's imputed VCF, the joined VCF, the screen,
+#   the analysis and the report with its plots) are byte for byte the same
+#   whatever the chunking: one chunk per chromosome, chunks of 250, and
+#   uneven chunks of 97 markers;
+# - a phenotype file gives the results of the case IDs;
+# - the permutations split into jobs: each gets its range, the merge every part;
+# - a chunk that fails fails the workflow naming the chunk's log, and leaves
+#   no joined VCF, screen, analysis or report; a failing analysis likewise;
+# - a malformed setting is refused before anything runs.
+set -euo pipefail
+if [ $# -ne 2 ]; then
+  echo "usage: $0 BIN_DIR SOURCE_DIR" >&2
+  exit 2
+fi
+bin=$(realpath "$1")
+src=$(realpath "$2")
+work=$(mktemp -d "${TMPDIR:-/tmp}/study-test.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+ln -s "$src/workflow" workflow
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# run NAME SETTINGS...: the example study into NAME/ with 19 permutations;
+# snakemake's output in NAME.log; returns its status.
+run() {
+  local name=$1
+  shift
+  snakemake -s "$src/workflow/Snakefile" --cores 2 --configfile "${CONFIG:-$src/workflow/example-study.yaml}" \
+    --config bin_dir="${BIN_DIR:-$bin}" output_dir="$name" permutations=19 "$@" > "$name.log" 2>&1
+}
+
+RESULTS="chr1.imputed.vcf.gz chr2.imputed.vcf.gz chr1.imputed.vcf.gz.tbi study.imputed.vcf.gz
+  screen/study.screen.tsv screen/FDR_results.txt analysis/Final_result.txt analysis/P_value.txt
+  analysis/csm_markers.tsv analysis/csm_model.tsv report/report.html report/manhattan.png
+  report/manhattan.svg report/qq.png report/qq.svg"
+
+start=$(date +%s.%N)
+run whole chunk_size=100000 || { tail -30 whole.log >&2; echo "FAIL: the one-chunk run failed" >&2; exit 1; }
+echo "one chunk per chromosome: $(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f s", b - a }')"
+for f in $RESULTS; do
+  [ -s "whole/$f" ] || fail "the one-chunk run wrote no $f"
+done
+# The planted markers on the chip or well imputed come out of the screen.
+for snp in rs10466 rs20639; do
+  awk -F'\t' -v snp="$snp" '$2 == snp && $23 <= 0.0125 { found = 1 } END { exit !found }' \
+    whole/screen/study.screen.tsv || fail "planted marker $snp is not selected by the screen"
+done
+
+for size in 250 97; do
+  name=chunks-$size
+  if ! run "$name" chunk_size=$size; then
+    fail "$name: the workflow failed"
+    tail -30 "$name.log" >&2
+    continue
+  fi
+  expected=$(( (811 + size - 1) / size ))
+  [ "$(ls "$name"/chr1/chunks/*.checked | wc -l)" -eq "$expected" ] || fail "$name: not $expected chunks on chromosome 1"
+  ls "$name"/chr1/chunks/*.vcf.gz >/dev/null 2>&1 && fail "$name: chunk VCFs were left behind"
+  for f in $RESULTS; do
+    cmp -s "whole/$f" "$name/$f" || fail "$name: $f differs from the one-chunk run"
+  done
+  echo "ok: chunks of $size give the same results"
+done
+
+# The status from a phenotype file (1 case, 0 control) instead of the case
+# IDs: the same results.
+bcftools query -l "$src/workflow/example-study/study.vcf.gz" |
+  awk -v cases="$src/workflow/example-study/cases.txt" 'BEGIN { while ((getline id < cases) > 0) case[id] = 1
+    print "FID IID STATUS" } { print $1, $1, ($1 in case) ? 1 : 0 }' > pheno.txt
+sed "s|cases: workflow/example-study/cases.txt|pheno: $work/pheno.txt|" "$src/workflow/example-study.yaml" > pheno.yaml
+if CONFIG=pheno.yaml run pheno; then
+  cmp -s pheno/pheno-cases.txt "$src/workflow/example-study/cases.txt" || fail "pheno: the case IDs read from it differ"
+  for f in $RESULTS; do
+    cmp -s "whole/$f" "pheno/$f" || fail "pheno: $f differs from the run with the case IDs"
+  done
+  echo "ok: a phenotype file gives the results of the case IDs"
+else
+  fail "pheno: the workflow failed"
+  tail -30 pheno.log >&2
+fi
+
+# The permutations split into 3 jobs (19 permutations: 1-6, 7-12, 13-19).
+# Through a csm-analysis that answers --data-sets with a part naming its
+# range and --merge by recording the parts it got and running the whole
+# analysis: each job gets its range and the merge every part in order. Where
+# the real program has --data-sets, its split run must equal the whole run.
+mkdir splitting
+ln -s "$bin/snp-convert" "$bin/snp-impute" "$bin/snp-screen" splitting/
+cat > splitting/csm-analysis <<EOF
+#!/usr/bin/env bash
+args=()
+while [ \$# -gt 0 ]; do
+  case \$1 in
+    --data-sets) echo "\$2" > "csm_part_\${2/:/_}.txt"; exit 0 ;;
+    --merge) for part in \${2//,/ }; do cat "\$part"; done > merged-parts.txt; shift 2 ;;
+    *) args+=("\$1"); shift ;;
+  esac
+done
+exec "$bin/csm-analysis" "\${args[@]}"
+EOF
+chmod +x splitting/csm-analysis
+if ! BIN_DIR=$work/splitting run split-stub permutation_jobs=3; then
+  fail "split-stub: the workflow failed"
+  tail -30 split-stub.log >&2
+elif [ "$(cat split-stub/analysis/merged-parts.txt)" != "$(printf '1:6\n7:12\n13:19')" ]; then
+  fail "split-stub: the merge got the parts $(tr '\n' ' ' < split-stub/analysis/merged-parts.txt)"
+else
+  echo "ok: the permutations split into 3 jobs and merged"
+fi
+if "$bin/csm-analysis" --help | grep -q -- --data-sets; then
+  run split permutation_jobs=3 || { fail "split: the workflow failed"; tail -30 split.log >&2; }
+  for f in analysis/Final_result.txt analysis/P_value.txt analysis/csm_model.tsv report/report.html; do
+    cmp -s "whole/$f" "split/$f" || fail "split: $f differs from the run in one job"
+  done
+fi
+
+# expect_failure NAME LOG MESSAGE ABSENT SETTINGS...: the run failed, its
+# output names LOG (under NAME/) with MESSAGE, and none of the files ABSENT
+# (downstream of the failed job) was written.
+expect_failure() {
+  local name=$1 log=$2 message=$3 absent=$4 before=$failures
+  shift 4
+  if run "$name" "$@"; then
+    fail "$name: the workflow succeeded"
+    return
+  fi
+  grep -qF "see $name/$log" "$name.log" || fail "$name: the output does not name $name/$log"
+  grep -qF "$message" "$name.log" || fail "$name: the output does not say '$message'"
+  grep -qF "simulated crash" "$name/$log" 2>/dev/null || fail "$name: $log does not hold the program's message"
+  for f in $absent; do
+    [ ! -e "$name/$f" ] || fail "$name: $f was written"
+  done
+  if [ "$failures" -ne "$before" ]; then tail -25 "$name.log" >&2; else echo "ok: $name"; fi
+}
+
+# Programs that crash on one chunk of chromosome 2, or in the analysis.
+mkdir crashing
+for p in snp-convert snp-screen snp-impute csm-analysis; do ln -s "$bin/$p" crashing/$p; done
+rm crashing/snp-impute crashing/csm-analysis
+cat > crashing/snp-impute <<EOF
+#!/usr/bin/env bash
+if grep -qx 'current_chr 2' "\${@: -1}" && grep -qx 'first_marker 301' "\${@: -1}"; then
+  echo "simulated crash" >&2; exit 3
+fi
+exec "$bin/snp-impute" "\$@"
+EOF
+cat > crashing/csm-analysis <<EOF
+#!/usr/bin/env bash
+[ -n "\${CRASH_ANALYSIS:-}" ] && { echo "simulated crash" >&2; exit 4; }
+exec "$bin/csm-analysis" "\$@"
+EOF
+chmod +x crashing/snp-impute crashing/csm-analysis
+BIN_DIR=$work/crashing expect_failure failing-chunk chr2/logs/301-450.log \
+  "snp-impute on chromosome 2, markers 301-450 failed (exit status 3)" \
+  "chr2.imputed.vcf.gz study.imputed.vcf.gz screen/study.screen.tsv analysis/P_value.txt report/report.html" chunk_size=150
+BIN_DIR=$work/crashing CRASH_ANALYSIS=1 expect_failure failing-analysis logs/analysis.log \
+  "csm-analysis failed (exit status 4)" "analysis/P_value.txt analysis/csm_model.tsv report/report.html"
+
+# A malformed setting: refused before any job runs.
+if run refused r2_threshold=high; then
+  fail "refused: the workflow accepted r2_threshold=high"
+else
+  grep -qF "'r2_threshold' must be a number >= 0, not 'high'" refused.log || fail "refused: no message on r2_threshold"
+  [ ! -e refused ] || fail "refused: jobs ran"
+fi
+
+[ "$failures" -eq 0 ] || { echo "$failures failure(s)" >&2; exit 1; }
+echo "study-test: all passed"
