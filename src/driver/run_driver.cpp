@@ -1,6 +1,8 @@
 #include "driver/run_driver.h"
 
 #include <ctime>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -12,6 +14,8 @@
 #include "coding/random_data.h"
 #include "driver/parameter_file.h"
 #include "impute/engine.h"
+#include "impute/hmm_engine.h"
+#include "input/genetic_map.h"
 #include "impute/probability_writer.h"
 #include "impute/result_writer.h"
 #include "impute/vcf_output.h"
@@ -111,13 +115,30 @@ MarkerRange imputation_range(const RunConfig& cfg) {
   return {first, end};
 }
 
+std::unique_ptr<ImputationEngine> make_hmm_engine(const RunConfig& cfg, const ReferencePanel& panel,
+                                                  const EngineInput& input) {
+  HmmSettings settings;
+  settings.centimorgans = cfg.genetic_map_file.empty()
+                              ? constant_rate_positions(panel.positions, 1.0)
+                              : genetic_positions(read_genetic_map(cfg.genetic_map_file, cfg.current_chr), panel.positions);
+  settings.threads = cfg.threads;
+  if (const char* tune = std::getenv("HMM_TUNE")) {  // TUNING ONLY
+    std::sscanf(tune, "%d %d %d %d %lf %lf %lf %lf", &settings.phasing_passes, &settings.conditioning,
+                &settings.window_words, &settings.step_words, &settings.phasing_ne, &settings.imputation_ne,
+                &settings.phasing_error, &settings.imputation_error);
+  }
+  return std::make_unique<HmmEngine>(input, std::move(settings));
+}
+
 void run_imputation_loop(const RunConfig& cfg, const InputData& data, std::ostream& console, std::ostream& warnings) {
   const bool reference = cfg.engine == RunConfig::Engine::reference;
   ResultWriter result(cfg.result_data_file, data.panel, /*flush_each_line=*/reference);
   const MarkerRange range = imputation_range(cfg);
   if (range.first < range.end) require_typed_markers(static_cast<int>(data.alignment.typed_markers.size()));
   const EngineInput input{data.panel, data.study, data.alignment.typed_markers, cfg.calling_genotype_threshood};
-  const auto engine = make_engine(reference ? EngineKind::reference : EngineKind::fast, input);
+  const auto engine = cfg.engine == RunConfig::Engine::hmm
+                          ? make_hmm_engine(cfg, data.panel, input)
+                          : make_engine(reference ? EngineKind::reference : EngineKind::fast, input);
   std::optional<ProbabilityWriter> probabilities;
   if (!cfg.probabilities_file.empty()) probabilities.emplace(cfg.probabilities_file, data.panel);
   std::optional<VcfWriter> vcf;
