@@ -1,8 +1,6 @@
 #include "driver/run_driver.h"
 
 #include <ctime>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -122,11 +120,6 @@ std::unique_ptr<ImputationEngine> make_hmm_engine(const RunConfig& cfg, const Re
                               ? constant_rate_positions(panel.positions, 1.0)
                               : genetic_positions(read_genetic_map(cfg.genetic_map_file, cfg.current_chr), panel.positions);
   settings.threads = cfg.threads;
-  if (const char* tune = std::getenv("HMM_TUNE")) {  // TUNING ONLY
-    std::sscanf(tune, "%d %d %d %d %lf %lf %lf %lf", &settings.phasing_passes, &settings.conditioning,
-                &settings.window_words, &settings.step_words, &settings.phasing_ne, &settings.imputation_ne,
-                &settings.phasing_error, &settings.imputation_error);
-  }
   return std::make_unique<HmmEngine>(input, std::move(settings));
 }
 

@@ -33,13 +33,13 @@ struct HmmSettings {
   std::vector<double> centimorgans;
   int threads = 1;
   int phasing_passes = 3;         // the first over the reference alone
-  int conditioning = 16;          // haplotypes per window in the phasing model
+  int conditioning = 24;          // haplotypes per window in the phasing model
   int window_words = 3;           // phasing window: 64 typed markers per word
   int step_words = 2;             // window start to start
   double phasing_ne = 2000;       // effective population size of the switch rates
-  double imputation_ne = 20000;
+  double imputation_ne = 50000;
   double phasing_error = 0.005;   // probability that a copied allele differs
-  double imputation_error = 0.001;
+  double imputation_error = 0.003;
   int block_markers = 4096;       // typed markers per imputation block
   int block_overlap = 256;        // typed markers the model runs past a block's ends
 };
