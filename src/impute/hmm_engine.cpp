@@ -121,90 +121,100 @@ std::vector<double> haploid_posteriors(const std::int8_t* alleles, int haplotype
 PairPath diploid_viterbi(const std::int8_t* alleles, int states, int sites, const std::int8_t* genotypes,
                          const double* switches, double error) {
   const size_t K = static_cast<size_t>(states), S = K * K, L = static_cast<size_t>(sites);
-  std::vector<float> score(S);
-  std::vector<std::uint8_t> move(S * L);  // 0 both stay, 1 second switches, 2 first switches, 3 both
-  std::vector<int> row_best(K * L), column_best(K * L), all_best(L);
-  std::vector<float> row_max(K), column_max(K);
-  std::vector<std::uint8_t> kind(K);  // allele class of each row at the site: 0, 1, 2 unknown
-  // Emission by the classes of the two copied alleles, at genotype g.
-  auto emission_table = [&](int g, float* table) {
-    for (int a1 = 0; a1 < 3; ++a1)
-      for (int a2 = 0; a2 < 3; ++a2) {
-        const int miss = std::abs(a1 + a2 - g);
-        table[a1 * 3 + a2] = g < 0 || a1 == 2 || a2 == 2 ? 1.0f
-                             : miss == 0                 ? 1.0f
-                             : miss == 1                 ? static_cast<float>(error)
-                                                         : static_cast<float>(error * error);
-      }
-  };
-  auto load_kinds = [&](size_t m) {
+  // Scores of every site (scaled so that the best at the previous site is 1)
+  // with the best per row, per column and overall; the path is traced back
+  // by working out again which predecessor gave each chosen score.
+  std::vector<float> score(S * L), row_max(K * L), column_max(K * L), best(L);
+  std::vector<float> emission(3 * K);  // by the first row's allele class, per second row
+  std::vector<std::uint8_t> kind(K);
+  const float emissions[3] = {1.0f, static_cast<float>(error), static_cast<float>(error * error)};
+  // Emission rows of site m: for allele class c1 (0, 1, 2 unknown) of the
+  // first row, the emission of each second row.
+  auto load_emissions = [&](size_t m) {
+    const int g = genotypes[m];
     for (size_t k = 0; k < K; ++k) {
       const std::int8_t a = alleles[k * L + m];
       kind[k] = static_cast<std::uint8_t>(a < 0 ? 2 : a);
     }
-  };
-  float table[9];
-  // Scores at the previous site with their best predecessors by row, by
-  // column and overall (tracked while the scores are made).
-  float best = -1.0f;
-  auto track = [&](size_t m) {
-    std::fill(row_max.begin(), row_max.end(), -1.0f);
-    std::fill(column_max.begin(), column_max.end(), -1.0f);
-    best = -1.0f;
-    for (size_t k1 = 0; k1 < K; ++k1)
-      for (size_t k2 = 0; k2 < K; ++k2) {
-        const float v = score[k1 * K + k2];
-        if (v > row_max[k1]) row_max[k1] = v, row_best[m * K + k1] = static_cast<int>(k2);
-        if (v > column_max[k2]) column_max[k2] = v, column_best[m * K + k2] = static_cast<int>(k1);
-        if (v > best) best = v, all_best[m] = static_cast<int>(k1 * K + k2);
+    for (int c1 = 0; c1 < 3; ++c1)
+      for (size_t k = 0; k < K; ++k) {
+        const int c2 = kind[k];
+        emission[static_cast<size_t>(c1) * K + k] =
+            g < 0 || c1 == 2 || c2 == 2 ? 1.0f : emissions[std::abs(c1 + c2 - g)];
       }
   };
-  emission_table(genotypes[0], table);
-  load_kinds(0);
-  for (size_t k1 = 0; k1 < K; ++k1)
-    for (size_t k2 = 0; k2 < K; ++k2) score[k1 * K + k2] = table[kind[k1] * 3 + kind[k2]];
-  track(0);
-  for (size_t m = 1; m < L; ++m) {
+  auto summarise = [&](size_t m) {
+    const float* cells = &score[m * S];
+    float* rows = &row_max[m * K];
+    float* columns = &column_max[m * K];
+    std::copy(cells, cells + K, columns);
+    for (size_t k1 = 0; k1 < K; ++k1) {
+      const float* cell = cells + k1 * K;
+      float largest = cell[0];
+      for (size_t k2 = 0; k2 < K; ++k2) {
+        largest = std::max(largest, cell[k2]);
+        columns[k2] = std::max(columns[k2], cell[k2]);
+      }
+      rows[k1] = largest;
+    }
+    best[m] = *std::max_element(rows, rows + K);
+  };
+  struct Weights {
+    float stay_stay, stay_jump, jump_jump;
+  };
+  auto weights = [&](size_t m) {
     const double r = switches[m];
-    const float scale = 1.0f / best;
     const float stay = static_cast<float>(1 - r + r / static_cast<double>(K));
     const float jump = static_cast<float>(r / static_cast<double>(K));
-    const float stay_stay = stay * stay * scale, stay_jump = stay * jump * scale, jump_jump = jump * jump * best * scale;
-    emission_table(genotypes[m], table);
-    load_kinds(m);
-    std::uint8_t* how_row = &move[m * S];
+    const float inverse = 1.0f / best[m - 1];
+    return Weights{stay * stay * inverse, stay * jump * inverse, jump * jump};
+  };
+  load_emissions(0);
+  for (size_t k1 = 0; k1 < K; ++k1)
+    for (size_t k2 = 0; k2 < K; ++k2) score[k1 * K + k2] = emission[kind[k1] * K + k2];
+  summarise(0);
+  for (size_t m = 1; m < L; ++m) {
+    const Weights w = weights(m);
+    load_emissions(m);
+    const float* previous_columns = &column_max[(m - 1) * K];
     for (size_t k1 = 0; k1 < K; ++k1) {
-      const float* e = table + kind[k1] * 3;
-      const float from_row = row_max[k1] * stay_jump;
-      float* cell = &score[k1 * K];
-      std::uint8_t* how = how_row + k1 * K;
-      for (size_t k2 = 0; k2 < K; ++k2) {
-        float value = cell[k2] * stay_stay;
-        std::uint8_t way = 0;
-        if (from_row > value) value = from_row, way = 1;
-        const float from_column = column_max[k2] * stay_jump;
-        if (from_column > value) value = from_column, way = 2;
-        if (jump_jump > value) value = jump_jump, way = 3;
-        how[k2] = way;
-        cell[k2] = value * e[kind[k2]];
-      }
+      const float* before = &score[(m - 1) * S + k1 * K];
+      float* cell = &score[m * S + k1 * K];
+      const float* e = &emission[kind[k1] * K];
+      const float from_row = std::max(row_max[(m - 1) * K + k1] * w.stay_jump, w.jump_jump);
+      for (size_t k2 = 0; k2 < K; ++k2)
+        cell[k2] = std::max(std::max(before[k2] * w.stay_stay, from_row), previous_columns[k2] * w.stay_jump) * e[k2];
     }
-    track(m);
+    summarise(m);
   }
   PairPath path;
   path.first.resize(L);
   path.second.resize(L);
-  size_t state = static_cast<size_t>(std::max_element(score.begin(), score.end()) - score.begin());
+  const float* last = &score[(L - 1) * S];
+  size_t state = static_cast<size_t>(std::max_element(last, last + S) - last);
   for (size_t m = L; m-- > 0;) {
     size_t k1 = state / K, k2 = state % K;
     path.first[m] = static_cast<int>(k1);
     path.second[m] = static_cast<int>(k2);
     if (m == 0) break;
-    switch (move[m * S + state]) {
-      case 1: k2 = static_cast<size_t>(row_best[(m - 1) * K + k1]); break;
-      case 2: k1 = static_cast<size_t>(column_best[(m - 1) * K + k2]); break;
-      case 3: k1 = static_cast<size_t>(all_best[m - 1]) / K, k2 = static_cast<size_t>(all_best[m - 1]) % K; break;
-      default: break;
+    // The predecessor: staying in both rows when that scores best, else
+    // switching the second row, the first, or both.
+    const Weights w = weights(m);
+    const float* before = &score[(m - 1) * S];
+    const float stay = before[state] * w.stay_stay;
+    const float second = row_max[(m - 1) * K + k1] * w.stay_jump;
+    const float first = column_max[(m - 1) * K + k2] * w.stay_jump;
+    if (stay >= second && stay >= first && stay >= w.jump_jump) {
+    } else if (second >= first && second >= w.jump_jump) {
+      k2 = static_cast<size_t>(std::max_element(before + k1 * K, before + k1 * K + K) - (before + k1 * K));
+    } else if (first >= w.jump_jump) {
+      size_t top = 0;
+      for (size_t k = 1; k < K; ++k)
+        if (before[k * K + k2] > before[top * K + k2]) top = k;
+      k1 = top;
+    } else {
+      const size_t top = static_cast<size_t>(std::max_element(before, before + S) - before);
+      k1 = top / K, k2 = top % K;
     }
     state = k1 * K + k2;
   }
@@ -426,21 +436,44 @@ void HmmEngine::impute_block(int block) {
   w.block_end = block + 1 >= blocks ? M : typed[static_cast<size_t>((block + 1) * B)];
   const int run_first = std::max(0, block * B - settings_.block_overlap);
   const int run_end = std::min(T, (block + 1) * B + settings_.block_overlap);
-  const int L = run_end - run_first;
+  const size_t L = static_cast<size_t>(std::max(0, run_end - run_first));
   const size_t width = static_cast<size_t>(w.block_end - w.block_first);
   w.allele_one.assign(width * J, 0.0f);
-  if (J == 0) return;
-  std::vector<double> switches(static_cast<size_t>(std::max(L, 0)), 0.0);
-  for (int m = run_first + 1; m < run_end; ++m)
-    switches[static_cast<size_t>(m - run_first)] = switch_probability(
-        cm[static_cast<size_t>(typed[static_cast<size_t>(m)])] - cm[static_cast<size_t>(typed[static_cast<size_t>(m - 1)])],
-        settings_.imputation_ne, H);
-  const double err = settings_.imputation_error, uniform = 1.0 / static_cast<double>(H);
-
-  const size_t LL = static_cast<size_t>(std::max(L, 0));
+  if (J == 0 || L == 0) return;
+  const double ne = settings_.imputation_ne;
+  auto typed_cm = [&](int m) { return cm[static_cast<size_t>(typed[static_cast<size_t>(m)])]; };
+  std::vector<float> switches(L, 0.0f);
+  for (size_t row = 1; row < L; ++row) {
+    const int m = run_first + static_cast<int>(row);
+    switches[row] = static_cast<float>(switch_probability(typed_cm(m) - typed_cm(m - 1), ne, H));
+  }
+  // Per reference marker of the block: the typed markers (rows of the run)
+  // before and after it, -1 where there is none (the same row twice for a
+  // typed marker), and the switch probabilities from and to them.
+  struct Flank {
+    int left, right;
+    double from_left, to_right;
+  };
+  std::vector<Flank> flanks(width);
+  {
+    int right = static_cast<int>(std::lower_bound(typed.begin(), typed.end(), w.block_first) - typed.begin());
+    for (int t = w.block_first; t < w.block_end; ++t) {
+      while (right < T && typed[static_cast<size_t>(right)] < t) ++right;
+      const bool on_typed = right < T && typed[static_cast<size_t>(right)] == t;
+      const int left = on_typed ? right : right - 1;
+      Flank& flank = flanks[static_cast<size_t>(t - w.block_first)];
+      flank.left = left >= run_first ? left - run_first : -1;
+      flank.right = right < run_end ? right - run_first : -1;
+      const double here = cm[static_cast<size_t>(t)];
+      flank.from_left = flank.left < 0 ? 1.0 : switch_probability(here - typed_cm(left), ne, H);
+      flank.to_right = flank.right < 0 ? 1.0 : switch_probability(typed_cm(right) - here, ne, H);
+    }
+  }
+  const float match = static_cast<float>(1 - settings_.imputation_error);
+  const float mismatch = static_cast<float>(settings_.imputation_error);
+  const float uniform = 1.0f / static_cast<float>(H);
   struct Scratch {
-    std::vector<float> forward, backward;
-    std::vector<double> e, f, c;
+    std::vector<float> forward, backward, e, ac, c;
   };
   std::vector<Scratch> scratch(static_cast<size_t>(std::max(1, settings_.threads)));
   parallel_for(static_cast<int>(J), settings_.threads, [&](int job, int worker) {
@@ -448,114 +481,116 @@ void HmmEngine::impute_block(int block) {
     const std::int8_t* hap = &w.phased[j * TT];
     const std::int8_t* genotype = &w.genotypes[(j / 2) * TT];
     Scratch& space = scratch[static_cast<size_t>(worker)];
-    space.forward.resize(LL * HH), space.backward.resize(LL * HH);
-    space.e.resize(HH), space.f.resize(HH), space.c.resize(HH);
-    std::vector<float>& forward = space.forward;
-    std::vector<float>& backward = space.backward;
-    std::vector<double>& e = space.e;
-    std::vector<double>& f = space.f;
-    std::vector<double>& c = space.c;
-    auto emissions = [&](int m) {
+    space.forward.resize(L * HH), space.backward.resize(L * HH);
+    space.e.resize(HH), space.ac.resize(HH), space.c.resize(HH);
+    float* forward = space.forward.data();
+    float* backward = space.backward.data();
+    float* e = space.e.data();
+    float* ac = space.ac.data();
+    float* c = space.c.data();
+    // Emissions at row `row` of the run: an unknown panel allele or a
+    // missing genotype is no evidence.
+    auto emissions = [&](size_t row) {
+      const size_t m = static_cast<size_t>(run_first) + row;
       const std::int8_t o = genotype[m] < 0 ? std::int8_t{-1} : hap[m];
-      const std::int8_t* a = &w.typed_alleles[static_cast<size_t>(m) * HH];
-      for (size_t h = 0; h < HH; ++h) e[h] = a[h] < 0 || o < 0 ? 1.0 : a[h] == o ? 1.0 - err : err;
+      const std::int8_t* a = &w.typed_alleles[m * HH];
+      for (size_t h = 0; h < HH; ++h) e[h] = a[h] < 0 || o < 0 ? 1.0f : a[h] == o ? match : mismatch;
     };
-    for (int m = run_first; m < run_end; ++m) {
-      emissions(m);
-      const size_t row = static_cast<size_t>(m - run_first);
-      const double r = switches[row];
-      double sum = 0;
-      for (size_t h = 0; h < HH; ++h) {
-        const double prior = row == 0 ? uniform : (1 - r) * forward[(row - 1) * HH + h] + r * uniform;
-        f[h] = prior * e[h];
-        sum += f[h];
-      }
-      const double inverse = 1.0 / sum;
-      for (size_t h = 0; h < HH; ++h) forward[row * HH + h] = static_cast<float>(f[h] * inverse);
+    for (size_t row = 0; row < L; ++row) {
+      emissions(row);
+      float* f = forward + row * HH;
+      const float* before = forward + (row - (row > 0)) * HH;
+      const float stay = 1 - switches[row], jump = row == 0 ? uniform : switches[row] * uniform;
+      if (row == 0)
+        for (size_t h = 0; h < HH; ++h) f[h] = uniform * e[h];
+      else
+        for (size_t h = 0; h < HH; ++h) f[h] = (stay * before[h] + jump) * e[h];
+      float sum = 0;
+      for (size_t h = 0; h < HH; ++h) sum += f[h];
+      const float inverse = 1 / sum;
+      for (size_t h = 0; h < HH; ++h) f[h] *= inverse;
     }
-    for (int m = run_end - 1; m >= run_first; --m) {
-      const size_t row = static_cast<size_t>(m - run_first);
-      if (m == run_end - 1) {
-        std::fill(&backward[row * HH], &backward[row * HH] + HH, 1.0f);
-        continue;
-      }
-      emissions(m + 1);
-      double total = 0;
-      for (size_t h = 0; h < HH; ++h) total += c[h] = e[h] * backward[(row + 1) * HH + h];
-      const double r = switches[row + 1];
-      double sum = 0;
-      for (size_t h = 0; h < HH; ++h) sum += f[h] = (1 - r) * c[h] + r * total * uniform;
-      const double inverse = 1.0 / sum;
-      for (size_t h = 0; h < HH; ++h) backward[row * HH + h] = static_cast<float>(f[h] * inverse);
+    std::fill(backward + (L - 1) * HH, backward + L * HH, 1.0f);
+    for (size_t row = L - 1; row-- > 0;) {
+      emissions(row + 1);
+      const float* after = backward + (row + 1) * HH;
+      float* b = backward + row * HH;
+      float total = 0;
+      for (size_t h = 0; h < HH; ++h) total += c[h] = e[h] * after[h];
+      const float stay = 1 - switches[row + 1], jump = switches[row + 1] * uniform * total;
+      float sum = 0;
+      for (size_t h = 0; h < HH; ++h) sum += b[h] = stay * c[h] + jump;
+      const float inverse = 1 / sum;
+      for (size_t h = 0; h < HH; ++h) b[h] *= inverse;
     }
-    // Walk the reference markers of the block with the typed markers that
-    // flank each one.
-    int right = static_cast<int>(std::lower_bound(typed.begin(), typed.end(), w.block_first) - typed.begin());
-    int prepared = -2;  // the interval whose products are in c and e
-    double sum_c = 0, sum_fc = 0, sum_a = 0;
+    // The posterior of copying haplotype h at marker t between typed rows l
+    // and r is ((1-r1) a(h) + r1 A/H) ((1-r2) c(h) + r2 C/H): a the forward
+    // probabilities at l (sum A), c the emissions times the backward
+    // probabilities at r (sum C), r1 and r2 the switch probabilities from l
+    // and to r. Its allele-1 share needs the sums of a c, a and c over the
+    // haplotypes carrying allele 1, taken over the less frequent allele's
+    // carriers.
+    int prepared_left = -2, prepared_right = -2;
+    double sum_a = 1, sum_c = 1, sum_ac = 0;
     for (int t = w.block_first; t < w.block_end; ++t) {
-      while (right < T && typed[static_cast<size_t>(right)] < t) ++right;
       const size_t T0 = static_cast<size_t>(t);
-      const double fill = w.unknown_fill[T0];
-      const bool minor_one = w.minor_one[T0] != 0;
-      const int* minor_first = &w.carriers[w.minor_start[T0]];
-      const int* unknown_first = &w.carriers[w.unknown_start[T0]];
-      const int* unknown_end = &w.carriers[0] + w.minor_start[T0 + 1];
-      // Sum of x(h) v(h) over the haplotypes, with x(h) the allele 1 indicator
-      // (the panel frequency where unknown), given the sum of v over all.
-      auto allele_sum = [&](const auto& v, double all) {
-        double minor = 0, unknown = 0;
-        for (const int* h = minor_first; h < unknown_first; ++h) minor += v(static_cast<size_t>(*h));
-        for (const int* h = unknown_first; h < unknown_end; ++h) unknown += v(static_cast<size_t>(*h));
-        return (minor_one ? minor : all - minor - unknown) + fill * unknown;
-      };
-      double p = 0;
-      const int left = right < T && typed[static_cast<size_t>(right)] == t ? right : right - 1;
-      const bool has_left = left >= run_first, has_right = right < run_end;
-      const float* a_row = has_left ? &forward[static_cast<size_t>(left - run_first) * HH] : nullptr;
-      if (left == right) {
-        const float* b_row = &backward[static_cast<size_t>(left - run_first) * HH];
-        double den = 0;
-        for (size_t h = 0; h < HH; ++h) den += static_cast<double>(a_row[h]) * b_row[h];
-        p = allele_sum([&](size_t h) { return static_cast<double>(a_row[h]) * b_row[h]; }, den) / den;
-      } else {
-        if (has_right && prepared != right) {
-          emissions(right);
-          const float* b_row = &backward[static_cast<size_t>(right - run_first) * HH];
-          sum_c = 0, sum_fc = 0, sum_a = 0;
-          for (size_t h = 0; h < HH; ++h) {
-            c[h] = e[h] * b_row[h];
-            sum_c += c[h];
-            if (has_left) sum_fc += (f[h] = static_cast<double>(a_row[h]) * c[h]), sum_a += a_row[h];
-          }
-          prepared = right;
-        } else if (!has_right && prepared != -1) {
-          sum_a = 0;
-          for (size_t h = 0; h < HH; ++h) sum_a += a_row[h];
-          prepared = -1;
+      const Flank& flank = flanks[T0 - static_cast<size_t>(w.block_first)];
+      const float* a_row = flank.left >= 0 ? forward + static_cast<size_t>(flank.left) * HH : nullptr;
+      if (flank.left != prepared_left || flank.right != prepared_right) {
+        prepared_left = flank.left, prepared_right = flank.right;
+        sum_a = 1, sum_c = 1, sum_ac = 0;
+        if (flank.left >= 0 && flank.left == flank.right) {
+          // A typed marker: forward times backward there.
+          const float* b_row = backward + static_cast<size_t>(flank.left) * HH;
+          for (size_t h = 0; h < HH; ++h) c[h] = b_row[h];
+        } else if (flank.right >= 0) {
+          emissions(static_cast<size_t>(flank.right));
+          const float* b_row = backward + static_cast<size_t>(flank.right) * HH;
+          for (size_t h = 0; h < HH; ++h) c[h] = e[h] * b_row[h];
+        } else {
+          std::fill(c, c + HH, 1.0f);
         }
-        const double r1 = has_left ? switch_probability(cm[T0] - cm[static_cast<size_t>(typed[static_cast<size_t>(left)])],
-                                                          settings_.imputation_ne, H)
-                                   : 1.0;
-        const double r2 = has_right ? switch_probability(cm[static_cast<size_t>(typed[static_cast<size_t>(right)])] - cm[T0],
-                                                           settings_.imputation_ne, H)
-                                    : 1.0;
-        // Posterior of state h: ((1-r1) a(h) + r1/H) ((1-r2) c(h) + r2 C/H),
-        // with a the forward probabilities at the left typed marker and c the
-        // backward ones times the emission at the right one (sum C).
-        const double C = has_right ? sum_c : 1.0;
-        const double A = has_left ? sum_a : 1.0;
-        const double s_ac = has_left && has_right ? allele_sum([&](size_t h) { return f[h]; }, sum_fc) : 0.0;
-        const double s_a = has_left ? allele_sum([&](size_t h) { return static_cast<double>(a_row[h]); }, sum_a) : 0.0;
-        const double s_c = has_right ? allele_sum([&](size_t h) { return c[h]; }, sum_c) : 0.0;
-        const double s_1 = allele_sum([](size_t) { return 1.0; }, static_cast<double>(H));
-        const double num = (1 - r1) * (1 - r2) * s_ac + (1 - r1) * r2 * C * uniform * s_a +
-                           r1 * (1 - r2) * uniform * A * s_c + r1 * r2 * C * A * uniform * uniform * s_1;
-        const double den = (1 - r1) * (1 - r2) * (has_left && has_right ? sum_fc : 0.0) +
-                           (1 - r1) * r2 * C * uniform * A + r1 * (1 - r2) * uniform * A * C + r1 * r2 * C * A * uniform;
-        p = den > 0 ? num / den : fill;
+        if (a_row == nullptr) std::fill(ac, ac + HH, 0.0f);
+        else
+          for (size_t h = 0; h < HH; ++h) ac[h] = a_row[h] * c[h];
+        double total_a = 0, total_c = 0, total_ac = 0;
+        for (size_t h = 0; h < HH; ++h) total_a += a_row ? a_row[h] : 0.0f, total_c += c[h], total_ac += ac[h];
+        sum_a = a_row ? total_a : 1.0, sum_c = total_c, sum_ac = total_ac;
       }
-      w.allele_one[static_cast<size_t>(t - w.block_first) * J + j] = static_cast<float>(std::clamp(p, 0.0, 1.0));
+      const double fill = w.unknown_fill[T0];
+      const int* minor = &w.carriers[w.minor_start[T0]];
+      const int* unknown = &w.carriers[w.unknown_start[T0]];
+      const int* unknown_end = &w.carriers[0] + w.minor_start[T0 + 1];
+      double minor_a = 0, minor_c = 0, minor_ac = 0, unknown_a = 0, unknown_c = 0, unknown_ac = 0;
+      for (const int* k = minor; k < unknown; ++k) {
+        const size_t h = static_cast<size_t>(*k);
+        minor_a += a_row ? a_row[h] : 0.0f, minor_c += c[h], minor_ac += ac[h];
+      }
+      for (const int* k = unknown; k < unknown_end; ++k) {
+        const size_t h = static_cast<size_t>(*k);
+        unknown_a += a_row ? a_row[h] : 0.0f, unknown_c += c[h], unknown_ac += ac[h];
+      }
+      const bool minor_one = w.minor_one[T0] != 0;
+      auto ones = [&](double minor_sum, double unknown_sum, double all) {
+        return (minor_one ? minor_sum : all - minor_sum - unknown_sum) + fill * unknown_sum;
+      };
+      const double count_minor = static_cast<double>(unknown - minor);
+      const double count_unknown = static_cast<double>(unknown_end - unknown);
+      const double s_a = ones(minor_a, unknown_a, sum_a), s_c = ones(minor_c, unknown_c, sum_c);
+      const double s_ac = ones(minor_ac, unknown_ac, sum_ac);
+      const double s_1 = ones(count_minor, count_unknown, static_cast<double>(H));
+      double p = fill;
+      if (flank.left >= 0 && flank.left == flank.right) {
+        if (sum_ac > 0) p = s_ac / sum_ac;
+      } else {
+        const double r1 = flank.from_left, r2 = flank.to_right, A = sum_a, C = sum_c, u = uniform;
+        const double num = (1 - r1) * (1 - r2) * s_ac + (1 - r1) * r2 * C * u * s_a + r1 * (1 - r2) * A * u * s_c +
+                           r1 * r2 * A * C * u * u * s_1;
+        const double den = (1 - r1) * (1 - r2) * sum_ac + (1 - r1) * r2 * C * u * A + r1 * (1 - r2) * A * u * C +
+                           r1 * r2 * A * C * u;
+        if (den > 0) p = num / den;
+      }
+      w.allele_one[(T0 - static_cast<size_t>(w.block_first)) * J + j] = static_cast<float>(std::clamp(p, 0.0, 1.0));
     }
   });
 }
