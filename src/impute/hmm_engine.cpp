@@ -469,11 +469,21 @@ void HmmEngine::impute_block(int block) {
       flank.to_right = flank.right < 0 ? 1.0 : switch_probability(typed_cm(right) - here, ne, H);
     }
   }
+  // Emissions of every typed row of the run for an observed 0 and 1 (an
+  // unknown panel allele is no evidence), and for a missing observation.
   const float match = static_cast<float>(1 - settings_.imputation_error);
   const float mismatch = static_cast<float>(settings_.imputation_error);
   const float uniform = 1.0f / static_cast<float>(H);
+  std::vector<float> emission_table(2 * L * HH);
+  for (size_t row = 0; row < L; ++row) {
+    const std::int8_t* a = &w.typed_alleles[(static_cast<size_t>(run_first) + row) * HH];
+    for (size_t o = 0; o < 2; ++o)
+      for (size_t h = 0; h < HH; ++h)
+        emission_table[(2 * row + o) * HH + h] = a[h] < 0 ? 1.0f : static_cast<size_t>(a[h]) == o ? match : mismatch;
+  }
+  const std::vector<float> no_evidence(HH, 1.0f);
   struct Scratch {
-    std::vector<float> forward, backward, e, ac, c;
+    std::vector<float> forward, backward, ac, c;
   };
   std::vector<Scratch> scratch(static_cast<size_t>(std::max(1, settings_.threads)));
   parallel_for(static_cast<int>(J), settings_.threads, [&](int job, int worker) {
@@ -482,19 +492,16 @@ void HmmEngine::impute_block(int block) {
     const std::int8_t* genotype = &w.genotypes[(j / 2) * TT];
     Scratch& space = scratch[static_cast<size_t>(worker)];
     space.forward.resize(L * HH), space.backward.resize(L * HH);
-    space.e.resize(HH), space.ac.resize(HH), space.c.resize(HH);
+    space.ac.resize(HH), space.c.resize(HH);
     float* forward = space.forward.data();
     float* backward = space.backward.data();
-    float* e = space.e.data();
     float* ac = space.ac.data();
     float* c = space.c.data();
-    // Emissions at row `row` of the run: an unknown panel allele or a
-    // missing genotype is no evidence.
+    const float* e = nullptr;
+    // Emissions at row `row` of the run; a missing genotype is no evidence.
     auto emissions = [&](size_t row) {
       const size_t m = static_cast<size_t>(run_first) + row;
-      const std::int8_t o = genotype[m] < 0 ? std::int8_t{-1} : hap[m];
-      const std::int8_t* a = &w.typed_alleles[m * HH];
-      for (size_t h = 0; h < HH; ++h) e[h] = a[h] < 0 || o < 0 ? 1.0f : a[h] == o ? match : mismatch;
+      e = genotype[m] < 0 ? no_evidence.data() : &emission_table[(2 * row + static_cast<size_t>(hap[m])) * HH];
     };
     for (size_t row = 0; row < L; ++row) {
       emissions(row);
@@ -598,6 +605,7 @@ void HmmEngine::impute_block(int block) {
 const std::vector<GenotypeCall>& HmmEngine::impute(int t, std::ostream&) {
   constexpr double kGrid = 1e4;
   Work& w = *work_;
+  if (calls_.empty()) return calls_;
   if (!w.phased_done) phase();
   if (w.block < 0 || t < w.block_first || t >= w.block_end) {
     const int B = std::max(1, settings_.block_markers);
