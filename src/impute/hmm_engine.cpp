@@ -74,48 +74,63 @@ double switch_probability(double cm, double ne, int states) {
   return -std::expm1(-0.04 * ne * std::max(cm, 0.0) / std::max(states, 1));
 }
 
+void haploid_forward_backward(const float* const* emissions, const float* switches, int haplotypes, int sites,
+                              float* forward, float* backward, float* scratch) {
+  const size_t H = static_cast<size_t>(haplotypes), L = static_cast<size_t>(sites);
+  if (L == 0) return;
+  const float uniform = 1.0f / static_cast<float>(H);
+  for (size_t row = 0; row < L; ++row) {
+    const float* e = emissions[row];
+    float* f = forward + row * H;
+    if (row == 0) {
+      for (size_t h = 0; h < H; ++h) f[h] = uniform * e[h];
+    } else {
+      const float* before = f - H;
+      const float stay = 1 - switches[row], jump = switches[row] * uniform;
+      for (size_t h = 0; h < H; ++h) f[h] = (stay * before[h] + jump) * e[h];
+    }
+    float sum = 0;
+    for (size_t h = 0; h < H; ++h) sum += f[h];
+    const float inverse = 1 / sum;
+    for (size_t h = 0; h < H; ++h) f[h] *= inverse;
+  }
+  std::fill(backward + (L - 1) * H, backward + L * H, 1.0f);
+  for (size_t row = L - 1; row-- > 0;) {
+    const float* e = emissions[row + 1];
+    const float* after = backward + (row + 1) * H;
+    float* b = backward + row * H;
+    float total = 0;
+    for (size_t h = 0; h < H; ++h) total += scratch[h] = e[h] * after[h];
+    const float stay = 1 - switches[row + 1], jump = switches[row + 1] * uniform * total;
+    float sum = 0;
+    for (size_t h = 0; h < H; ++h) sum += b[h] = stay * scratch[h] + jump;
+    const float inverse = 1 / sum;
+    for (size_t h = 0; h < H; ++h) b[h] *= inverse;
+  }
+}
+
 std::vector<double> haploid_posteriors(const std::int8_t* alleles, int haplotypes, int sites, const std::int8_t* observed,
                                        const double* switches, double error) {
-  const size_t H = static_cast<size_t>(haplotypes);
-  std::vector<double> forward(H * static_cast<size_t>(sites)), backward(forward.size());
-  auto emission = [&](int m, size_t h) {
-    const std::int8_t a = alleles[static_cast<size_t>(m) * H + h], o = observed[m];
-    return a < 0 || o < 0 ? 1.0 : a == o ? 1.0 - error : error;
-  };
-  for (int m = 0; m < sites; ++m) {
-    double* f = &forward[static_cast<size_t>(m) * H];
-    double sum = 0;
+  const size_t H = static_cast<size_t>(haplotypes), L = static_cast<size_t>(sites);
+  std::vector<float> table(L * H), forward(L * H), backward(L * H), scratch(H), rates(L);
+  std::vector<const float*> rows(L);
+  for (size_t m = 0; m < L; ++m) {
     for (size_t h = 0; h < H; ++h) {
-      const double prior = m == 0 ? 1.0 / static_cast<double>(H)
-                                  : (1 - switches[m]) * f[h - H] + switches[m] / static_cast<double>(H);
-      f[h] = prior * emission(m, h);
-      sum += f[h];
+      const std::int8_t a = alleles[m * H + h];
+      table[m * H + h] = a < 0 || observed[m] < 0 ? 1.0f : static_cast<float>(a == observed[m] ? 1 - error : error);
     }
-    for (size_t h = 0; h < H; ++h) f[h] /= sum;
+    rows[m] = &table[m * H];
+    rates[m] = static_cast<float>(switches[m]);
   }
-  for (int m = sites - 1; m >= 0; --m) {
-    double* b = &backward[static_cast<size_t>(m) * H];
-    if (m == sites - 1) {
-      std::fill(b, b + H, 1.0);
-      continue;
-    }
-    double total = 0;
-    for (size_t h = 0; h < H; ++h) total += emission(m + 1, h) * b[h + H];
+  haploid_forward_backward(rows.data(), rates.data(), haplotypes, sites, forward.data(), backward.data(),
+                           scratch.data());
+  std::vector<double> posterior(L * H);
+  for (size_t m = 0; m < L; ++m) {
     double sum = 0;
-    for (size_t h = 0; h < H; ++h) {
-      b[h] = (1 - switches[m + 1]) * emission(m + 1, h) * b[h + H] + switches[m + 1] * total / static_cast<double>(H);
-      sum += b[h];
-    }
-    for (size_t h = 0; h < H; ++h) b[h] /= sum;
+    for (size_t h = 0; h < H; ++h) sum += posterior[m * H + h] = double{forward[m * H + h]} * backward[m * H + h];
+    for (size_t h = 0; h < H; ++h) posterior[m * H + h] /= sum;
   }
-  for (int m = 0; m < sites; ++m) {
-    double* f = &forward[static_cast<size_t>(m) * H];
-    const double* b = &backward[static_cast<size_t>(m) * H];
-    double sum = 0;
-    for (size_t h = 0; h < H; ++h) sum += f[h] *= b[h];
-    for (size_t h = 0; h < H; ++h) f[h] /= sum;
-  }
-  return forward;
+  return posterior;
 }
 
 PairPath diploid_viterbi(const std::int8_t* alleles, int states, int sites, const std::int8_t* genotypes,
@@ -484,6 +499,7 @@ void HmmEngine::impute_block(int block) {
   const std::vector<float> no_evidence(HH, 1.0f);
   struct Scratch {
     std::vector<float> forward, backward, ac, c;
+    std::vector<const float*> rows;
   };
   std::vector<Scratch> scratch(static_cast<size_t>(std::max(1, settings_.threads)));
   parallel_for(static_cast<int>(J), settings_.threads, [&](int job, int worker) {
@@ -497,39 +513,14 @@ void HmmEngine::impute_block(int block) {
     float* backward = space.backward.data();
     float* ac = space.ac.data();
     float* c = space.c.data();
-    const float* e = nullptr;
-    // Emissions at row `row` of the run; a missing genotype is no evidence.
-    auto emissions = [&](size_t row) {
-      const size_t m = static_cast<size_t>(run_first) + row;
-      e = genotype[m] < 0 ? no_evidence.data() : &emission_table[(2 * row + static_cast<size_t>(hap[m])) * HH];
-    };
+    // Emissions at each row of the run; a missing genotype is no evidence.
+    std::vector<const float*>& rows = space.rows;
+    rows.resize(L);
     for (size_t row = 0; row < L; ++row) {
-      emissions(row);
-      float* f = forward + row * HH;
-      const float* before = forward + (row - (row > 0)) * HH;
-      const float stay = 1 - switches[row], jump = row == 0 ? uniform : switches[row] * uniform;
-      if (row == 0)
-        for (size_t h = 0; h < HH; ++h) f[h] = uniform * e[h];
-      else
-        for (size_t h = 0; h < HH; ++h) f[h] = (stay * before[h] + jump) * e[h];
-      float sum = 0;
-      for (size_t h = 0; h < HH; ++h) sum += f[h];
-      const float inverse = 1 / sum;
-      for (size_t h = 0; h < HH; ++h) f[h] *= inverse;
+      const size_t m = static_cast<size_t>(run_first) + row;
+      rows[row] = genotype[m] < 0 ? no_evidence.data() : &emission_table[(2 * row + static_cast<size_t>(hap[m])) * HH];
     }
-    std::fill(backward + (L - 1) * HH, backward + L * HH, 1.0f);
-    for (size_t row = L - 1; row-- > 0;) {
-      emissions(row + 1);
-      const float* after = backward + (row + 1) * HH;
-      float* b = backward + row * HH;
-      float total = 0;
-      for (size_t h = 0; h < HH; ++h) total += c[h] = e[h] * after[h];
-      const float stay = 1 - switches[row + 1], jump = switches[row + 1] * uniform * total;
-      float sum = 0;
-      for (size_t h = 0; h < HH; ++h) sum += b[h] = stay * c[h] + jump;
-      const float inverse = 1 / sum;
-      for (size_t h = 0; h < HH; ++h) b[h] *= inverse;
-    }
+    haploid_forward_backward(rows.data(), switches.data(), H, static_cast<int>(L), forward, backward, c);
     // The posterior of copying haplotype h at marker t between typed rows l
     // and r is ((1-r1) a(h) + r1 A/H) ((1-r2) c(h) + r2 C/H): a the forward
     // probabilities at l (sum A), c the emissions times the backward
@@ -551,7 +542,7 @@ void HmmEngine::impute_block(int block) {
           const float* b_row = backward + static_cast<size_t>(flank.left) * HH;
           for (size_t h = 0; h < HH; ++h) c[h] = b_row[h];
         } else if (flank.right >= 0) {
-          emissions(static_cast<size_t>(flank.right));
+          const float* e = rows[static_cast<size_t>(flank.right)];
           const float* b_row = backward + static_cast<size_t>(flank.right) * HH;
           for (size_t h = 0; h < HH; ++h) c[h] = e[h] * b_row[h];
         } else {

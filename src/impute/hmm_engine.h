@@ -49,9 +49,16 @@ struct HmmSettings {
 double switch_probability(double cm, double ne, int states);
 
 // Haploid forward-backward over `haplotypes` copying states at `sites`
-// sites: alleles[site * haplotypes + h] (0, 1, -1 unknown), observed[site]
-// (-1 missing), switches[site] from the site before (switches[0] unused).
-// Returns the posterior copying probabilities, site by site.
+// sites: emissions[site] points to the emission probability of each state,
+// switches[site] is the switch probability from the site before
+// (switches[0] unused). Fills forward and backward (site by site, each
+// site's values scaled to sum to 1); scratch holds `haplotypes` values.
+void haploid_forward_backward(const float* const* emissions, const float* switches, int haplotypes, int sites,
+                              float* forward, float* backward, float* scratch);
+
+// The posterior copying probabilities of that model, site by site, for
+// alleles[site * haplotypes + h] (0, 1, -1 unknown) and observed[site] (-1
+// missing) with the given error probability.
 std::vector<double> haploid_posteriors(const std::int8_t* alleles, int haplotypes, int sites, const std::int8_t* observed,
                                        const double* switches, double error);
 
