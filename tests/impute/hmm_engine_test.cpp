@@ -110,6 +110,30 @@ TEST(HmmEngine, StudyMadeOfThePanelIsImputedWithCertainty) {
     }
 }
 
+// Individuals made of two panel haplotypes are phased without a switch
+// error, across phasing windows that overlap (64 typed markers each, one
+// word apart) and through a missing genotype.
+TEST(HmmEngine, PhasesIndividualsMadeOfPanelHaplotypesAcrossWindows) {
+  const auto panel = random_haplotypes(12, 200, 23);
+  std::vector<std::string> study;
+  for (size_t k = 0; k + 1 < panel.size(); k += 2) study.push_back(genotype(panel[k], panel[k + 1], 1));
+  study[2][150] = '.';
+  Imputation run(panel, study, 1);
+  run.settings.window_words = 2, run.settings.step_words = 1;
+  HmmEngine engine({run.data.panel, run.data.study, run.typed, 0.33}, run.settings);
+  const std::vector<std::int8_t>& phased = engine.phased_haplotypes();
+  for (size_t i = 0; i < study.size(); ++i) {
+    std::string first, second;
+    for (size_t m = 0; m < 200; ++m) {
+      first += static_cast<char>('0' + phased[2 * i * 200 + m]);
+      second += static_cast<char>('0' + phased[(2 * i + 1) * 200 + m]);
+    }
+    if (first != panel[2 * i]) std::swap(first, second);
+    EXPECT_EQ(first, panel[2 * i]) << i;
+    EXPECT_EQ(second, panel[2 * i + 1]) << i;
+  }
+}
+
 TEST(HmmEngine, MosaicOfTwoPanelHaplotypesIsExactAwayFromTheSwitch) {
   const auto panel = random_haplotypes(10, 60, 11);
   const std::string mosaic = panel[3].substr(0, 30) + panel[6].substr(30);
