@@ -26,6 +26,7 @@ not gzip).  The same source and arguments give the same files.  Standard library
 """
 import argparse
 import gzip
+import os
 import random
 import sys
 
@@ -132,7 +133,6 @@ def main():
     if a.panel < 1 or a.study < 2:
         ap.error("--panel must be >= 1 and --study >= 2")
 
-    import os
     os.makedirs(a.outdir, exist_ok=True)
     chrom, samples, sites, skipped = read_source(a.source, *a.region)
     if not sites:

@@ -272,7 +272,7 @@ def report(markers, stats, label, r2_field):
         s = summary(ms)
         diff = (s["quality_poly"] - s["r2"]) if s["quality_poly"] is not None and s["r2"] is not None else None
         w("%-7s %7d %6d %8s %8s %8s %8s %8s %8s" % (name, s["n"], s["mono"], fmt(s["quality_poly"]),
-                                                  fmt(s["r2"]), fmt(diff, 3 if diff is None else 3),
+                                                  fmt(s["r2"]), fmt(diff),
                                                   fmt(s["pooled"]), fmt(s["conc"], 4), fmt(s["nrc"], 4)))
     w("(mean %s over the markers polymorphic in the truth, as the true r2)" % r2_field)
     w("")
