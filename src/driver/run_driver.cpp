@@ -13,10 +13,10 @@
 #include "driver/parameter_file.h"
 #include "impute/engine.h"
 #include "impute/hmm_engine.h"
-#include "input/genetic_map.h"
 #include "impute/probability_writer.h"
 #include "impute/result_writer.h"
 #include "impute/vcf_output.h"
+#include "input/genetic_map.h"
 
 namespace snp {
 

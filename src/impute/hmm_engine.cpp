@@ -6,7 +6,6 @@
 #include <cmath>
 #include <exception>
 #include <mutex>
-#include <numeric>
 #include <thread>
 #include <utility>
 
