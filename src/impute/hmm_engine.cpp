@@ -108,8 +108,8 @@ void haploid_forward_backward(const float* const* emissions, const float* switch
   }
 }
 
-std::vector<double> haploid_posteriors(const std::int8_t* alleles, int haplotypes, int sites, const std::int8_t* observed,
-                                       const double* switches, double error) {
+std::vector<double> haploid_posteriors(const std::int8_t* alleles, int haplotypes, int sites,
+                                       const std::int8_t* observed, const double* switches, double error) {
   const size_t H = static_cast<size_t>(haplotypes), L = static_cast<size_t>(sites);
   std::vector<float> table(L * H), forward(L * H), backward(L * H), scratch(H), rates(L);
   std::vector<const float*> rows(L);
@@ -320,7 +320,9 @@ void HmmEngine::phase() {
   }
   // Bits of the reference haplotypes (ones and known alleles) and of the
   // genotypes (homozygous 0, homozygous 2, present).
-  auto word_bit = [](int m) { return std::pair<size_t, std::uint64_t>(static_cast<size_t>(m / 64), std::uint64_t{1} << (m % 64)); };
+  auto word_bit = [](int m) {
+    return std::pair<size_t, std::uint64_t>(static_cast<size_t>(m / 64), std::uint64_t{1} << (m % 64));
+  };
   std::vector<Bits> ref_ones(static_cast<size_t>(H), Bits(static_cast<size_t>(words))), ref_known(ref_ones);
   for (int m = 0; m < T; ++m)
     for (int h = 0; h < H; ++h) {
@@ -397,8 +399,9 @@ void HmmEngine::phase() {
         for (size_t k = 0; k < chosen.size(); ++k)
           for (int m = first; m < end; ++m)
             rows[k * static_cast<size_t>(sites) + static_cast<size_t>(m - first)] =
-                chosen[k] < H ? w.typed_alleles[static_cast<size_t>(m) * static_cast<size_t>(H) + static_cast<size_t>(chosen[k])]
-                              : previous[static_cast<size_t>(chosen[k] - H) * TT + static_cast<size_t>(m)];
+                chosen[k] < H
+                    ? w.typed_alleles[static_cast<size_t>(m) * static_cast<size_t>(H) + static_cast<size_t>(chosen[k])]
+                    : previous[static_cast<size_t>(chosen[k] - H) * TT + static_cast<size_t>(m)];
         std::vector<double> switches(static_cast<size_t>(sites), 0.0);
         for (int m = first + 1; m < end; ++m)
           switches[static_cast<size_t>(m - first)] =
@@ -428,7 +431,8 @@ void HmmEngine::phase() {
           if (disagree > agree) std::swap(h1, h2);
           from = first + (previous_end - first) / 2;
         }
-        for (int m = from; m < end; ++m) out1[m] = h1[static_cast<size_t>(m - first)], out2[m] = h2[static_cast<size_t>(m - first)];
+        for (int m = from; m < end; ++m)
+          out1[m] = h1[static_cast<size_t>(m - first)], out2[m] = h2[static_cast<size_t>(m - first)];
         previous_end = end;
         if (end >= T) break;
       }
@@ -547,7 +551,8 @@ void HmmEngine::impute_block(int block) {
         } else {
           std::fill(c, c + HH, 1.0f);
         }
-        if (a_row == nullptr) std::fill(ac, ac + HH, 0.0f);
+        if (a_row == nullptr)
+          std::fill(ac, ac + HH, 0.0f);
         else
           for (size_t h = 0; h < HH; ++h) ac[h] = a_row[h] * c[h];
         double total_a = 0, total_c = 0, total_ac = 0;
@@ -583,8 +588,8 @@ void HmmEngine::impute_block(int block) {
         const double r1 = flank.from_left, r2 = flank.to_right, A = sum_a, C = sum_c, u = uniform;
         const double num = (1 - r1) * (1 - r2) * s_ac + (1 - r1) * r2 * C * u * s_a + r1 * (1 - r2) * A * u * s_c +
                            r1 * r2 * A * C * u * u * s_1;
-        const double den = (1 - r1) * (1 - r2) * sum_ac + (1 - r1) * r2 * C * u * A + r1 * (1 - r2) * A * u * C +
-                           r1 * r2 * A * C * u;
+        const double den =
+            (1 - r1) * (1 - r2) * sum_ac + (1 - r1) * r2 * C * u * A + r1 * (1 - r2) * A * u * C + r1 * r2 * A * C * u;
         if (den > 0) p = num / den;
       }
       w.allele_one[(T0 - static_cast<size_t>(w.block_first)) * J + j] = static_cast<float>(std::clamp(p, 0.0, 1.0));

@@ -32,16 +32,16 @@ struct HmmSettings {
   // Genetic position (cM) of every reference marker, ascending.
   std::vector<double> centimorgans;
   int threads = 1;
-  int phasing_passes = 3;         // the first over the reference alone
-  int conditioning = 24;          // haplotypes per window in the phasing model
-  int window_words = 3;           // phasing window: 64 typed markers per word
-  int step_words = 2;             // window start to start
-  double phasing_ne = 2000;       // effective population size of the switch rates
+  int phasing_passes = 3;    // the first over the reference alone
+  int conditioning = 24;     // haplotypes per window in the phasing model
+  int window_words = 3;      // phasing window: 64 typed markers per word
+  int step_words = 2;        // window start to start
+  double phasing_ne = 2000;  // effective population size of the switch rates
   double imputation_ne = 50000;
-  double phasing_error = 0.005;   // probability that a copied allele differs
+  double phasing_error = 0.005;  // probability that a copied allele differs
   double imputation_error = 0.003;
-  int block_markers = 4096;       // typed markers per imputation block
-  int block_overlap = 256;        // typed markers the model runs past a block's ends
+  int block_markers = 4096;  // typed markers per imputation block
+  int block_overlap = 256;   // typed markers the model runs past a block's ends
 };
 
 // Switch probability between markers `cm` centimorgans apart in a model of
@@ -59,8 +59,8 @@ void haploid_forward_backward(const float* const* emissions, const float* switch
 // The posterior copying probabilities of that model, site by site, for
 // alleles[site * haplotypes + h] (0, 1, -1 unknown) and observed[site] (-1
 // missing) with the given error probability.
-std::vector<double> haploid_posteriors(const std::int8_t* alleles, int haplotypes, int sites, const std::int8_t* observed,
-                                       const double* switches, double error);
+std::vector<double> haploid_posteriors(const std::int8_t* alleles, int haplotypes, int sites,
+                                       const std::int8_t* observed, const double* switches, double error);
 
 // Most probable path of the diploid copying model over ordered pairs of the
 // `states` rows of `alleles` (alleles[k * sites + site]) given the genotypes

@@ -99,11 +99,13 @@ GeneticMap parse_genetic_map(std::string_view text, const std::string& path, int
         continue;
       }
       columns = Columns{static_cast<int>(fields.size()), 0, 1, 2};
-      if (fields.size() == 4) columns = Columns{4, 0, 3, 2};
+      if (fields.size() == 4)
+        columns = Columns{4, 0, 3, 2};
       else if (fields.size() != 3)
-        map_error(path, line_number,
-                  "expected three columns (chr, position, cM) or four (chr, id, cM, position) without a header, found " +
-                      std::to_string(fields.size()));
+        map_error(
+            path, line_number,
+            "expected three columns (chr, position, cM) or four (chr, id, cM, position) without a header, found " +
+                std::to_string(fields.size()));
     }
     if (static_cast<int>(fields.size()) != columns->count)
       map_error(path, line_number,
@@ -123,18 +125,19 @@ GeneticMap parse_genetic_map(std::string_view text, const std::string& path, int
     if (cm_text.empty() || *cm_end != '\0' || !std::isfinite(cm))
       map_error(path, line_number, "the genetic position " + cm_text + " is not a number");
     if (!map.positions.empty() && position <= map.positions.back())
-      map_error(path, line_number, "positions must ascend (" + std::to_string(position) + " after " +
-                                       std::to_string(map.positions.back()) + ")");
+      map_error(path, line_number,
+                "positions must ascend (" + std::to_string(position) + " after " +
+                    std::to_string(map.positions.back()) + ")");
     if (!map.centimorgans.empty() && cm < map.centimorgans.back())
       map_error(path, line_number, "genetic positions must not decrease (" + cm_text + " cM after a larger one)");
     map.positions.push_back(position);
     map.centimorgans.push_back(cm);
   }
   if (map.positions.size() < 2)
-    throw InputError(InputProblem::malformed,
-                     "Error: the genetic map " + path + " holds " + std::to_string(map.positions.size()) +
-                         (other_chromosome ? " records of chromosome " + wanted : " records") +
-                         "; at least two are needed\n");
+    throw InputError(InputProblem::malformed, "Error: the genetic map " + path + " holds " +
+                                                  std::to_string(map.positions.size()) +
+                                                  (other_chromosome ? " records of chromosome " + wanted : " records") +
+                                                  "; at least two are needed\n");
   return map;
 }
 
@@ -146,8 +149,8 @@ GeneticMap read_genetic_map(const std::string& path, int chromosome) {
 
 std::vector<double> genetic_positions(const GeneticMap& map, const std::vector<int>& positions) {
   const size_t last = map.positions.size() - 1;
-  const double mean_rate = (map.centimorgans[last] - map.centimorgans[0]) /
-                           static_cast<double>(map.positions[last] - map.positions[0]);
+  const double mean_rate =
+      (map.centimorgans[last] - map.centimorgans[0]) / static_cast<double>(map.positions[last] - map.positions[0]);
   std::vector<double> out;
   out.reserve(positions.size());
   for (const int position : positions) {
@@ -157,8 +160,8 @@ std::vector<double> genetic_positions(const GeneticMap& map, const std::vector<i
     } else if (p >= map.positions[last]) {
       out.push_back(map.centimorgans[last] + mean_rate * static_cast<double>(p - map.positions[last]));
     } else {
-      const size_t k = static_cast<size_t>(std::upper_bound(map.positions.begin(), map.positions.end(), p) -
-                                           map.positions.begin());
+      const size_t k =
+          static_cast<size_t>(std::upper_bound(map.positions.begin(), map.positions.end(), p) - map.positions.begin());
       const double span = static_cast<double>(map.positions[k] - map.positions[k - 1]);
       const double w = static_cast<double>(p - map.positions[k - 1]) / span;
       out.push_back(map.centimorgans[k - 1] + w * (map.centimorgans[k] - map.centimorgans[k - 1]));

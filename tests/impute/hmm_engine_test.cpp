@@ -1,11 +1,12 @@
 // The haplotype-copying engine: its recursions on panels small enough to
 // work out by hand, and the engine on panels whose answer is known.
+#include "impute/hmm_engine.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "impute/engine_fixture.h"
-#include "impute/hmm_engine.h"
 #include "input/genetic_map.h"
 
 namespace snp {
@@ -161,11 +162,12 @@ TEST(HmmEngine, UntypedMarkersGetTheExactPosteriorOfTheWholeModel) {
   for (size_t m = 0; m < 30; ++m) {
     for (const auto& h : panel) alleles.push_back(static_cast<std::int8_t>(h[m] - '0'));
     observed.push_back(m % 3 == 0 ? static_cast<std::int8_t>(typed_haplotype[m] - '0') : std::int8_t{-1});
-    switches.push_back(m == 0 ? 0.0 : switch_probability(run.settings.centimorgans[m] - run.settings.centimorgans[m - 1],
-                                                          run.settings.imputation_ne, 6));
+    switches.push_back(m == 0 ? 0.0
+                              : switch_probability(run.settings.centimorgans[m] - run.settings.centimorgans[m - 1],
+                                                   run.settings.imputation_ne, 6));
   }
-  const auto post = haploid_posteriors(alleles.data(), 6, 30, observed.data(), switches.data(),
-                                       run.settings.imputation_error);
+  const auto post =
+      haploid_posteriors(alleles.data(), 6, 30, observed.data(), switches.data(), run.settings.imputation_error);
   for (int t = 0; t < 30; ++t) {
     if (t % 3 == 0) continue;
     double p = 0;

@@ -1,9 +1,10 @@
 // Genetic maps in their common layouts, their interpolation and the errors
 // a damaged map gives.
+#include "input/genetic_map.h"
+
 #include <gtest/gtest.h>
 
 #include "base/errors.h"
-#include "input/genetic_map.h"
 
 namespace snp {
 namespace {
@@ -14,7 +15,7 @@ TEST(GeneticMap, CommonLayoutsReadAlike) {
       "position COMBINED_rate(cM/Mb) Genetic_Map(cM)\n1000 7.1 0.5\n3000 0 1.5\n",
       "Chromosome Position(bp) Rate(cM/Mb) Map(cM)\nchr20 1000 7.1 0.5\nchr20 3000 0 1.5\n",
       "19 500 0.1\nchr20 1000 0.5\r\n20 3000 1.5\n21 100 0\n",  // chr position cM, other chromosomes
-      "20 . 0.5 1000\n20 . 1.5 3000\n",                        // PLINK
+      "20 . 0.5 1000\n20 . 1.5 3000\n",                         // PLINK
   };
   for (const std::string& text : layouts) {
     const GeneticMap map = parse_genetic_map(text, "m.txt", 20);
@@ -34,7 +35,8 @@ TEST(GeneticMap, InterpolatesInsideAndExtendsAtTheMeanRateOutside) {
 TEST(GeneticMap, DamagedMapsNameTheLineAndTheProblem) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"pos chr cM\n1000 20 0.5\n900 20 0.7\n", "line 3 of the genetic map m.txt: positions must ascend"},
-      {"pos chr cM\n1000 20 0.5\n2000 20 0.4\n", "line 3 of the genetic map m.txt: genetic positions must not decrease"},
+      {"pos chr cM\n1000 20 0.5\n2000 20 0.4\n",
+       "line 3 of the genetic map m.txt: genetic positions must not decrease"},
       {"pos chr cM\n1000 20 x\n", "line 2 of the genetic map m.txt: the genetic position x is not a number"},
       {"pos chr cM\n1e3 20 0.5\n", "line 2 of the genetic map m.txt: the position 1e3 is not a whole number"},
       {"pos chr cM\n1000 20 0.5\n2000 20\n", "line 3 of the genetic map m.txt: expected 3 columns, found 2"},
