@@ -113,12 +113,17 @@ TEST(HmmEngine, StudyMadeOfThePanelIsImputedWithCertainty) {
 
 // Individuals made of two panel haplotypes are phased without a switch
 // error, across phasing windows that overlap (64 typed markers each, one
-// word apart) and through a missing genotype.
+// word apart) and through a missing genotype. The phased haplotypes add up
+// to every observed genotype, also one that no pair of the panel gives.
 TEST(HmmEngine, PhasesIndividualsMadeOfPanelHaplotypesAcrossWindows) {
   const auto panel = random_haplotypes(12, 200, 23);
   std::vector<std::string> study;
   for (size_t k = 0; k + 1 < panel.size(); k += 2) study.push_back(genotype(panel[k], panel[k + 1], 1));
   study[2][150] = '.';
+  std::string odd = study[0];
+  odd[odd.find('0')] = '2';
+  odd[odd.find_first_of("02", 100)] = '1';
+  study.push_back(odd);
   Imputation run(panel, study, 1);
   run.settings.window_words = 2, run.settings.step_words = 1;
   HmmEngine engine({run.data.panel, run.data.study, run.typed, 0.33}, run.settings);
@@ -128,7 +133,11 @@ TEST(HmmEngine, PhasesIndividualsMadeOfPanelHaplotypesAcrossWindows) {
     for (size_t m = 0; m < 200; ++m) {
       first += static_cast<char>('0' + phased[2 * i * 200 + m]);
       second += static_cast<char>('0' + phased[(2 * i + 1) * 200 + m]);
+      if (study[i][m] != '.') {
+        EXPECT_EQ(first[m] + second[m] - '0', study[i][m]) << i << " " << m;
+      }
     }
+    if (i == panel.size() / 2) break;  // the odd one out
     if (first != panel[2 * i]) std::swap(first, second);
     EXPECT_EQ(first, panel[2 * i]) << i;
     EXPECT_EQ(second, panel[2 * i + 1]) << i;
