@@ -21,9 +21,16 @@ const ProgramSpec kImputeProgram{
     "           case_map control_genotypes study_map result_file first_marker\n"
     "           last_marker (labels are free; values are read in this order)\n",
     {
-        {"--engine", "fast|reference",
+        {"--engine", "fast|reference|hmm",
          "imputation engine: fast (default) or the\n"
-         "step-by-step reference; both give the same output"},
+         "step-by-step reference, which give the same output;\n"
+         "or hmm, a haplotype-copying model: slower, more\n"
+         "accurate, above all at rare markers"},
+        {"--genetic-map", "FILE",
+         "hmm engine: genetic map (\"chr position cM\",\n"
+         "PLINK \"chr id cM position\", or columns named in a\n"
+         "header); default 1 cM per Mb"},
+        {"--threads", "N", "hmm engine: threads (default 1; same output)"},
         {"--probabilities", "FILE",
          "write the estimated probabilities of codes 0, 1, 2\n"
          "of every individual at every imputed marker to FILE\n"
@@ -53,10 +60,16 @@ const ProgramSpec kImputeProgram{
 CommandLine impute_command_line(const ParsedOptions& options, RunConfig& cfg) {
   CommandLine line;
   if (const auto engine = options.value("--engine")) {
-    if (*engine != "fast" && *engine != "reference")
-      throw_usage_error(kImputeProgram.name, "--engine takes fast or reference, not " + *engine);
-    cfg.engine = *engine == "fast" ? RunConfig::Engine::fast : RunConfig::Engine::reference;
+    if (*engine != "fast" && *engine != "reference" && *engine != "hmm")
+      throw_usage_error(kImputeProgram.name, "--engine takes fast, reference or hmm, not " + *engine);
+    cfg.engine = *engine == "fast"        ? RunConfig::Engine::fast
+                 : *engine == "reference" ? RunConfig::Engine::reference
+                                          : RunConfig::Engine::hmm;
   }
+  cfg.genetic_map_file = options.value("--genetic-map").value_or("");
+  cfg.threads = options.count("--threads", 1, 1);
+  if ((options.has("--genetic-map") || options.has("--threads")) && cfg.engine != RunConfig::Engine::hmm)
+    throw_usage_error(kImputeProgram.name, "--genetic-map and --threads need the hmm engine");
   cfg.probabilities_file = options.value("--probabilities").value_or("");
   cfg.vcf_output_file = options.value("--vcf-out").value_or("");
   if (!cfg.vcf_output_file.empty() && !vcf_format_for(cfg.vcf_output_file))
@@ -78,8 +91,8 @@ CommandLine impute_command_line(const ParsedOptions& options, RunConfig& cfg) {
   }
   if (positionals.size() > 1) line.ignored_arguments.assign(positionals.begin() + 1, positionals.end());
   const bool extra_outputs = !cfg.probabilities_file.empty() || !cfg.vcf_output_file.empty();
-  if (extra_outputs && cfg.engine != RunConfig::Engine::fast)
-    throw_usage_error(kImputeProgram.name, "--probabilities and --vcf-out need the fast engine");
+  if (extra_outputs && cfg.engine == RunConfig::Engine::reference)
+    throw_usage_error(kImputeProgram.name, "--probabilities and --vcf-out need the fast or hmm engine");
   return line;
 }
 

@@ -42,14 +42,18 @@ struct RunConfig {
   std::optional<int> first_marker;
   std::optional<int> last_marker;
 
-  // Engine of the imputation steps: the fast one, or the step-by-step
-  // reference it is checked against. Both write the same bytes.
-  enum class Engine { fast, reference };
+  // Engine of the imputation steps: the fast one, the step-by-step
+  // reference it is checked against (both write the same bytes), or the
+  // hidden Markov model over the reference haplotypes.
+  enum class Engine { fast, reference, hmm };
   Engine engine = Engine::fast;
-  // Optional file of the estimated genotype probabilities (fast engine only).
+  // Optional file of the estimated genotype probabilities (fast and hmm engines).
   std::string probabilities_file;
-  // Optional bgzipped VCF of the imputed markers (fast engine only).
+  // Optional VCF of the imputed markers (fast and hmm engines).
   std::string vcf_output_file;
+  // hmm engine: optional genetic map (else a constant rate per base) and threads.
+  std::string genetic_map_file;
+  int threads = 1;
 
   // Alternative data paths, both off unless selected on the command line.
   int data_form = 0;

@@ -12,9 +12,11 @@
 #include "coding/random_data.h"
 #include "driver/parameter_file.h"
 #include "impute/engine.h"
+#include "impute/hmm_engine.h"
 #include "impute/probability_writer.h"
 #include "impute/result_writer.h"
 #include "impute/vcf_output.h"
+#include "input/genetic_map.h"
 
 namespace snp {
 
@@ -111,13 +113,25 @@ MarkerRange imputation_range(const RunConfig& cfg) {
   return {first, end};
 }
 
+std::unique_ptr<ImputationEngine> make_hmm_engine(const RunConfig& cfg, const ReferencePanel& panel,
+                                                  const EngineInput& input) {
+  HmmSettings settings;
+  settings.centimorgans = cfg.genetic_map_file.empty()
+                              ? constant_rate_positions(panel.positions, 1.0)
+                              : genetic_positions(read_genetic_map(cfg.genetic_map_file, cfg.current_chr), panel.positions);
+  settings.threads = cfg.threads;
+  return std::make_unique<HmmEngine>(input, std::move(settings));
+}
+
 void run_imputation_loop(const RunConfig& cfg, const InputData& data, std::ostream& console, std::ostream& warnings) {
   const bool reference = cfg.engine == RunConfig::Engine::reference;
   ResultWriter result(cfg.result_data_file, data.panel, /*flush_each_line=*/reference);
   const MarkerRange range = imputation_range(cfg);
   if (range.first < range.end) require_typed_markers(static_cast<int>(data.alignment.typed_markers.size()));
   const EngineInput input{data.panel, data.study, data.alignment.typed_markers, cfg.calling_genotype_threshood};
-  const auto engine = make_engine(reference ? EngineKind::reference : EngineKind::fast, input);
+  const auto engine = cfg.engine == RunConfig::Engine::hmm
+                          ? make_hmm_engine(cfg, data.panel, input)
+                          : make_engine(reference ? EngineKind::reference : EngineKind::fast, input);
   std::optional<ProbabilityWriter> probabilities;
   if (!cfg.probabilities_file.empty()) probabilities.emplace(cfg.probabilities_file, data.panel);
   std::optional<VcfWriter> vcf;

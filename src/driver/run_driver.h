@@ -3,9 +3,11 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 #include <string>
 
 #include "driver/run_config.h"
+#include "impute/engine.h"
 #include "impute/vcf_layout.h"
 #include "input/input_data.h"
 
@@ -33,6 +35,11 @@ MarkerRange imputation_range(const RunConfig& cfg);
 // Sample order and contig of the output VCF: those the converter recorded
 // beside the study files, else cases then controls on the chromosome number.
 VcfLayout output_layout(const RunConfig& cfg, const StudyGenotypes& study, std::ostream& warnings);
+
+// The hmm engine of a run, with the genetic positions of the reference
+// markers (from --genetic-map, else 1 cM per Mb); throws on a bad map.
+std::unique_ptr<ImputationEngine> make_hmm_engine(const RunConfig& cfg, const ReferencePanel& panel,
+                                                  const EngineInput& input);
 
 // Imputes the range with the configured engine and feeds the result file
 // and the optional probability file and VCF; throws when a file cannot be

@@ -34,7 +34,7 @@ run() {
   local name=$1
   shift
   snakemake -s "$src/workflow/Snakefile" --cores 2 --configfile "${CONFIG:-$src/workflow/example-study.yaml}" \
-    --config bin_dir="${BIN_DIR:-$bin}" output_dir="$name" permutations=19 "$@" > "$name.log" 2>&1
+    --config bin_dir="${BIN_DIR:-$bin}" output_dir="$name" permutations=19 permutation_jobs=1 "$@" > "$name.log" 2>&1
 }
 
 RESULTS="chr1.imputed.vcf.gz chr2.imputed.vcf.gz chr1.imputed.vcf.gz.tbi study.imputed.vcf.gz

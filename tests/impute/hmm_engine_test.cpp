@@ -1,0 +1,213 @@
+// The haplotype-copying engine: its recursions on panels small enough to
+// work out by hand, and the engine on panels whose answer is known.
+#include "impute/hmm_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "impute/engine_fixture.h"
+#include "input/genetic_map.h"
+
+namespace snp {
+namespace {
+
+using test::EngineFixture;
+
+// Two haplotypes carrying 0 and 1 at both sites; 0 observed at the first
+// site and 1 at the second, error e = 0.1, switch r = 0.2 between them.
+// Forward at site 0: (1-e, e) = (0.9, 0.1). Backward at site 0:
+// (1-r) e(h at site 1) + r/2 = (0.18, 0.82). Posterior of haplotype 0 at
+// site 0: 0.9*0.18 / (0.9*0.18 + 0.1*0.82) = 0.162 / 0.244; at site 1 the
+// mirror image, 0.082 / 0.244.
+TEST(HaploidPosteriors, TwoHaplotypesTwoSitesByHand) {
+  const std::int8_t alleles[] = {0, 1, 0, 1};
+  const std::int8_t observed[] = {0, 1};
+  const double switches[] = {0, 0.2};
+  const auto post = haploid_posteriors(alleles, 2, 2, observed, switches, 0.1);
+  EXPECT_NEAR(post[0], 0.162 / 0.244, 1e-6);
+  EXPECT_NEAR(post[1], 0.082 / 0.244, 1e-6);
+  EXPECT_NEAR(post[2], 0.082 / 0.244, 1e-6);
+  EXPECT_NEAR(post[3], 0.162 / 0.244, 1e-6);
+}
+
+// A missing middle observation between 0 and 1: forward there is
+// (1-r)(0.9, 0.1) + r/2 = (0.82, 0.18), backward (0.18, 0.82), so both
+// haplotypes are equally likely; an unknown panel allele is no evidence.
+TEST(HaploidPosteriors, MissingObservationAndUnknownAllele) {
+  const std::int8_t alleles[] = {0, 1, 0, -1, 0, 1};
+  const std::int8_t observed[] = {0, -1, 1};
+  const double switches[] = {0, 0.2, 0.2};
+  const auto post = haploid_posteriors(alleles, 2, 3, observed, switches, 0.1);
+  EXPECT_NEAR(post[2], 0.5, 1e-6);
+  EXPECT_NEAR(post[3], 0.5, 1e-6);
+  EXPECT_GT(post[0], 0.5);
+  EXPECT_LT(post[4], 0.5);
+}
+
+TEST(DiploidViterbi, FollowsThePairThatExplainsTheGenotypesWithoutSwitching) {
+  // Rows 0000, 1111, 0011: genotypes 1 1 2 2 are rows 1 and 2 throughout.
+  const std::int8_t rows[] = {0, 0, 0, 0, 1, 1, 1, 1, 0, 0, 1, 1};
+  const std::int8_t genotypes[] = {1, 1, 2, 2};
+  const double switches[] = {0, 0.1, 0.1, 0.1};
+  const PairPath path = diploid_viterbi(rows, 3, 4, genotypes, switches, 0.01);
+  for (int m = 0; m < 4; ++m) {
+    const int first = path.first[static_cast<size_t>(m)], second = path.second[static_cast<size_t>(m)];
+    EXPECT_EQ(std::min(first, second), 1) << m;
+    EXPECT_EQ(std::max(first, second), 2) << m;
+    EXPECT_EQ(first, path.first[0]) << m;
+  }
+}
+
+// Random distinct haplotypes of `markers` alleles.
+std::vector<std::string> random_haplotypes(int count, int markers, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::vector<std::string> out(static_cast<size_t>(count));
+  for (auto& h : out)
+    for (int m = 0; m < markers; ++m) h += static_cast<char>('0' + (rng() >> 7) % 2);
+  return out;
+}
+
+// Genotype string of two haplotypes, with the untyped markers (odd ones
+// unless `typed_every` says otherwise) missing.
+std::string genotype(const std::string& a, const std::string& b, int typed_every) {
+  std::string g;
+  for (size_t m = 0; m < a.size(); ++m)
+    g += m % static_cast<size_t>(typed_every) == 0 ? static_cast<char>('0' + (a[m] - '0') + (b[m] - '0')) : '.';
+  return g;
+}
+
+struct Imputation {
+  EngineFixture data;
+  std::vector<int> typed;
+  HmmSettings settings;
+  Imputation(const std::vector<std::string>& haplotypes, const std::vector<std::string>& individuals, int typed_every)
+      : data(haplotypes, individuals) {
+    for (int m = 0; m < data.panel.marker_count; m += typed_every) typed.push_back(m);
+    settings.centimorgans = constant_rate_positions(data.panel.positions, 1.0);  // markers 100 bp apart
+  }
+  // Probabilities of every individual at every marker.
+  std::vector<std::array<double, 3>> impute() {
+    HmmEngine engine({data.panel, data.study, typed, 0.33}, settings);
+    std::vector<std::array<double, 3>> out;
+    for (int t = 0; t < data.panel.marker_count; ++t)
+      for (const GenotypeCall& call : engine.impute(t, data.console)) out.push_back(call.probabilities);
+    return out;
+  }
+};
+
+TEST(HmmEngine, StudyMadeOfThePanelIsImputedWithCertainty) {
+  const auto panel = random_haplotypes(8, 40, 7);
+  std::vector<std::string> study;
+  for (size_t k = 0; k + 1 < panel.size(); k += 2) study.push_back(genotype(panel[k], panel[k + 1], 2));
+  Imputation run(panel, study, 2);
+  run.settings.phasing_ne = run.settings.imputation_ne = 500;  // whole haplotypes copied
+  const auto probabilities = run.impute();
+  for (int t = 0; t < 40; ++t)
+    for (size_t i = 0; i < study.size(); ++i) {
+      const int truth = (panel[2 * i][static_cast<size_t>(t)] - '0') + (panel[2 * i + 1][static_cast<size_t>(t)] - '0');
+      EXPECT_GT(probabilities[static_cast<size_t>(t) * study.size() + i][static_cast<size_t>(truth)], 0.99)
+          << "marker " << t << " individual " << i;
+    }
+}
+
+// Individuals made of two panel haplotypes are phased without a switch
+// error, across phasing windows that overlap (64 typed markers each, one
+// word apart) and through a missing genotype. The phased haplotypes add up
+// to every observed genotype, also one that no pair of the panel gives.
+TEST(HmmEngine, PhasesIndividualsMadeOfPanelHaplotypesAcrossWindows) {
+  const auto panel = random_haplotypes(12, 200, 23);
+  std::vector<std::string> study;
+  for (size_t k = 0; k + 1 < panel.size(); k += 2) study.push_back(genotype(panel[k], panel[k + 1], 1));
+  study[2][150] = '.';
+  std::string odd = study[0];
+  odd[odd.find('0')] = '2';
+  odd[odd.find_first_of("02", 100)] = '1';
+  study.push_back(odd);
+  Imputation run(panel, study, 1);
+  run.settings.window_words = 2, run.settings.step_words = 1;
+  HmmEngine engine({run.data.panel, run.data.study, run.typed, 0.33}, run.settings);
+  const std::vector<std::int8_t>& phased = engine.phased_haplotypes();
+  for (size_t i = 0; i < study.size(); ++i) {
+    std::string first, second;
+    for (size_t m = 0; m < 200; ++m) {
+      first += static_cast<char>('0' + phased[2 * i * 200 + m]);
+      second += static_cast<char>('0' + phased[(2 * i + 1) * 200 + m]);
+      if (study[i][m] != '.') {
+        EXPECT_EQ(first[m] + second[m] - '0', study[i][m]) << i << " " << m;
+      }
+    }
+    if (i == panel.size() / 2) break;  // the odd one out
+    if (first != panel[2 * i]) std::swap(first, second);
+    EXPECT_EQ(first, panel[2 * i]) << i;
+    EXPECT_EQ(second, panel[2 * i + 1]) << i;
+  }
+}
+
+TEST(HmmEngine, MosaicOfTwoPanelHaplotypesIsExactAwayFromTheSwitch) {
+  const auto panel = random_haplotypes(10, 60, 11);
+  const std::string mosaic = panel[3].substr(0, 30) + panel[6].substr(30);
+  Imputation run(panel, {genotype(mosaic, mosaic, 2)}, 2);
+  HmmEngine engine({run.data.panel, run.data.study, run.typed, 0.33}, run.settings);
+  for (int t = 0; t < 60; ++t) {
+    if (t >= 24 && t < 36) continue;  // near the switch the copied haplotype is uncertain
+    const GenotypeCall& call = engine.impute(t, run.data.console)[0];
+    EXPECT_EQ(call.output, 2 * (mosaic[static_cast<size_t>(t)] - '0')) << t;
+  }
+}
+
+// An untyped marker is imputed from its flanking typed markers alone; that
+// must equal the posterior of the model run over every marker with the
+// untyped ones unobserved. A homozygous individual has nothing to phase, so
+// each haplotype's allele-1 probability is half the dosage.
+TEST(HmmEngine, UntypedMarkersGetTheExactPosteriorOfTheWholeModel) {
+  const auto panel = random_haplotypes(6, 30, 17);
+  std::string typed_haplotype = panel[1].substr(0, 12) + panel[4].substr(12);
+  typed_haplotype[20] = typed_haplotype[20] == '0' ? '1' : '0';  // a copying error at a typed marker
+  Imputation run(panel, {genotype(typed_haplotype, typed_haplotype, 3)}, 3);
+  HmmEngine engine({run.data.panel, run.data.study, run.typed, 0.33}, run.settings);
+  std::vector<std::int8_t> alleles, observed;
+  std::vector<double> switches;
+  for (size_t m = 0; m < 30; ++m) {
+    for (const auto& h : panel) alleles.push_back(static_cast<std::int8_t>(h[m] - '0'));
+    observed.push_back(m % 3 == 0 ? static_cast<std::int8_t>(typed_haplotype[m] - '0') : std::int8_t{-1});
+    switches.push_back(m == 0 ? 0.0
+                              : switch_probability(run.settings.centimorgans[m] - run.settings.centimorgans[m - 1],
+                                                   run.settings.imputation_ne, 6));
+  }
+  const auto post =
+      haploid_posteriors(alleles.data(), 6, 30, observed.data(), switches.data(), run.settings.imputation_error);
+  for (int t = 0; t < 30; ++t) {
+    if (t % 3 == 0) continue;
+    double p = 0;
+    for (size_t h = 0; h < 6; ++h) p += post[static_cast<size_t>(t) * 6 + h] * alleles[static_cast<size_t>(t) * 6 + h];
+    const auto& gp = engine.impute(t, run.data.console)[0].probabilities;
+    EXPECT_NEAR((gp[1] + 2 * gp[2]) / 2, p, 2e-4) << t;
+  }
+}
+
+TEST(HmmEngine, SameProbabilitiesWithAnyNumberOfThreads) {
+  // Individuals copy panel haplotypes with switches and a few errors; small
+  // phasing windows and imputation blocks put every seam to work.
+  const auto panel = random_haplotypes(30, 400, 3);
+  std::mt19937 rng(5);
+  std::vector<std::string> study;
+  for (int i = 0; i < 25; ++i) {
+    std::string a, b;
+    for (size_t m = 0; m < 400; ++m) {
+      a += panel[(rng() % 30 + m / 50) % 30][m];
+      const char copied = panel[static_cast<size_t>(i + static_cast<int>(m / 70)) % 30][m];
+      b += rng() % 50 == 0 ? static_cast<char>('0' + '1' - copied) : copied;
+    }
+    study.push_back(genotype(a, b, 3));
+  }
+  Imputation run(panel, study, 3);
+  run.settings.window_words = 2, run.settings.step_words = 1, run.settings.block_markers = 50;
+  run.settings.block_overlap = 10;
+  const auto one = run.impute();
+  run.settings.threads = 3;
+  EXPECT_EQ(one, run.impute());
+}
+
+}  // namespace
+}  // namespace snp
