@@ -30,7 +30,8 @@ const ProgramSpec kImputeProgram{
          "hmm engine: genetic map (\"chr position cM\",\n"
          "PLINK \"chr id cM position\", or columns named in a\n"
          "header); default 1 cM per Mb"},
-        {"--threads", "N", "hmm engine: threads (default 1; same output)"},
+        {"--threads", "N", "hmm engine: threads of the engine and of the VCF\n"
+         "compression (default 1; same output)"},
         {"--probabilities", "FILE",
          "write the estimated probabilities of codes 0, 1, 2\n"
          "of every individual at every imputed marker to FILE\n"

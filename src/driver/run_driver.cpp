@@ -136,7 +136,8 @@ void run_imputation_loop(const RunConfig& cfg, const InputData& data, std::ostre
   if (!cfg.probabilities_file.empty()) probabilities.emplace(cfg.probabilities_file, data.panel);
   std::optional<VcfWriter> vcf;
   if (!cfg.vcf_output_file.empty())
-    vcf.emplace(cfg.vcf_output_file, output_layout(cfg, data.study, warnings), data.panel, data.study, warnings);
+    vcf.emplace(cfg.vcf_output_file, output_layout(cfg, data.study, warnings), data.panel, data.study, warnings,
+                cfg.threads);
   for (int i = range.first; i < range.end; ++i) {
     // Progress: the first marker and every hundredth.
     const int number = i + 1;

@@ -138,7 +138,7 @@ double dosage_r2(const std::vector<std::array<double, 3>>& probabilities) {
 }
 
 VcfWriter::VcfWriter(const std::string& path, const VcfLayout& layout, const ReferencePanel& panel,
-                     const StudyGenotypes& study, std::ostream& warnings)
+                     const StudyGenotypes& study, std::ostream& warnings, int threads)
     : path_(path),
       format_(vcf_format_for(path).value_or(VcfFormat::plain)),
       temporary_(temporary_name(path)),
@@ -149,6 +149,8 @@ VcfWriter::VcfWriter(const std::string& path, const VcfLayout& layout, const Ref
       warnings_(warnings),
       handles_(new Handles) {
   handles_->file = open_output(path, temporary_, format_);
+  if (threads > 1 && format_ != VcfFormat::plain && hts_set_threads(handles_->file, threads) != 0)
+    vcf_error(path, "cannot start the compression threads");
   handles_->header = bcf_hdr_init("w");
   const std::string contig = "##contig=<ID=" + layout.contig + ">";
   bcf_hdr_append(handles_->header, source_line().c_str());

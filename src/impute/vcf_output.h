@@ -35,9 +35,10 @@ class VcfWriter {
  public:
   // Creates the file and writes the header; throws FatalError on failure.
   // The count of left-out markers goes to `warnings`. The path must name
-  // a format (vcf_format_for).
+  // a format (vcf_format_for). More than one thread compresses the blocks
+  // of a bgzipped VCF or a BCF in parallel, into the same bytes.
   VcfWriter(const std::string& path, const VcfLayout& layout, const ReferencePanel& panel,
-            const StudyGenotypes& study, std::ostream& warnings);
+            const StudyGenotypes& study, std::ostream& warnings, int threads = 1);
   // Removes the temporary files unless close() gave them their names.
   ~VcfWriter();
   VcfWriter(const VcfWriter&) = delete;

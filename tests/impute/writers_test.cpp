@@ -109,6 +109,19 @@ TEST(Writers, VcfFormatFollowsTheNameWithItsIndex) {
   EXPECT_EQ(names, (std::vector<std::string>{"v.bcf", "v.bcf.csi", "v.vcf", "v.vcf.gz", "v.vcf.gz.tbi"}));
 }
 
+TEST(Writers, VcfCompressedOnThreadsGivesTheSameBytes) {
+  ThreeCalls f;
+  std::ostringstream warnings;
+  for (const char* name : {"one.vcf.gz", "three.vcf.gz", "one.bcf", "three.bcf"}) {
+    VcfWriter vcf(f.dir.file(name), layout_of(f.study), f.panel, f.study, warnings, name[0] == 'o' ? 1 : 3);
+    for (int m = 0; m < 2; ++m) vcf.write(m, f.calls);
+    vcf.close();
+  }
+  EXPECT_EQ(f.dir.read("one.vcf.gz"), f.dir.read("three.vcf.gz"));
+  EXPECT_EQ(f.dir.read("one.vcf.gz.tbi"), f.dir.read("three.vcf.gz.tbi"));
+  EXPECT_EQ(f.dir.read("one.bcf"), f.dir.read("three.bcf"));
+}
+
 TEST(Writers, VcfKeepsTheRecordedSampleOrderAndContig) {
   ThreeCalls f;
   f.study.ids = {"case1", "control1", "control2"};
