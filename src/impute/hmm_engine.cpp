@@ -1,45 +1,14 @@
 #include "impute/hmm_engine.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cmath>
-#include <exception>
-#include <mutex>
-#include <thread>
 #include <utility>
+
+#include "base/parallel.h"
 
 namespace snp {
 namespace {
-
-// Runs job(k, worker) for k in [0, count) on `workers` threads (worker is
-// the thread's number, for its scratch space). Jobs write only their own
-// results, so the order they run in does not matter.
-template <typename Job>
-void parallel_for(int count, int workers, const Job& job) {
-  const int used = std::max(1, std::min(workers, count));
-  if (used == 1) {
-    for (int k = 0; k < count; ++k) job(k, 0);
-    return;
-  }
-  std::atomic<int> next{0};
-  std::exception_ptr failure;
-  std::mutex failure_lock;
-  auto worker = [&](int number) {
-    try {
-      for (int k = next++; k < count; k = next++) job(k, number);
-    } catch (...) {
-      const std::lock_guard<std::mutex> lock(failure_lock);
-      if (!failure) failure = std::current_exception();
-      next = count;
-    }
-  };
-  std::vector<std::thread> pool;
-  for (int k = 1; k < used; ++k) pool.emplace_back(worker, k);
-  worker(0);
-  for (std::thread& thread : pool) thread.join();
-  if (failure) std::rethrow_exception(failure);
-}
 
 using Bits = std::vector<std::uint64_t>;
 

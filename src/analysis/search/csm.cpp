@@ -336,7 +336,7 @@ int CSM::score_sets(int k, const IntVector& index, int count, BestClusterInforma
     return 0;
   }
   std::vector<SetScore> results(sets);
-  parallel_for(planned, io_.threads, [&](int t) {
+  parallel_for(planned, io_.threads, [&](int t, int) {
     const auto s = static_cast<size_t>(t);
     if (!draws[s]) return;
     try {
