@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "analysis/marker_selection.h"
+#include "analysis/inputs/marker_selection.h"
 #include "screen/screen_table.h"
 #include "test_support.h"
 
