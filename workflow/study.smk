@@ -166,7 +166,7 @@ rule convert_panel:
         contig=lambda wc: CHROMOSOMES[wc.chrom]["contig"],
         dir=CONVERT,
     shell:
-        "{params.program:q} panel --vcf {input:q} --out {params.dir:q} --chromosome {params.contig:q}"
+        "{params.program:q} panel --vcf {input:q} --out {params.dir:q} --chromosome {params.contig:q} --drop-monomorphic"
         + failure("snp-convert panel on chromosome {wildcards.chrom}", "{log:q}")
 
 

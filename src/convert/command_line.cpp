@@ -48,6 +48,7 @@ const ProgramSpec kPanelProgram{
         {"--vcf", "FILE", "phased reference panel (VCF, VCF.gz or BCF); required"},
         {"--out", "DIR", "output directory, created when missing; required"},
         kChromosomeOption,
+        {"--drop-monomorphic", "", "leave out the markers with one allele on every\nhaplotype (counted either way)"},
     },
     "",
 };
@@ -81,7 +82,9 @@ const ProgramSpec kStudyProgram{
 };
 
 PanelCommand panel_command(const ParsedOptions& options) {
-  return {options.required("--vcf"), options.required("--out"), options.value("--chromosome")};
+  PanelCommand command{options.required("--vcf"), options.required("--out"), options.value("--chromosome")};
+  command.drop_monomorphic = options.has("--drop-monomorphic");
+  return command;
 }
 
 StudyCommand study_command(const ParsedOptions& options) {
@@ -186,8 +189,18 @@ Command parse_command_line(const std::vector<std::string>& args) {
 
 void run_panel(const PanelCommand& command, std::ostream& out, std::ostream& err) {
   VcfReader reader(command.vcf);
-  const PanelData panel = convert_panel(reader, command.chromosome);
+  PanelData panel = convert_panel(reader, command.chromosome);
   report_skipped(panel.summary, command.vcf, err);
+  const std::vector<bool> monomorphic = monomorphic_markers(panel);
+  const auto count = std::count(monomorphic.begin(), monomorphic.end(), true);
+  if (count > 0) {
+    err << count << " of " << panel.markers.size()
+        << " panel markers are monomorphic in the panel (one allele on every haplotype); "
+        << (command.drop_monomorphic ? "left out (--drop-monomorphic)\n"
+                                     : "untyped study markers imputed from them carry no information\n");
+    if (command.drop_monomorphic) panel = without_markers(panel, monomorphic);
+    if (panel.markers.empty()) throw inconsistent_file(command.vcf, "every SNP is monomorphic in the panel");
+  }
   make_directory(command.out);
   const std::string hap = write_file(command.out, kHaplotypeFile, [&](std::ostream& s) { write_haplotype_file(panel, s); });
   const std::string map = write_file(command.out, kReferenceMapFile, [&](std::ostream& s) { write_reference_map(panel, s); });

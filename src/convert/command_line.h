@@ -17,6 +17,7 @@ struct PanelCommand {
   std::string vcf;
   std::string out;
   std::optional<std::string> chromosome;
+  bool drop_monomorphic = false;  // leave out markers with one allele in the panel
 };
 
 struct StudyCommand {

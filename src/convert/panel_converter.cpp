@@ -28,6 +28,31 @@ PanelData convert_panel(VcfReader& reader, const std::optional<std::string>& chr
   return panel;
 }
 
+std::vector<bool> monomorphic_markers(const PanelData& panel) {
+  std::vector<bool> monomorphic(panel.markers.size());
+  for (size_t j = 0; j < panel.markers.size(); ++j) {
+    bool ref = false, alt = false;
+    for (const std::string& codes : panel.haplotypes) {
+      ref = ref || codes[j] == '0';
+      alt = alt || codes[j] == '1';
+    }
+    monomorphic[j] = !(ref && alt);
+  }
+  return monomorphic;
+}
+
+PanelData without_markers(const PanelData& panel, const std::vector<bool>& drop) {
+  PanelData kept;
+  kept.summary = panel.summary;
+  kept.haplotypes.resize(panel.haplotypes.size());
+  for (size_t j = 0; j < panel.markers.size(); ++j) {
+    if (drop[j]) continue;
+    kept.markers.push_back(panel.markers[j]);
+    for (size_t h = 0; h < panel.haplotypes.size(); ++h) kept.haplotypes[h].push_back(panel.haplotypes[h][j]);
+  }
+  return kept;
+}
+
 void write_haplotype_file(const PanelData& panel, std::ostream& out) {
   std::string line;
   for (const std::string& codes : panel.haplotypes) {

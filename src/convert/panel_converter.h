@@ -32,6 +32,14 @@ struct PanelData {
 
 PanelData convert_panel(VcfReader& reader, const std::optional<std::string>& chromosome);
 
+// Whether marker j carries one allele only on every haplotype of the panel
+// (missing codes aside): imputed from such a panel, an untyped marker is
+// the same for everyone and carries no information.
+std::vector<bool> monomorphic_markers(const PanelData& panel);
+
+// The panel without the markers marked in `drop`.
+PanelData without_markers(const PanelData& panel, const std::vector<bool>& drop);
+
 // Haplotype file: one line per haplotype, the codes separated by blanks.
 void write_haplotype_file(const PanelData& panel, std::ostream& out);
 // Reference map: a four-word header, then "name position REF ALT" per marker.

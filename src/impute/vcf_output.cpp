@@ -44,7 +44,8 @@ const char* const kHeaderLines[] = {
     "##INFO=<ID=AF,Number=1,Type=Float,Description=\"Estimated ALT allele frequency in the study: mean DS over "
     "two\">",
     "##INFO=<ID=R2,Number=1,Type=Float,Description=\"Estimated squared correlation between DS and the true ALT "
-    "allele count, from GP: 1 where every genotype is certain, 0 where it cannot be estimated\">",
+    "allele count, from GP: 1 where every genotype is certain, 0 where it cannot be estimated or where no genotype "
+    "was observed and DS does not vary\">",
     "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype: the observed one where typed, else the most "
     "probable one when its probability passes the calling threshold, else missing\">",
     "##FORMAT=<ID=DS,Number=1,Type=Float,Description=\"ALT allele dosage: expected ALT allele count under GP\">",
@@ -137,6 +138,14 @@ double dosage_r2(const std::vector<std::array<double, 3>>& probabilities) {
   return std::clamp(dosage_variance / genotype_variance, 0.0, 1.0);
 }
 
+double imputed_r2(const std::vector<std::array<double, 3>>& probabilities) {
+  const auto dosage = [](const std::array<double, 3>& p) { return static_cast<float>(p[1] + 2 * p[2]); };
+  const bool varies = std::any_of(probabilities.begin(), probabilities.end(), [&](const std::array<double, 3>& p) {
+    return dosage(p) != dosage(probabilities.front());
+  });
+  return varies ? dosage_r2(probabilities) : 0.0;
+}
+
 VcfWriter::VcfWriter(const std::string& path, const VcfLayout& layout, const ReferencePanel& panel,
                      const StudyGenotypes& study, std::ostream& warnings, int threads)
     : path_(path),
@@ -199,6 +208,7 @@ void VcfWriter::write(int t, const std::vector<GenotypeCall>& calls) {
   std::vector<float> ds(n), gp(3 * n);
   std::vector<std::array<double, 3>> written;
   written.reserve(n);
+  bool any_observed = false;
   for (size_t k = 0; k < n; ++k) {
     const size_t r = static_cast<size_t>(sample_rows_[k]);
     const GenotypeCall& call = calls[r];
@@ -207,6 +217,7 @@ void VcfWriter::write(int t, const std::vector<GenotypeCall>& calls) {
     genotypes[2 * k + 1] = code < 0 ? bcf_gt_missing : bcf_gt_unphased(code >= 1 ? 1 : 0);
     std::array<double, 3> probabilities = call.probabilities;
     const bool typed = observed[r] >= 0 && observed[r] <= 2;
+    any_observed = any_observed || typed;
     if (typed) {
       // An observed genotype is certain.
       probabilities = {0.0, 0.0, 0.0};
@@ -225,7 +236,7 @@ void VcfWriter::write(int t, const std::vector<GenotypeCall>& calls) {
   float af = 0;
   if (written.empty()) bcf_float_set_missing(af);
   else af = static_cast<float>(sum / static_cast<double>(written.size()) / 2);
-  const float r2 = static_cast<float>(dosage_r2(written));
+  const float r2 = static_cast<float>(any_observed ? dosage_r2(written) : imputed_r2(written));
   bcf_update_info_float(header, record, "AF", &af, 1);
   bcf_update_info_float(header, record, "R2", &r2, 1);
   bcf_update_info_flag(header, record, marker_is_typed(study_, t) ? "TYPED" : "IMP", nullptr, 1);

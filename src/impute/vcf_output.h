@@ -73,4 +73,10 @@ class VcfWriter {
 // individuals, or no variance expected); always within [0, 1].
 double dosage_r2(const std::vector<std::array<double, 3>>& probabilities);
 
+// R2 of a marker where no genotype was observed: 0 when the dosages as
+// written (DS, single precision) do not vary, for they then carry no
+// information whatever their certainty (an allele absent from the panel);
+// else dosage_r2.
+double imputed_r2(const std::vector<std::array<double, 3>>& probabilities);
+
 }  // namespace snp

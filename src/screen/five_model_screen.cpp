@@ -70,7 +70,13 @@ void report_fdr(ScreenContext& ctx, const ScreenTables& t, int model, std::ostre
   std::vector<double> sorted(order.size());
   for (size_t r = 0; r < order.size(); ++r) sorted[r] = p[static_cast<size_t>(order[r])];
   const int count = fdr_selected_count(sorted, static_cast<int>(p.size()), rate);
-  order = fdr_selection(p, std::move(order), count);
+  std::function<double(size_t)> evaluated;
+  if (t.evaluated)
+    evaluated = [&](size_t j) {
+      const ModelPvalues all = t.evaluated(j);
+      return model == kMinimumModel ? minimum_of(all).value : all[static_cast<size_t>(model)];
+    };
+  order = fdr_selection(p, std::move(order), count, evaluated);
   std::ostream& out = *ctx.console;
   write_both(out, file, "model=", modelname[static_cast<size_t>(model)], " # of satisfy FDR marker, i. e.  len=", count,
              '\n');
@@ -141,6 +147,11 @@ ScreenTables test_markers(size_t markers, const Counts& counts_of, const SampleS
       t.minimum_model[j] = static_cast<std::uint8_t>(minimum.model);
     }
   });
+  t.evaluated = [counts_of, samplesize](size_t j) {
+    ModelPvalues p{};
+    pvalues_from_counts(counts_of(j), samplesize, p);
+    return p;
+  };
   return t;
 }
 
@@ -173,7 +184,8 @@ std::vector<int> fdr_candidates(std::span<const double> p, double rate) {
   return index;
 }
 
-std::vector<int> fdr_selection(std::span<const double> p, std::vector<int> candidates, int count) {
+std::vector<int> fdr_selection(std::span<const double> p, std::vector<int> candidates, int count,
+                               const std::function<double(size_t)>& evaluated) {
   const auto value = [&](int r) { return p[static_cast<size_t>(candidates[static_cast<size_t>(r)])]; };
   const int last = std::min(count, static_cast<int>(candidates.size()) - 1);
   bool tied = false;
@@ -181,8 +193,17 @@ std::vector<int> fdr_selection(std::span<const double> p, std::vector<int> candi
   if (tied) {
     // Equal p-values come in the order of the index sort over all markers,
     // which depends on every value, not only on the candidates'.
-    candidates.assign(p.size(), 0);
-    Quickindex1(p.data(), candidates.data(), static_cast<int>(p.size()));
+    std::vector<double> full(p.begin(), p.end());
+    if (evaluated) {
+      const unsigned threads = worker_count(full.size(), kMarkersPerThread);
+      parallel_for(static_cast<int>(threads), static_cast<int>(threads), [&](int k, int) {
+        const auto part = static_cast<unsigned>(k);
+        for (size_t j = full.size() * part / threads; j < full.size() * (part + 1) / threads; ++j)
+          if (full[j] == kNotEvaluated) full[j] = evaluated(j);
+      });
+    }
+    candidates.assign(full.size(), 0);
+    Quickindex1(full.data(), candidates.data(), static_cast<int>(full.size()));
   }
   candidates.resize(static_cast<size_t>(count));
   return candidates;

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <iostream>
 #include <span>
 #include <string>
@@ -58,6 +59,9 @@ struct ScreenTables {
   std::array<std::vector<double>, 4> p;
   std::vector<double> minimum;
   std::vector<std::uint8_t> minimum_model;  // 0..3, the model that gave it
+  // The four p-values of marker j evaluated in full, for the order of
+  // equal p-values (fdr_selection); empty: the tables are complete.
+  std::function<ModelPvalues(size_t)> evaluated;
 };
 
 struct MinimumPvalue {
@@ -86,8 +90,10 @@ std::vector<int> fdr_candidates(std::span<const double> p, double rate);
 
 // The first `count` markers in the order of Quickindex1 over all markers:
 // the candidates' order unless equal p-values meet within those `count`
-// (or at its edge), where the full sort decides.
-std::vector<int> fdr_selection(std::span<const double> p, std::vector<int> candidates, int count);
+// (or at its edge), where the full sort decides. That sort sees every
+// marker's own p-value: `evaluated(j)` replaces a kNotEvaluated entry.
+std::vector<int> fdr_selection(std::span<const double> p, std::vector<int> candidates, int count,
+                               const std::function<double(size_t)>& evaluated = {});
 
 // Lists the markers at or below the nominal thresholds (0.002; minimum
 // model 0.0005) and their counts.

@@ -28,11 +28,27 @@ void append_number(std::string& row, const std::optional<double>& value) {
 
 }  // namespace
 
+std::array<bool, 4> testable_models(const GenotypeCounts& c, const SampleSize& samplesize) {
+  const int cases = samplesize.cases - c.cases[3], controls = samplesize.controls - c.controls[3];
+  if (cases <= 0 || controls <= 0) return {};
+  // Genotype classes 0, 1, 2 over both groups.
+  const std::array<int, 3> n = {c.cases[0] + c.controls[0], c.cases[1] + c.controls[1], c.cases[2] + c.controls[2]};
+  const int typed = n[0] + n[1] + n[2];
+  const int classes = (n[0] > 0) + (n[1] > 0) + (n[2] > 0);
+  const bool two_alleles = n[1] > 0 || (n[0] > 0 && n[2] > 0);
+  // A 2x2 table of cases and controls by a split of the classes needs a
+  // member on each side of the split.
+  const bool dominant = n[0] > 0 && n[0] < typed;
+  const bool recessive = n[2] > 0 && n[2] < typed;
+  return {two_alleles, dominant, recessive, classes >= 2};
+}
+
 TablePvalues table_pvalues(const GenotypeCounts& counts, const SampleSize& samplesize) {
   const ModelStatistics s = statistics_from_counts(counts, samplesize);
+  const std::array<bool, 4> testable = testable_models(counts, samplesize);
   TablePvalues p;
   for (size_t m = 0; m < 4; ++m) {
-    if (s.df[m] == 0) continue;
+    if (s.df[m] == 0 || !testable[m]) continue;
     p[m] = pvalue_of(s.value[m], s.df[m]);
     if (!p[4] || *p[m] < *p[4]) p[4] = p[m];
   }

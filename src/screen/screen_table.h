@@ -1,5 +1,5 @@
 // PREFIX.screen.tsv: one tab-separated row per marker with its genotype
-// counts, the exact p-value of each model and of their minimum, and the
+// counts, the asymptotic p-value of each model and of their minimum, and the
 // Benjamini-Hochberg q-values, numbers written as %g.
 #pragma once
 
@@ -17,10 +17,16 @@ namespace snp::screen {
 
 inline constexpr const char* kTableSuffix = ".screen.tsv";
 
-// Exact p-values of the four models and their minimum; nullopt where the
-// test cannot be done (no effective member in a group, or fewer than two
-// genotype classes for the genotype model).
+// Asymptotic chi-square p-values of the four models and their minimum;
+// nullopt where the test cannot be done: no effective member in a group,
+// or a table without variation (one allele only for the allelic model, an
+// empty column of the dominant or recessive 2x2, fewer than two genotype
+// classes for the genotype model).
 using TablePvalues = std::array<std::optional<double>, 5>;
+
+// Which of the four models (allelic, dominant, recessive, genotype) can be
+// tested on these counts, as above.
+std::array<bool, 4> testable_models(const GenotypeCounts& counts, const SampleSize& samplesize);
 
 TablePvalues table_pvalues(const GenotypeCounts& counts, const SampleSize& samplesize);
 

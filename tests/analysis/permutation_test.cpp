@@ -5,6 +5,7 @@
 #include "analysis/report/final_report.h"
 #include "analysis/fit/lars.h"
 #include "analysis/inputs/parameter_file.h"
+#include "analysis/report/model_tables.h"
 #include "scratch_dir.h"
 
 namespace snp {
@@ -16,6 +17,22 @@ using test::ScratchDir;
 TEST(AnalysisPermutation, PValueCountsPermutedFitsStrictlyBelowTheObservedOne) {
   EXPECT_DOUBLE_EQ(permutation_p_value(0.5, {0.5, 0.4, 0.6, 0.3}), 0.5);
   EXPECT_DOUBLE_EQ(permutation_p_value(0.5, {}), 1.0);  // no permutation: no evidence
+}
+
+// Fit values (Cp) at or below the observed one are statistics at least as
+// large: here 0.5 and 0.3 of four, so (2 + 1) / (4 + 1) beside the 1 / 4
+// of P_value.txt.
+TEST(AnalysisPermutation, ReportedPValueCountsTiesAndAddsOne) {
+  const PermutationSummary s = summarise_permutations(true, 0.5, {0.5, 0.7, 0.6, 0.3});
+  EXPECT_EQ(s.at_least_as_large, 2);
+  EXPECT_EQ(s.permutations, 4);
+  EXPECT_DOUBLE_EQ(s.p_value(), 0.6);
+  EXPECT_DOUBLE_EQ(permutation_p_value(0.5, {0.5, 0.7, 0.6, 0.3}), 0.25);
+  EXPECT_EQ(permutation_line(s).rfind("# P_PERM=0.6: (k + 1) / (B + 1) with k = 2 of the B = 4 ", 0), 0u);
+  // Nothing better than the observed fit: never 0.
+  EXPECT_DOUBLE_EQ(summarise_permutations(true, 0.2, {0.5, 0.9}).p_value(), 1.0 / 3);
+  EXPECT_EQ(permutation_line(summarise_permutations(false, 0.2, {})),
+            "# P_PERM=NA: No model found, so no permutation test was made.\n");
 }
 
 TEST(AnalysisPermutation, PValueReportWritesZeroForFitValuesOutsideTheUnitInterval) {

@@ -72,6 +72,20 @@ TEST(AnalysisRoutes, ParameterFileThatDisagreesWithTheDataStopsTheRunBeforeAnyWo
   EXPECT_FALSE(dir.exists("P_value.txt"));
 }
 
+// --top re-ranks the markers on the observed data; a table whose choice
+// differs (here rs1012 made the best) was made from other data.
+TEST(AnalysisRoutes, ScreenTableOfOtherDataIsRefused) {
+  ScratchDir dir;
+  dir.write("other.tsv", "SNP\tP_MIN\nrs1010\t2.9e-11\nrs1012\t1e-30\nrs1003\t1.2e-06\n");
+  const auto run = analyse(dir, {"--bfile", kFileset + "/study", "--top", dir.path() + "/other.tsv", "3"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("other.tsv: the screen table was made from other data: its marker 1 by P_MIN is rs1012, "
+                         "the screen of these genotypes and phenotypes ranks rs1010 there"),
+            std::string::npos)
+      << run.err;
+  EXPECT_FALSE(dir.exists("P_value.txt"));
+}
+
 TEST(AnalysisRoutes, OptionsThatDoNotGoTogetherAreUsageErrors) {
   ScratchDir dir;
   const auto error = [&](const std::vector<std::string>& args) {

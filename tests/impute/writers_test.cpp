@@ -66,6 +66,12 @@ TEST(Writers, DosageR2FromGenotypeProbabilities) {
   EXPECT_EQ(dosage_r2({P{0.25, 0.5, 0.25}, P{0, 1, 0}}), 0);      // identical dosages
   // Dosages 0, 2, 1: variance sum 5 - 9/3 = 2 over expected 5.5 - 3 = 2.5.
   EXPECT_DOUBLE_EQ(dosage_r2({P{1, 0, 0}, P{0, 0, 1}, P{0.25, 0.5, 0.25}}), 0.8);
+  // Where nothing was observed, certain but constant dosages (an allele
+  // absent from the panel) carry no information; varying ones keep theirs.
+  EXPECT_EQ(imputed_r2({P{1, 0, 0}, P{1, 0, 0}, P{1, 0, 0}}), 0);
+  EXPECT_EQ(imputed_r2({P{0, 1, 0}, P{0, 1, 0}}), 0);
+  EXPECT_DOUBLE_EQ(imputed_r2({P{1, 0, 0}, P{0, 0, 1}, P{0.25, 0.5, 0.25}}), 0.8);
+  EXPECT_EQ(imputed_r2({P{1, 0, 0}, P{0, 0, 1}}), 1);
 }
 
 TEST(Writers, VcfQualityAndProbabilities) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -10,9 +11,16 @@
 #include "base/errors.h"
 #include "numeric/gamma.h"
 #include "screen/quickindex1.h"
+#include "test_support.h"
 
 namespace snp::screen {
 namespace {
+
+std::string marker_name(size_t j) {
+  std::string name = "m";
+  name += std::to_string(j);
+  return name;
+}
 
 TEST(ScreenFiveModel, MinimumKeepsTheEarlierModelOnTies) {
   EXPECT_EQ(minimum_of({0.01, 0.01, 0.01, 0.01}).model, 0);
@@ -55,6 +63,61 @@ TEST(ScreenFiveModel, SelectionFollowsTheSortOverAllMarkers) {
     if (std::vector<int>(candidates.begin(), candidates.begin() + count) != all) ++tied_runs;
   }
   EXPECT_GT(tied_runs, 0);  // the data do reach orders the candidates' sort gets wrong
+}
+
+// The markers of each model's lines in FDR_results.txt, in order.
+std::array<std::vector<int>, 5> selected_markers(const std::string& path) {
+  std::array<std::vector<int>, 5> markers;
+  std::ifstream in(path);
+  std::string line;
+  int model = -1;
+  while (std::getline(in, line)) {
+    if (line.starts_with("model=")) ++model;
+    else markers[static_cast<size_t>(model)].push_back(std::stoi(line.substr(line.find('=') + 1)));
+  }
+  return markers;
+}
+
+// At 100,000 markers, equal selected p-values come in the order of the
+// index sort over every marker's own p-value, those the screen need not
+// evaluate included.
+TEST(ScreenFiveModel, TiedSelectionAtScaleFollowsTheSortOfEveryPvalue) {
+  std::mt19937 random(3);
+  GenotypeInput input;
+  input.samplesize = {100, 100};
+  const GenotypeCounts strong{{10, 45, 45, 0}, {50, 40, 10, 0}}, stronger{{5, 40, 55, 0}, {50, 40, 10, 0}};
+  for (int j = 0; j < 100000; ++j) {
+    GenotypeCounts c;
+    if (random() % 2000 == 0) {
+      c = random() % 2 ? strong : stronger;
+    } else {
+      const int a = 30 + static_cast<int>(random() % 8), b = 40 + static_cast<int>(random() % 8);
+      c = {{a, b, 100 - a - b, 0}, {34, 44, 22, 0}};
+    }
+    input.counts.push_back(c);
+    input.markers.add({"1", marker_name(static_cast<size_t>(j)), j + 1, "A", "G"});
+  }
+  const test::TempDir dir;
+  std::ostringstream console;
+  ScreenContext ctx;
+  ctx.console = &console;
+  ctx.result_directory = dir.path() + "/";
+  screen_genotype_input(ctx, input);
+  const auto selected = selected_markers(dir.file(kResultFileName));
+  for (int m = 0; m <= kMinimumModel; ++m) {
+    std::vector<double> p;
+    for (const auto& c : input.counts) {
+      ModelPvalues all{};
+      pvalues_from_counts(c, input.samplesize, all);
+      p.push_back(m == kMinimumModel ? minimum_of(all).value : all[static_cast<size_t>(m)]);
+    }
+    const auto& chosen = selected[static_cast<size_t>(m)];
+    ASSERT_GT(chosen.size(), 20u) << "model " << m;
+    std::vector<int> sorted(p.size());
+    Quickindex1(p.data(), sorted.data(), static_cast<int>(p.size()));
+    sorted.resize(chosen.size());
+    EXPECT_EQ(chosen, sorted) << "model " << m;
+  }
 }
 
 TEST(ScreenFiveModel, PvaluesAboveTheLargestThresholdNeedNoEvaluation) {

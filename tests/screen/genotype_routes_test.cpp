@@ -43,15 +43,32 @@ TEST(ScreenTable, BenjaminiHochbergQvalues) {
 }
 
 TEST(ScreenTable, UntestableModelsAreMissingAndTheMinimumSkipsThem) {
-  // One genotype class only: no genotype test; the allelic test of a
-  // monomorphic marker keeps its degenerate statistic.
+  // One genotype class only: no model has variation to test.
   GenotypeCounts mono;
   mono.cases = {5, 0, 0, 0};
   mono.controls = {4, 0, 0, 1};
-  const TablePvalues p = table_pvalues(mono, SampleSize{5, 5});
-  EXPECT_FALSE(p[3].has_value());
-  ASSERT_TRUE(p[0] && p[4]);
-  EXPECT_EQ(*p[4], std::min({*p[0], *p[1], *p[2]}));
+  for (const auto& value : table_pvalues(mono, SampleSize{5, 5})) EXPECT_FALSE(value.has_value());
+  // Classes 0 and 1: no A1A1 homozygote, so the recessive 2x2 has an
+  // empty column; the other three models are tested.
+  GenotypeCounts no_hom;
+  no_hom.cases = {3, 2, 0, 0};
+  no_hom.controls = {4, 1, 0, 0};
+  const TablePvalues p = table_pvalues(no_hom, SampleSize{5, 5});
+  EXPECT_EQ(testable_models(no_hom, SampleSize{5, 5}), (std::array<bool, 4>{true, true, false, true}));
+  EXPECT_FALSE(p[2].has_value());
+  ASSERT_TRUE(p[0] && p[1] && p[3] && p[4]);
+  EXPECT_EQ(*p[4], std::min({*p[0], *p[1], *p[3]}));
+  // Only homozygotes of both kinds: two alleles, no carrier-free column
+  // empty, but the dominant and recessive splits coincide.
+  GenotypeCounts homs;
+  homs.cases = {2, 0, 3, 0};
+  homs.controls = {3, 0, 2, 0};
+  EXPECT_EQ(testable_models(homs, SampleSize{5, 5}), (std::array<bool, 4>{true, true, true, true}));
+  // All A1A1: one allele only.
+  GenotypeCounts all_hom;
+  all_hom.cases = {0, 0, 5, 0};
+  all_hom.controls = {0, 0, 5, 0};
+  EXPECT_EQ(testable_models(all_hom, SampleSize{5, 5}), (std::array<bool, 4>{}));
   // No case left after the missing ones: nothing can be tested.
   GenotypeCounts none;
   none.cases = {0, 0, 0, 4};

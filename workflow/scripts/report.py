@@ -171,17 +171,32 @@ def share(part, whole):
     return f"{100 * part / whole:.1f}%" if whole else "NA"
 
 
+def permutation_pvalue(analysis_dir):
+    """The (k + 1) / (B + 1) p-value of csm_model.tsv, or None when no model was found."""
+    with open(os.path.join(analysis_dir, "csm_model.tsv")) as f:
+        match = re.search(r"^# P_PERM=(\S+): .*?k = (\d+) of the B = (\d+) ", f.read(), re.M)
+    return match.groups() if match else None
+
+
 def csm_section(analysis_dir):
     with open(os.path.join(analysis_dir, "P_value.txt")) as f:
         match = re.search(r"Overall P-value=(\S+)", f.read())
-    pvalue = match.group(1) if match else "NA"
+    overall = match.group(1) if match else "NA"
+    found = permutation_pvalue(analysis_dir)
+    if found:
+        pvalue, k, b = found
+        test = (f'<p>Permutation p-value of the whole procedure (screen, selection, search and fit, all repeated '
+                f'on every permuted phenotype): <b id="csm-pvalue">{html.escape(pvalue)}</b> = (k + 1) / (B + 1), '
+                f"k = {k} of B = {b} permuted statistics at least as large as the observed one "
+                f"(P_value.txt: Overall P-value={html.escape(overall)}, the share of larger ones). ")
+    else:
+        test = '<p><b id="csm-pvalue">No model found</b>: the search kept no model, so no permutation test was made. '
     markers = read_table(os.path.join(analysis_dir, "csm_markers.tsv"))
     model = read_table(os.path.join(analysis_dir, "csm_model.tsv"))
     model_header = list(model[0].keys()) if model else ["LEARNER"]
     marker_header = list(markers[0].keys()) if markers else ["SNP"]
     in_model = sorted({snp for row in model for snp in row.get("SNPS", "").split(",") if snp})
-    return (f'<p>Permutation p-value of the whole procedure: <b id="csm-pvalue">{html.escape(pvalue)}</b>; '
-            f"markers in the final model: {html.escape(', '.join(in_model) or 'none')}.</p>"
+    return (test + f"Markers in the final model: {html.escape(', '.join(in_model) or 'none')}.</p>"
             "<h3>Model: one row per base learner</h3>"
             + table(model_header, [[r[h] for h in model_header] for r in model], "csm-model")
             + f"<h3>Analysed markers ({len(markers)}, the screen's smallest P_MIN)</h3>"

@@ -252,6 +252,15 @@ double permutation_p_value(double observed, const std::vector<double>& permuted)
   return static_cast<double>(below) / static_cast<double>(permuted.size());
 }
 
+PermutationSummary summarise_permutations(bool model_found, double observed, const std::vector<double>& permuted) {
+  PermutationSummary summary;
+  summary.model_found = model_found;
+  summary.permutations = static_cast<int>(permuted.size());
+  summary.at_least_as_large =
+      static_cast<int>(std::count_if(permuted.begin(), permuted.end(), [&](double cp) { return cp <= observed; }));
+  return summary;
+}
+
 std::string p_value_report(double p_value, double observed, const std::vector<double>& permuted) {
   const auto statistic = [](double cp) -> std::string {
     if (cp >= 1.0 || cp < 0.0) return "0";
@@ -317,6 +326,7 @@ std::vector<int> run_analysis(const CsmParameters& parameters, int ns, int nm, c
     return {};
   }
   replace_file(io.files.path("P_value.txt"), p_value_report(p_value, cp0, permuted));
+  if (io.summary) *io.summary = summarise_permutations(testing, cp0, permuted);
   const double level = std::min(p_value, 1.0);
   rank_markers(out, observed, level, M, final_model);
   tally_selection(out, io.tally, observed.selected, p_value);

@@ -32,6 +32,8 @@ struct AnalysisIo {
   int threads = 1;
   // A job's range of permutations or the parts to merge; null: neither.
   const PermutationJobs* jobs = nullptr;
+  // Receives the permutation test of the analysis; may be null.
+  PermutationSummary* summary = nullptr;
 };
 
 // Runs the analysis with `parameters` and returns the final markers
@@ -66,6 +68,10 @@ std::string tally_text(const SelectionTally& tally);
 // Share of the permuted fit values strictly below the observed one; 1 (no
 // evidence) when no permutation was run.
 double permutation_p_value(double observed, const std::vector<double>& permuted);
+
+// The test as summarised for the tables and the report: a fit value at or
+// below the observed one is a statistic at least as large.
+PermutationSummary summarise_permutations(bool model_found, double observed, const std::vector<double>& permuted);
 
 // Text of "P_value.txt". A fit value outside [0, 1) is written as the
 // statistic 0.

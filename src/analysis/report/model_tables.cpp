@@ -173,10 +173,22 @@ std::string model_table(const std::vector<ReportedLearner>& learners, const Anal
   return text;
 }
 
-void write_model_tables(const WorkFiles& files, const AnalysisInput& input, const std::vector<MarkerLabel>& labels) {
+std::string permutation_line(const PermutationSummary& summary) {
+  if (!summary.model_found) return "# P_PERM=NA: No model found, so no permutation test was made.\n";
+  std::ostringstream line;
+  line << "# P_PERM=" << summary.p_value() << ": (k + 1) / (B + 1) with k = " << summary.at_least_as_large
+       << " of the B = " << summary.permutations
+       << " permuted statistics at least as large as the observed one (P_value.txt's Overall P-value counts the "
+          "strictly larger ones, without the + 1).\n";
+  return line.str();
+}
+
+void write_model_tables(const WorkFiles& files, const AnalysisInput& input, const std::vector<MarkerLabel>& labels,
+                        const PermutationSummary& summary) {
   replace_file(files.path(kMarkerTable), marker_table(labels));
   const std::string report = files.path("Final_result.txt");
-  replace_file(files.path(kModelTable), model_table(reported_learners(copied_text(report)), input, labels));
+  replace_file(files.path(kModelTable),
+               permutation_line(summary) + model_table(reported_learners(copied_text(report)), input, labels));
 }
 
 }  // namespace snp

@@ -9,6 +9,7 @@
 #include "analysis/inputs/analysis_input.h"
 #include "analysis/inputs/marker_label.h"
 #include "analysis/state/work_files.h"
+#include "analysis/state/run_state.h"
 
 namespace snp {
 
@@ -51,8 +52,14 @@ std::string marker_table(const std::vector<MarkerLabel>& labels);
 std::string model_table(const std::vector<ReportedLearner>& learners, const AnalysisInput& input,
                         const std::vector<MarkerLabel>& labels);
 
+// The comment line of "csm_model.tsv" that gives the permutation p-value
+// (k + 1) / (B + 1), or says that no model was found.
+std::string permutation_line(const PermutationSummary& summary);
+
 // Writes both tables into the work directory, the model from the
-// "Final_result.txt" the run has written there.
-void write_model_tables(const WorkFiles& files, const AnalysisInput& input, const std::vector<MarkerLabel>& labels);
+// "Final_result.txt" the run has written there, headed by the permutation
+// line.
+void write_model_tables(const WorkFiles& files, const AnalysisInput& input, const std::vector<MarkerLabel>& labels,
+                        const PermutationSummary& summary);
 
 }  // namespace snp

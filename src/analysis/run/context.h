@@ -37,6 +37,7 @@ struct AnalysisContext {
   std::vector<MarkerLabel> labels;
   RunCounters counters;
   SelectionTally tally;
+  PermutationSummary summary;
   OnceNotes shown;
   // Threads of the analysis; the results do not depend on it.
   int threads = 1;

@@ -14,6 +14,7 @@
 #include "analysis/inputs/seeded_permutations.h"
 #include "analysis/inputs/study_input.h"
 #include "analysis/state/work_lock.h"
+#include "analysis/run/permuted_selection.h"
 #include "base/errors.h"
 
 namespace snp {
@@ -43,7 +44,8 @@ void check_options(const ParsedOptions& options) {
     refuse("--vcf needs --pheno FILE or --cases FILE");
 }
 
-StudyInput read_fileset(const ParsedOptions& options, const AnalysisContext& ctx) {
+StudyInput read_fileset(const ParsedOptions& options, const AnalysisContext& ctx,
+                        std::optional<TopSelection>& top_selection) {
   const std::optional<std::string> prefix = options.value("--bfile");
   const std::string source = prefix ? *prefix + ".bed" : options.required("--vcf");
   const auto reader = prefix ? genotypes::open_bed(*prefix) : genotypes::open_vcf(source);
@@ -59,14 +61,15 @@ StudyInput read_fileset(const ParsedOptions& options, const AnalysisContext& ctx
     phenotype_source = *prefix + ".fam";
     phenotypes = genotypes::phenotypes_from_fam(reader->samples(), phenotype_source);
   }
-  const std::vector<std::string> selected =
-      options.has("--snps") ? listed_markers(options.required("--snps"))
-                            : [&] {
-                                const TopRequest top = parse_top_value(options.program(), options.required("--top"));
-                                return top_markers(top.table, top.count);
-                              }();
-  const genotypes::GenotypeTable table = genotypes::read_table(*reader, selected);
-  StudyInput study = study_input(table, phenotypes, selected, source, phenotype_source);
+  StudyInput study;
+  if (const auto top = options.value("--top")) {
+    top_selection = read_top_selection(*reader, phenotypes, phenotype_source, parse_top_value(options.program(), *top));
+    study = observed_top_input(*top_selection, phenotypes);
+  } else {
+    const std::vector<std::string> selected = listed_markers(options.required("--snps"));
+    const genotypes::GenotypeTable table = genotypes::read_table(*reader, selected);
+    study = study_input(table, phenotypes, selected, source, phenotype_source);
+  }
   if (reader->skipped() > 0)
     ctx.warn() << "Note: " << reader->skipped() << " record(s) of " << source << " passed over ("
                << reader->skipped_reasons() << ")\n";
@@ -112,8 +115,9 @@ std::optional<std::vector<int>> run_prepared_analysis(const ParsedOptions& optio
   const int seed = options.count("--seed", 0, kDefaultSeed);
   const WorkDirectoryLock lock(ctx.work_directory);
   StudyInput study;
+  std::optional<TopSelection> top_selection;
   if (fileset_route(options)) {
-    study = read_fileset(options, ctx);
+    study = read_fileset(options, ctx, top_selection);
   } else {
     if (const auto dir = options.value("--data-dir")) ctx.naming.Datapath = with_final_slash(*dir);
     study.input = read_observed_text(options);
@@ -122,12 +126,13 @@ std::optional<std::vector<int>> run_prepared_analysis(const ParsedOptions& optio
   const DataCounts counts{static_cast<long>(input.genotypes.size()), static_cast<long>(input.columns.front().size()),
                           permutations};
   add_permuted_data_sets(input, settle_parameter_file(ctx, counts, ctx.out()), static_cast<std::uint64_t>(seed));
+  if (top_selection) select_in_permutations(*top_selection, input, ctx.threads);
 
   ctx.labels = study.labels;
   if (set_up_permutation_jobs(options, input, ctx)) {
     // A job writes its part file; a merge writes the files of the whole run.
     main_elas3(ctx, input);
-    if (!ctx.jobs.range && !ctx.labels.empty()) write_model_tables(ctx.files(), input, ctx.labels);
+    if (!ctx.jobs.range && !ctx.labels.empty()) write_model_tables(ctx.files(), input, ctx.labels, ctx.summary);
     return std::nullopt;
   }
   const std::string report = ctx.work_file("Final_result.txt");
@@ -137,7 +142,7 @@ std::optional<std::vector<int>> run_prepared_analysis(const ParsedOptions& optio
   const auto after = written_at(report);
   if (!ctx.labels.empty()) {
     if (after && after != before) {
-      write_model_tables(ctx.files(), input, ctx.labels);
+      write_model_tables(ctx.files(), input, ctx.labels, ctx.summary);
     } else {
       replace_file(ctx.work_file(kMarkerTable), marker_table(ctx.labels));
     }

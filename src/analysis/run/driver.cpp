@@ -73,7 +73,7 @@ std::vector<int> main_elas3(AnalysisContext& ctx, const AnalysisInput& input) {
     ctx.counters = {settings.search.simulated_repetitions, settings.search.number_of_permutation};
     return repeated.run([&] {
       return run_analysis(settings.search, driver.ns, driver.nm, input,
-                          {ctx.out(), ctx.files(), ctx.shown, ctx.tally, ctx.threads, &ctx.jobs});
+                          {ctx.out(), ctx.files(), ctx.shown, ctx.tally, ctx.threads, &ctx.jobs, &ctx.summary});
     });
   };
   // Repeated analyses name no markers on the console; their result is that
