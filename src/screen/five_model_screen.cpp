@@ -196,9 +196,9 @@ std::vector<int> fdr_selection(std::span<const double> p, std::vector<int> candi
     std::vector<double> full(p.begin(), p.end());
     if (evaluated) {
       const unsigned threads = worker_count(full.size(), kMarkersPerThread);
-      parallel_for(static_cast<int>(threads), static_cast<int>(threads), [&](int k, int) {
-        const auto part = static_cast<unsigned>(k);
-        for (size_t j = full.size() * part / threads; j < full.size() * (part + 1) / threads; ++j)
+      parallel_for(static_cast<int>(threads), static_cast<int>(threads), [&](int part, int) {
+        const auto k = static_cast<size_t>(part);
+        for (size_t j = full.size() * k / threads; j < full.size() * (k + 1) / threads; ++j)
           if (full[j] == kNotEvaluated) full[j] = evaluated(j);
       });
     }

@@ -1,16 +1,15 @@
 #include "analysis/run/permuted_selection.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "base/errors.h"
 #include "base/parallel.h"
-#include "screen/mapped_file.h"
 
 namespace snp {
 namespace {
 
 constexpr size_t kBlockMarkers = 8192;
-constexpr size_t kPermutationsPerThread = 1;
 
 std::vector<short> observed_phenotype(const genotypes::Phenotypes& phenotypes, size_t samples) {
   std::vector<short> row;
@@ -84,11 +83,10 @@ StudyInput observed_top_input(const TopSelection& selection, const genotypes::Ph
 void select_in_permutations(const TopSelection& selection, AnalysisInput& input, int threads) {
   const size_t sets = input.phenotypes.size();
   std::vector<std::vector<int>> tops(sets);
-  const unsigned workers = std::min(static_cast<unsigned>(std::max(threads, 1)),
-                                    screen::worker_count(sets > 0 ? sets - 1 : 0, kPermutationsPerThread));
-  parallel_for(static_cast<int>(workers), static_cast<int>(workers), [&](int part, int) {
-    for (size_t d = 1 + static_cast<size_t>(part); d < sets; d += workers)
-      tops[d] = screen::top_by_minimum(selection.genotypes, input.phenotypes[d], selection.count);
+  const int permuted = static_cast<int>(sets) - 1;
+  parallel_for(permuted, std::max(threads, 1), [&](int p, int) {
+    const auto d = static_cast<size_t>(p) + 1;
+    tops[d] = screen::top_by_minimum(selection.genotypes, input.phenotypes[d], selection.count);
   });
   // Genotype columns in the order the data sets first use their markers.
   std::unordered_map<int, int> column_of;
