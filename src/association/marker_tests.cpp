@@ -19,7 +19,10 @@ MarkerResult logistic_test(const ModelBase& base, std::span<const double> dosage
   for (size_t i = 0; i < design.samples.size(); ++i)
     if (!std::isnan(dosages[design.samples[i]])) rows.push_back(static_cast<Eigen::Index>(i));
   const auto n = static_cast<Eigen::Index>(rows.size());
-  Eigen::MatrixXd x(n, k + 1);
+  // The model matrix of each thread keeps its memory from marker to marker.
+  thread_local Eigen::MatrixXd whole;
+  if (whole.rows() != design.base.rows() || whole.cols() != k + 1) whole.resize(design.base.rows(), k + 1);
+  auto x = whole.topRows(n);
   Eigen::VectorXd y(n);
   for (Eigen::Index r = 0; r < n; ++r) {
     const Eigen::Index i = rows[static_cast<size_t>(r)];

@@ -11,7 +11,7 @@ constexpr double kTolerance = 1e-8;
 // Fitted probabilities nearer than this to 0 or 1 mean separation.
 constexpr double kSeparated = 1e-12;
 
-Eigen::VectorXd fitted(const Eigen::MatrixXd& x, const Eigen::VectorXd& beta) {
+Eigen::VectorXd fitted(Matrix x, const Eigen::VectorXd& beta) {
   return ((-(x * beta).array()).exp() + 1).inverse().matrix();
 }
 
@@ -21,10 +21,14 @@ double log_likelihood(const Eigen::VectorXd& y, const Eigen::VectorXd& p) {
   return sum;
 }
 
-Eigen::MatrixXd information(const Eigen::MatrixXd& x, const Eigen::VectorXd& w) {
-  Eigen::MatrixXd info = Eigen::MatrixXd::Zero(x.cols(), x.cols());
-  info.selfadjointView<Eigen::Lower>().rankUpdate(x.transpose() * w.cwiseSqrt().asDiagonal());
-  return info.selfadjointView<Eigen::Lower>();
+// X'WX as weighted products of column pairs: no temporary of the size of X.
+Eigen::MatrixXd information(Matrix x, const Eigen::VectorXd& w) {
+  Eigen::MatrixXd info(x.cols(), x.cols());
+  for (Eigen::Index a = 0; a < x.cols(); ++a) {
+    const Eigen::VectorXd weighted = x.col(a).cwiseProduct(w);
+    for (Eigen::Index b = 0; b <= a; ++b) info(a, b) = info(b, a) = weighted.dot(x.col(b));
+  }
+  return info;
 }
 
 bool separated(const Eigen::VectorXd& p) {
@@ -36,7 +40,7 @@ bool small_step(const Eigen::VectorXd& delta, const Eigen::VectorXd& beta) {
 }
 
 // Penalized log-likelihood of Firth's fit: log L + log det(I) / 2.
-double penalized(const Eigen::MatrixXd& x, const Eigen::VectorXd& y, const Eigen::VectorXd& beta, bool& ok) {
+double penalized(Matrix x, const Eigen::VectorXd& y, const Eigen::VectorXd& beta, bool& ok) {
   const Eigen::VectorXd p = fitted(x, beta);
   const Eigen::LLT<Eigen::MatrixXd> llt(information(x, p.cwiseProduct((1 - p.array()).matrix())));
   ok = llt.info() == Eigen::Success;
@@ -57,37 +61,41 @@ MarkerFit wald(double beta, double se) {
   return fit;
 }
 
-// The marker's estimate and standard error at `beta`.
-MarkerFit logistic_wald(const Eigen::MatrixXd& x, const Eigen::VectorXd& beta) {
-  const Eigen::VectorXd p = fitted(x, beta);
-  const Eigen::LDLT<Eigen::MatrixXd> ldlt(information(x, p.cwiseProduct((1 - p.array()).matrix())));
-  Eigen::VectorXd unit = Eigen::VectorXd::Zero(beta.size());
+// The marker's estimate and standard error from the information matrix of
+// the last iteration (the step from there was below the tolerance).
+MarkerFit logistic_wald(const Coefficients& fit) {
+  const Eigen::LDLT<Eigen::MatrixXd> ldlt(fit.information);
+  Eigen::VectorXd unit = Eigen::VectorXd::Zero(fit.beta.size());
   unit(0) = 1;
-  return wald(beta(0), std::sqrt(ldlt.solve(unit)(0)));
+  return wald(fit.beta(0), std::sqrt(ldlt.solve(unit)(0)));
 }
 
 }  // namespace
 
-Coefficients logistic_irls(const Eigen::MatrixXd& x, const Eigen::VectorXd& y, Eigen::VectorXd beta) {
+Coefficients logistic_irls(Matrix x, const Eigen::VectorXd& y, Eigen::VectorXd beta) {
   Coefficients result;
-  double last = log_likelihood(y, fitted(x, beta));
+  Eigen::VectorXd p = fitted(x, beta);
+  double last = log_likelihood(y, p);
   for (int iteration = 0; iteration < kMaxIterations; ++iteration) {
-    const Eigen::VectorXd p = fitted(x, beta);
     if (separated(p)) break;
-    const Eigen::LLT<Eigen::MatrixXd> llt(information(x, p.cwiseProduct((1 - p.array()).matrix())));
+    result.information = information(x, p.cwiseProduct((1 - p.array()).matrix()));
+    const Eigen::LLT<Eigen::MatrixXd> llt(result.information);
     if (llt.info() != Eigen::Success) break;
     Eigen::VectorXd delta = llt.solve(x.transpose() * (y - p));
     if (!delta.allFinite()) break;
     // Halve the step while it lowers the likelihood.
-    double now = log_likelihood(y, fitted(x, beta + delta));
+    Eigen::VectorXd next = fitted(x, beta + delta);
+    double now = log_likelihood(y, next);
     for (int halving = 0; halving < 10 && !(now >= last - 1e-12); ++halving) {
       delta /= 2;
-      now = log_likelihood(y, fitted(x, beta + delta));
+      next = fitted(x, beta + delta);
+      now = log_likelihood(y, next);
     }
     beta += delta;
+    p.swap(next);
     last = now;
     if (small_step(delta, beta)) {
-      result.converged = !separated(fitted(x, beta));
+      result.converged = !separated(p);
       break;
     }
   }
@@ -95,7 +103,7 @@ Coefficients logistic_irls(const Eigen::MatrixXd& x, const Eigen::VectorXd& y, E
   return result;
 }
 
-Coefficients firth_fit(const Eigen::MatrixXd& x, const Eigen::VectorXd& y, Eigen::VectorXd beta) {
+Coefficients firth_fit(Matrix x, const Eigen::VectorXd& y, Eigen::VectorXd beta) {
   Coefficients result;
   bool ok = true;
   double last = penalized(x, y, beta, ok);
@@ -103,7 +111,8 @@ Coefficients firth_fit(const Eigen::MatrixXd& x, const Eigen::VectorXd& y, Eigen
   for (int iteration = 0; iteration < 4 * kMaxIterations; ++iteration) {
     const Eigen::VectorXd p = fitted(x, beta);
     const Eigen::VectorXd w = p.cwiseProduct((1 - p.array()).matrix());
-    const Eigen::LLT<Eigen::MatrixXd> llt(information(x, w));
+    result.information = information(x, w);
+    const Eigen::LLT<Eigen::MatrixXd> llt(result.information);
     if (llt.info() != Eigen::Success) break;
     // Leverages h_i = w_i x_i' I^-1 x_i.
     const Eigen::MatrixXd half = llt.matrixL().solve((w.cwiseSqrt().asDiagonal() * x).transpose());
@@ -132,19 +141,19 @@ Coefficients firth_fit(const Eigen::MatrixXd& x, const Eigen::VectorXd& y, Eigen
   return result;
 }
 
-MarkerFit fit_logistic_marker(const Eigen::MatrixXd& x, const Eigen::VectorXd& y, const Eigen::VectorXd& start) {
+MarkerFit fit_logistic_marker(Matrix x, const Eigen::VectorXd& y, const Eigen::VectorXd& start) {
   Eigen::VectorXd beta(x.cols());
   beta(0) = 0;
   beta.tail(x.cols() - 1) = start;
   const Coefficients plain = logistic_irls(x, y, beta);
   if (plain.converged) {
-    MarkerFit fit = logistic_wald(x, plain.beta);
+    MarkerFit fit = logistic_wald(plain);
     if (fit.problem == FitProblem::none) return fit;
   }
   const Coefficients firth = firth_fit(x, y, beta);
   MarkerFit fit;
   fit.problem = FitProblem::not_converged;
-  if (firth.converged) fit = logistic_wald(x, firth.beta);
+  if (firth.converged) fit = logistic_wald(firth);
   fit.firth = true;
   return fit;
 }

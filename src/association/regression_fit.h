@@ -19,8 +19,12 @@ struct MarkerFit {
   bool firth = false;
 };
 
+// A model matrix, or the top rows of a larger one.
+using Matrix = const Eigen::Ref<const Eigen::MatrixXd>&;
+
 struct Coefficients {
   Eigen::VectorXd beta;
+  Eigen::MatrixXd information;  // X'WX of the last iteration
   bool converged = false;
 };
 
@@ -29,15 +33,15 @@ inline constexpr int kMaxIterations = 25;
 // Logistic fit of y (0/1) on x from `start`; not converged when the
 // iterations run out, the information matrix is singular or a fitted
 // probability reaches 0 or 1 (separation).
-Coefficients logistic_irls(const Eigen::MatrixXd& x, const Eigen::VectorXd& y, Eigen::VectorXd start);
+Coefficients logistic_irls(Matrix x, const Eigen::VectorXd& y, Eigen::VectorXd start);
 
 // Firth's penalized-likelihood logistic fit.
-Coefficients firth_fit(const Eigen::MatrixXd& x, const Eigen::VectorXd& y, Eigen::VectorXd start);
+Coefficients firth_fit(Matrix x, const Eigen::VectorXd& y, Eigen::VectorXd start);
 
 // The marker's Wald test after logistic_irls, with firth_fit where that
 // did not converge. `start` holds the null model's coefficients of the
 // columns after the marker's.
-MarkerFit fit_logistic_marker(const Eigen::MatrixXd& x, const Eigen::VectorXd& y, const Eigen::VectorXd& start);
+MarkerFit fit_logistic_marker(Matrix x, const Eigen::VectorXd& y, const Eigen::VectorXd& start);
 
 // Sums of the least-squares fit that do not depend on the marker, over a
 // set of samples.
