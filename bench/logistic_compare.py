@@ -6,6 +6,10 @@ the markers where one used Firth's fit and the other did not. Where PLINK 2
 counts the other allele its estimate is turned round.
 
     logistic_compare.py OURS.tsv PLINK2.glm.logistic.hybrid [LABEL]
+    logistic_compare.py --pcs OURS.eigenvec PLINK2.eigenvec
+
+The second form prints the correlation of each principal component with
+PLINK 2's (samples matched by IID).
 """
 import math
 import sys
@@ -55,7 +59,33 @@ def compare(ours_path, plink_path):
     return both, worst, na_only_ours, na_only_theirs, firth_differs
 
 
+def components(path):
+    header, rows = table(path)
+    names = [h for h in header if h.startswith("PC")]
+    return names, {row["IID"]: [float(row[n]) for n in names] for row in rows}
+
+
+def correlation(a, b):
+    ma, mb = sum(a) / len(a), sum(b) / len(b)
+    sab = sum((x - ma) * (y - mb) for x, y in zip(a, b))
+    saa = sum((x - ma) ** 2 for x in a)
+    sbb = sum((y - mb) ** 2 for y in b)
+    return sab / math.sqrt(saa * sbb)
+
+
+def compare_components(ours_path, plink_path):
+    names, ours = components(ours_path)
+    _, theirs = components(plink_path)
+    ids = [i for i in ours if i in theirs]
+    r = [correlation([ours[i][c] for i in ids], [theirs[i][c] for i in ids]) for c in range(len(names))]
+    print("principal components: |r| with PLINK 2's " + ", ".join(f"{n} {abs(x):.5f}" for n, x in zip(names, r)) +
+          f" over {len(ids)} samples; " + ("all" if min(abs(x) for x in r) >= 0.99 else "NOT all") + " >= 0.99")
+    return 0
+
+
 def main():
+    if sys.argv[1] == "--pcs":
+        return compare_components(sys.argv[2], sys.argv[3])
     label = sys.argv[3] if len(sys.argv) > 3 else sys.argv[1]
     both, worst, na_ours, na_theirs, firth = compare(sys.argv[1], sys.argv[2])
     print(f"{label}: {both} markers compared; largest relative difference OR/BETA {worst['effect']:.2e}, "

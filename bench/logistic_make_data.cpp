@@ -1,6 +1,7 @@
 // Generates a structured case/control study for the regression benchmark,
 // deterministically from a seed: two subpopulations of equal size whose
-// allele frequencies differ, case status more frequent in the second one
+// allele frequencies differ, each made of three demes that drift apart by
+// different amounts (five axes of structure in all), case status more frequent in the second one
 // and raised by age, sex and a set of planted markers, 1% missing calls,
 // and a few rare markers whose minor allele only cases carry.
 //   OUTDIR/study.bed/.bim/.fam   hard calls (the .fam's status 2 case, 1 control)
@@ -53,11 +54,13 @@ int main(int argc, char** argv) {
   Random random{argc > 5 ? std::strtoull(argv[5], nullptr, 10) : 26};
 
   // Samples: population, covariates.
-  std::vector<int> population(samples);
+  constexpr int kDemes = 6;
+  std::vector<int> population(samples), deme(samples);
   std::vector<double> age(samples), c4(samples), c5(samples);
   std::vector<int> sex(samples), site(samples);
   for (int s = 0; s < samples; ++s) {
-    population[s] = s % 2;
+    deme[s] = s % kDemes;
+    population[s] = deme[s] % 2;
     age[s] = 50 + 10 * random.normal();
     sex[s] = random.unit() < 0.5;
     site[s] = random.unit() < 0.3 + 0.4 * population[s];
@@ -69,10 +72,12 @@ int main(int argc, char** argv) {
   std::vector<double> effect(markers, 0.0);
   for (int m = 0; m < markers; ++m) {
     const double base = 0.05 + 0.45 * random.unit();
-    const double drift = 0.12 * random.normal();
+    const double drift = 0.05 * random.normal();
+    double deme_drift[kDemes];
+    for (int d = 0; d < kDemes; ++d) deme_drift[d] = 0.012 * (d + 1) * random.normal();
     const bool separating = m >= kPlanted && m < kPlanted + kSeparating;
     for (int s = 0; s < samples; ++s) {
-      const double p = separating ? 0 : std::clamp(base + (population[s] ? drift : -drift), 0.005, 0.995);
+      const double p = separating ? 0 : std::clamp(base + (population[s] ? drift : -drift) + deme_drift[deme[s]], 0.005, 0.995);
       genotype[static_cast<size_t>(m) * samples + s] = static_cast<std::uint8_t>((random.unit() < p) + (random.unit() < p));
     }
     if (m < kPlanted) effect[m] = (m % 2 ? 0.35 : -0.35);
@@ -80,7 +85,7 @@ int main(int argc, char** argv) {
   // Status: logistic in population, covariates and planted markers.
   std::vector<int> is_case(samples);
   for (int s = 0; s < samples; ++s) {
-    double eta = -0.6 + 1.2 * population[s] + 0.02 * (age[s] - 50) + 0.3 * sex[s] + 0.2 * c4[s];
+    double eta = -0.4 + 0.8 * population[s] + 0.02 * (age[s] - 50) + 0.3 * sex[s] + 0.2 * c4[s];
     for (int m = 0; m < kPlanted; ++m) eta += effect[m] * (genotype[static_cast<size_t>(m) * samples + s] - 0.5);
     is_case[s] = random.unit() < 1 / (1 + std::exp(-eta));
   }
