@@ -8,6 +8,7 @@
 #include <deque>
 
 #include "base/errors.h"
+#include "association/threads.h"
 #include "base/output_file.h"
 
 namespace snp::association {
@@ -38,6 +39,29 @@ Eigen::VectorXd standardized(std::span<const double> dosages) {
   return out;
 }
 
+// Lower-triangle slabs of the relationship matrix of about equal area: each
+// slab's rows against all columns up to its last row. The slabs are fixed
+// whatever the threads, so the sums do not depend on them.
+constexpr int kSlabs = 8;
+
+std::vector<Eigen::Index> slab_bounds(Eigen::Index samples) {
+  std::vector<Eigen::Index> bounds;
+  for (int i = 0; i <= kSlabs; ++i)
+    bounds.push_back(static_cast<Eigen::Index>(std::lround(static_cast<double>(samples) * std::sqrt(double(i) / kSlabs))));
+  return bounds;
+}
+
+// Adds the markers' cross-products to the lower triangle, slab by slab.
+void add_cross_products(Eigen::MatrixXd& relationship, const Eigen::Ref<const Eigen::MatrixXd>& markers,
+                        const std::vector<Eigen::Index>& bounds, int threads) {
+  run_on_threads(kSlabs, threads, [&](size_t slab) {
+    const Eigen::Index first = bounds[slab], end = bounds[slab + 1];
+    if (end == first) return;
+    relationship.block(first, 0, end - first, end).noalias() +=
+        markers.middleRows(first, end - first) * markers.topRows(end).transpose();
+  });
+}
+
 struct KeptMarker {
   std::string chromosome;
   long position;
@@ -63,7 +87,7 @@ std::string number(double value) {
 
 }  // namespace
 
-Components principal_components(DosageSource& source, int count) {
+Components principal_components(DosageSource& source, int count, int threads) {
   const auto samples = static_cast<Eigen::Index>(source.samples().size());
   if (samples < count + 2)
     throw FatalError("Error: " + source.path() + ": " + std::to_string(samples) + " samples are too few for " +
@@ -74,8 +98,9 @@ Components principal_components(DosageSource& source, int count) {
   Eigen::Index filled = 0;
   std::deque<KeptMarker> window;
   Components components;
+  const std::vector<Eigen::Index> bounds = slab_bounds(samples);
   const auto flush = [&] {
-    relationship.selfadjointView<Eigen::Lower>().rankUpdate(pending.leftCols(filled));
+    add_cross_products(relationship, pending.leftCols(filled), bounds, threads);
     filled = 0;
   };
   DosageBlock block;
@@ -96,7 +121,8 @@ Components principal_components(DosageSource& source, int count) {
                          " markers pass the frequency and linkage rules, too few for " + std::to_string(count) +
                          " principal components\n",
                      Channel::standard_error);
-  relationship = relationship.selfadjointView<Eigen::Lower>();
+  for (Eigen::Index j = 0; j + 1 < samples; ++j)  // the upper triangle from the lower
+    relationship.row(j).tail(samples - j - 1) = relationship.col(j).tail(samples - j - 1).transpose();
   relationship /= static_cast<double>(components.markers);
   Spectra::DenseSymMatProd<double> product(relationship);
   const Eigen::Index subspace = std::min<Eigen::Index>(samples, std::max<Eigen::Index>(2 * count + 1, 20));

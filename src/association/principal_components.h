@@ -24,9 +24,11 @@ struct Components {
   long markers = 0;             // markers that entered the relationship matrix
 };
 
-// Reads the rest of `source`. Throws FatalError when fewer markers pass
-// than components are asked for, or the samples are too few.
-Components principal_components(DosageSource& source, int count);
+// Reads the rest of `source`; the relationship matrix is summed on up to
+// `threads` threads (the result does not depend on them). Throws FatalError
+// when fewer markers pass than components are asked for, or the samples are
+// too few.
+Components principal_components(DosageSource& source, int count, int threads = 1);
 
 // The components as covariates PC1..PCN.
 Covariates as_covariates(const Components& components);

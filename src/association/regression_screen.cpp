@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cstdio>
 #include <ostream>
-#include <thread>
 
 #include "association/principal_components.h"
+#include "association/threads.h"
 #include "base/errors.h"
 #include "base/output_file.h"
 #include "genotypes/phenotypes.h"
@@ -40,18 +39,6 @@ genotypes::Phenotypes phenotypes_of(const RegressionRequest& request, const std:
 }
 
 [[noreturn]] void fail(const std::string& what) { throw FatalError("Error: " + what + "\n", Channel::standard_error); }
-
-// Calls task(i) for i < count on up to `threads` threads.
-template <class Task>
-void on_threads(size_t count, int threads, const Task& task) {
-  std::atomic<size_t> next{0};
-  const auto work = [&] {
-    for (size_t i = next++; i < count; i = next++) task(i);
-  };
-  std::vector<std::jthread> helpers;
-  for (int t = 1; t < threads && static_cast<size_t>(t) < count; ++t) helpers.emplace_back(work);
-  work();
-}
 
 std::string number(double value) {
   char text[32];
@@ -134,7 +121,7 @@ Design design_of(const RegressionRequest& request, DosageSource& source, std::os
   }
   if (request.components > 0) {
     const auto first_pass = open_source(request);
-    const Components components = principal_components(*first_pass, request.components);
+    const Components components = principal_components(*first_pass, request.components, request.threads);
     notes << "Note: " << request.components << " principal components of " << components.markers << " markers\n";
     write_components(request.prefix, source.samples(), components);
     covariates = joined(std::move(covariates), as_covariates(components));
@@ -179,7 +166,7 @@ int run_regression(const RegressionRequest& request, std::ostream& notes) {
   bool progress_shown = false;
   while (source->read(block, kBlockMarkers)) {
     results.assign(block.size(), MarkerResult{});
-    on_threads(block.size(), request.threads, [&](size_t m) { results[m] = test_marker(base, block.of(m)); });
+    run_on_threads(block.size(), request.threads, [&](size_t m) { results[m] = test_marker(base, block.of(m)); });
     for (size_t m = 0; m < block.size(); ++m) {
       const MarkerFit& fit = results[m].fit;
       write_line(out, block.markers[m], results[m], request.model);
