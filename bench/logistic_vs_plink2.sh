@@ -63,10 +63,12 @@ timed plink_vcf plink2 --vcf study.vcf dosage=DS --pheno pheno.txt --covar covar
   --glm firth-fallback hide-covar --threads "$THREADS" --out plink_vcf
 timed ours_pcs "$exe" --logistic --bfile study --covar covar.txt --pcs 5 --threads "$THREADS" --out ours_pcs
 timed plink_pca plink2 --bfile study --maf 0.01 --pca 5 --threads "$THREADS" --out plink_pca
-# PLINK 2 with our components as further covariates.
+# PLINK 2 with our components as further covariates (standardized: its fit
+# refuses scales as far apart as age and the components').
 awk 'NR == FNR { pcs[$2] = $3 "\t" $4 "\t" $5 "\t" $6 "\t" $7; next } { print $0 "\t" pcs[$2] }' \
   ours_pcs.eigenvec covar.txt > covar_pcs.txt
-timed plink_pcs plink2 --bfile study --covar covar_pcs.txt --glm firth-fallback hide-covar --threads "$THREADS" \
+timed plink_pcs plink2 --bfile study --covar covar_pcs.txt --covar-variance-standardize \
+  --glm firth-fallback hide-covar --threads "$THREADS" \
   --out plink_pcs
 
 {
