@@ -8,8 +8,8 @@
 #include <deque>
 
 #include "base/errors.h"
-#include "association/threads.h"
 #include "base/output_file.h"
+#include "base/parallel.h"
 
 namespace snp::association {
 namespace {
@@ -54,7 +54,7 @@ std::vector<Eigen::Index> slab_bounds(Eigen::Index samples) {
 // Adds the markers' cross-products to the lower triangle, slab by slab.
 void add_cross_products(Eigen::MatrixXd& relationship, const Eigen::Ref<const Eigen::MatrixXd>& markers,
                         const std::vector<Eigen::Index>& bounds, int threads) {
-  run_on_threads(kSlabs, threads, [&](size_t slab) {
+  parallel_for(kSlabs, threads, [&](int slab) {
     const Eigen::Index first = bounds[slab], end = bounds[slab + 1];
     if (end == first) return;
     relationship.block(first, 0, end - first, end).noalias() +=

@@ -6,9 +6,9 @@
 #include <ostream>
 
 #include "association/principal_components.h"
-#include "association/threads.h"
 #include "base/errors.h"
 #include "base/output_file.h"
+#include "base/parallel.h"
 #include "genotypes/phenotypes.h"
 
 namespace snp::association {
@@ -166,7 +166,8 @@ int run_regression(const RegressionRequest& request, std::ostream& notes) {
   bool progress_shown = false;
   while (source->read(block, kBlockMarkers)) {
     results.assign(block.size(), MarkerResult{});
-    run_on_threads(block.size(), request.threads, [&](size_t m) { results[m] = test_marker(base, block.of(m)); });
+    parallel_for(static_cast<int>(block.size()), request.threads,
+                 [&](int m) { results[m] = test_marker(base, block.of(static_cast<size_t>(m))); });
     for (size_t m = 0; m < block.size(); ++m) {
       const MarkerFit& fit = results[m].fit;
       write_line(out, block.markers[m], results[m], request.model);
