@@ -54,7 +54,7 @@ std::vector<Eigen::Index> slab_bounds(Eigen::Index samples) {
 // Adds the markers' cross-products to the lower triangle, slab by slab.
 void add_cross_products(Eigen::MatrixXd& relationship, const Eigen::Ref<const Eigen::MatrixXd>& markers,
                         const std::vector<Eigen::Index>& bounds, int threads) {
-  parallel_for(kSlabs, threads, [&](int slab) {
+  parallel_for(kSlabs, threads, [&](int slab, int) {
     const Eigen::Index first = bounds[slab], end = bounds[slab + 1];
     if (end == first) return;
     relationship.block(first, 0, end - first, end).noalias() +=

@@ -167,7 +167,7 @@ int run_regression(const RegressionRequest& request, std::ostream& notes) {
   while (source->read(block, kBlockMarkers)) {
     results.assign(block.size(), MarkerResult{});
     parallel_for(static_cast<int>(block.size()), request.threads,
-                 [&](int m) { results[m] = test_marker(base, block.of(static_cast<size_t>(m))); });
+                 [&](int m, int) { results[m] = test_marker(base, block.of(static_cast<size_t>(m))); });
     for (size_t m = 0; m < block.size(); ++m) {
       const MarkerFit& fit = results[m].fit;
       write_line(out, block.markers[m], results[m], request.model);
