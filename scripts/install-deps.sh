@@ -10,6 +10,11 @@ command -v clang++ >/dev/null || need+=(clang)
 compgen -G '/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a' >/dev/null || need+=(libclang-rt-14-dev)
 command -v pkg-config >/dev/null || need+=(pkg-config)
 [ -f /usr/include/htslib/vcf.h ] || need+=(libhts-dev)
+# The regression tests' linear algebra and principal components. (PLINK 2,
+# which bench/logistic_vs_plink2.sh compares with, is the bench's own
+# concern: apt-get install plink2.)
+[ -f /usr/include/eigen3/Eigen/Dense ] || need+=(libeigen3-dev)
+[ -f /usr/include/Spectra/SymEigsSolver.h ] || need+=(libspectra-dev)
 # The study workflow: bcftools joins the imputed VCFs, matplotlib draws the
 # report's plots (for the python3 snakemake runs under), and the report's
 # test opens the page in a headless Chromium.

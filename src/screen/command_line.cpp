@@ -62,6 +62,29 @@ const ProgramSpec kScreenProgram{
          "result file of snp-impute: one line per marker, codes of\n"
          "--cases cases, then --controls controls"},
         {"--chromosome", "NAME", "with --imputed: the markers' chromosome (default 0)"},
+        {"--logistic", "",
+         "with --bfile or --vcf: logistic regression of case/control\n"
+         "status on each marker's allele dosage, the covariates and\n"
+         "the principal components (Firth's penalized likelihood\n"
+         "where the fit separates or does not converge), into\n"
+         "PREFIX.logistic.tsv: CHR SNP BP A1 A2 N A1_FREQ OR SE Z P\n"
+         "FIRTH (SE of the log odds ratio); NA: no test"},
+        {"--linear", "",
+         "as --logistic, linear regression of a quantitative --pheno\n"
+         "into PREFIX.linear.tsv: ... BETA SE T P (t test)"},
+        {"--dosage", "", "with --vcf: the dosage FORMAT/DS (GT where absent)"},
+        {"--pheno-name", "NAME", "the --pheno column to use (default: the first after the IDs)"},
+        {"--covar", "FILE",
+         "covariates: a header FID IID c1 c2 ... (or IID c1 ...),\n"
+         "one line per sample; numbers, NA missing; a sample\n"
+         "missing from the file or a value is left out"},
+        {"--covar-name", "A,B,...", "the --covar columns to use (default all)"},
+        {"--pcs", "N",
+         "also compute the top N principal components (markers with\n"
+         "MAF >= 1%, thinned: r^2 <= 0.2 with the last 20 kept within\n"
+         "500 kb), write PREFIX.eigenvec and PREFIX.eigenval, and\n"
+         "use them as covariates"},
+        {"--threads", "N", "with --logistic or --linear: threads (default 1)"},
         {"--out", "PREFIX",
          "also write PREFIX.screen.tsv: per marker CHR, SNP, BP,\n"
          "A1, A2, genotype counts of cases and controls, the\n"
@@ -93,11 +116,39 @@ void refuse(const ParsedOptions& parsed, std::initializer_list<const char*> name
     if (parsed.has(name)) throw_usage_error(kScreenProgram.name, std::string(name) + " does not apply to " + route);
 }
 
+association::RegressionRequest regression_request(const ParsedOptions& parsed, const ScreenOptions& options) {
+  if (parsed.has("--logistic") && parsed.has("--linear"))
+    throw_usage_error(kScreenProgram.name, "--logistic and --linear cannot go together");
+  association::RegressionRequest request;
+  request.model = parsed.has("--linear") ? association::Model::linear : association::Model::logistic;
+  request.bed = options.route == ScreenRoute::bed;
+  request.input = options.input;
+  request.dosage_field = parsed.has("--dosage");
+  if (request.bed && request.dosage_field) throw_usage_error(kScreenProgram.name, "--dosage goes with --vcf");
+  request.case_list = options.case_list;
+  request.pheno_file = options.pheno_file;
+  request.pheno_name = parsed.value("--pheno-name").value_or("");
+  request.covar_file = parsed.value("--covar").value_or("");
+  request.covar_names = association::split_names(parsed.value("--covar-name").value_or(""));
+  request.components = parsed.count("--pcs", 0, 0);
+  request.threads = parsed.count("--threads", 1, 1);
+  request.prefix = parsed.required("--out");
+  if (request.model == association::Model::linear && request.pheno_file.empty() && !request.bed)
+    throw_usage_error(kScreenProgram.name, "--linear needs a quantitative --pheno FILE");
+  return request;
+}
+
 }  // namespace
 
 ScreenOptions screen_options(const ParsedOptions& parsed) {
   ScreenOptions options;
   options.route = route_of(parsed);
+  const bool regression = parsed.has("--logistic") || parsed.has("--linear");
+  if (!regression)
+    refuse(parsed, {"--dosage", "--pheno-name", "--covar", "--covar-name", "--pcs", "--threads"},
+           "the screen (only to --logistic and --linear)");
+  if (regression && options.route != ScreenRoute::bed && options.route != ScreenRoute::vcf)
+    throw_usage_error(kScreenProgram.name, "--logistic and --linear need --bfile or --vcf");
   if (const auto prefix = parsed.value("--out")) options.table_prefix = *prefix;
   if (options.route == ScreenRoute::bed || options.route == ScreenRoute::vcf) {
     const std::string route = options.route == ScreenRoute::bed ? "--bfile" : "--vcf";
@@ -109,6 +160,7 @@ ScreenOptions screen_options(const ParsedOptions& parsed) {
       throw_usage_error(kScreenProgram.name, "--cases and --pheno cannot go together");
     if (options.route == ScreenRoute::vcf && options.case_list.empty() && options.pheno_file.empty())
       throw_usage_error(kScreenProgram.name, "--vcf needs the status from --cases IDS or --pheno FILE");
+    if (regression) options.regression = regression_request(parsed, options);
     return options;
   }
   refuse(parsed, {"--pheno"}, options.route == ScreenRoute::imputed ? "--imputed" : "--data-dir");
@@ -153,6 +205,7 @@ genotypes::Phenotypes phenotypes_of(const ScreenOptions& options, const genotype
 }  // namespace
 
 int run_screen(const ScreenOptions& options) {
+  if (options.regression) return association::run_regression(*options.regression, std::cerr);
   ScreenContext ctx;
   ctx.settings = options.settings;
   ctx.naming.Datapath = options.names_dir;

@@ -1,8 +1,10 @@
 // The snp-screen command line.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "association/regression_screen.h"
 #include "base/command_line.h"
 #include "screen/five_model_screen.h"
 
@@ -20,6 +22,8 @@ struct ScreenOptions {
   std::string pheno_file;  // --pheno FILE (--bfile, --vcf)
   std::string chromosome = "0";  // --chromosome (--imputed)
   std::string table_prefix;      // --out
+  // --logistic or --linear: the regression tests instead of the screen.
+  std::optional<association::RegressionRequest> regression;
 };
 
 extern const ProgramSpec kScreenProgram;
