@@ -10,6 +10,7 @@ command -v clang++ >/dev/null || need+=(clang)
 compgen -G '/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a' >/dev/null || need+=(libclang-rt-14-dev)
 command -v pkg-config >/dev/null || need+=(pkg-config)
 [ -f /usr/include/htslib/vcf.h ] || need+=(libhts-dev)
+[ -f /usr/include/zlib.h ] || need+=(zlib1g-dev)
 # The study workflow: bcftools joins the imputed VCFs, matplotlib draws the
 # report's plots (for the python3 snakemake runs under), and the report's
 # test opens the page in a headless Chromium.

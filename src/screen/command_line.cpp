@@ -6,6 +6,7 @@
 
 #include "base/errors.h"
 #include "genotypes/phenotypes.h"
+#include "screen/screen_table.h"
 
 namespace snp::screen {
 
@@ -58,6 +59,9 @@ const ProgramSpec kScreenProgram{
          "(or IID or ID) and a phenotype column, then one line per\n"
          "sample: 2/1 or 1/0 for case/control, NA or -9 missing\n"
          "(excluded); samples not in the file are excluded"},
+        {"--pheno-name", "NAME",
+         "with --pheno: the column to read (default: the first\n"
+         "after FID and IID)"},
         {"--imputed", "FILE",
          "result file of snp-impute: one line per marker, codes of\n"
          "--cases cases, then --controls controls"},
@@ -105,13 +109,16 @@ ScreenOptions screen_options(const ParsedOptions& parsed) {
     options.input = parsed.required(route);
     options.case_list = parsed.value("--cases").value_or("");
     options.pheno_file = parsed.value("--pheno").value_or("");
+    options.pheno_name = parsed.value("--pheno-name").value_or("");
+    if (!options.pheno_name.empty() && options.pheno_file.empty())
+      throw_usage_error(kScreenProgram.name, "--pheno-name needs --pheno FILE");
     if (!options.case_list.empty() && !options.pheno_file.empty())
       throw_usage_error(kScreenProgram.name, "--cases and --pheno cannot go together");
     if (options.route == ScreenRoute::vcf && options.case_list.empty() && options.pheno_file.empty())
       throw_usage_error(kScreenProgram.name, "--vcf needs the status from --cases IDS or --pheno FILE");
     return options;
   }
-  refuse(parsed, {"--pheno"}, options.route == ScreenRoute::imputed ? "--imputed" : "--data-dir");
+  refuse(parsed, {"--pheno", "--pheno-name"}, options.route == ScreenRoute::imputed ? "--imputed" : "--data-dir");
   ScreenSettings& s = options.settings;
   if (options.route == ScreenRoute::imputed) {
     refuse(parsed, {"--markers", "--samples", "--names-dir"}, "--imputed");
@@ -144,11 +151,35 @@ genotypes::Phenotypes phenotypes_of(const ScreenOptions& options, const genotype
   }
   if (!options.pheno_file.empty()) {
     source = options.pheno_file;
-    return genotypes::phenotypes_from_file(reader.samples(), options.pheno_file);
+    return genotypes::phenotypes_from_file(reader.samples(), options.pheno_file, {options.pheno_name});
   }
   source = options.input + ".fam";
   return genotypes::phenotypes_from_fam(reader.samples(), source);
 }
+
+}  // namespace
+
+namespace {
+
+// The files the run reads, which no output may be.
+std::vector<NamedInput> inputs_of(const ScreenOptions& options) {
+  switch (options.route) {
+    case ScreenRoute::data_file:
+      return {{options.settings.Datapath2 + kDataFileName, "data file"},
+              {options.names_dir + "Chromosome_SNP_Length.txt", "chromosome lengths file"}};
+    case ScreenRoute::bed:
+      return {{options.input + ".bed", "genotype file"}, {options.input + ".bim", "marker file"},
+              {options.input + ".fam", "sample file"}, {options.case_list, "--cases file"},
+              {options.pheno_file, "--pheno file"}};
+    case ScreenRoute::vcf:
+      return {{options.input, "VCF"}, {options.case_list, "--cases file"}, {options.pheno_file, "--pheno file"}};
+    case ScreenRoute::imputed:
+      return {{options.input, "result file of snp-impute"}};
+  }
+  return {};
+}
+
+int run_screen_into(ScreenContext& ctx, const ScreenOptions& options);
 
 }  // namespace
 
@@ -157,6 +188,17 @@ int run_screen(const ScreenOptions& options) {
   ctx.settings = options.settings;
   ctx.naming.Datapath = options.names_dir;
   ctx.table_prefix = options.table_prefix;
+  ScreenOutputs outputs(ctx.result_directory,
+                        options.table_prefix.empty() ? std::string() : options.table_prefix + kTableSuffix, inputs_of(options));
+  ctx.outputs = &outputs;
+  const int status = run_screen_into(ctx, options);
+  outputs.commit();
+  return status;
+}
+
+namespace {
+
+int run_screen_into(ScreenContext& ctx, const ScreenOptions& options) {
   if (options.route == ScreenRoute::data_file) return single_marker_test_five_model(ctx);
 
   std::unique_ptr<genotypes::GenotypeReader> reader;
@@ -177,9 +219,10 @@ int run_screen(const ScreenOptions& options) {
   notes << "Note: " << reader->samples().size() << " samples: " << input.samplesize.cases << " cases, "
         << input.samplesize.controls << " controls, " << phenotypes.excluded << " excluded (status from " << source
         << ")\n";
+  for (const std::string& note : phenotypes.notes) notes << note << "\n";
   if (phenotypes.unmatched_ids > 0)
     notes << "Warning: " << source << ": " << phenotypes.unmatched_ids << " IDs name no sample of " << reader->path()
-          << "\n";
+          << ": " << genotypes::listed_ids(phenotypes.unmatched) << "\n";
   notes << "Note: " << input.markers.size() << " markers read from " << reader->path();
   if (reader->skipped() > 0) notes << "; " << reader->skipped() << " records skipped (" << reader->skipped_reasons() << ")";
   notes << "\n";
@@ -192,5 +235,7 @@ int run_screen(const ScreenOptions& options) {
                      Channel::standard_error);
   return screen_genotype_input(ctx, input);
 }
+
+}  // namespace
 
 }  // namespace snp::screen
