@@ -135,6 +135,9 @@ std::optional<std::vector<int>> run_prepared_analysis(const ParsedOptions& optio
   if (permutations) check_permutation_memory(*permutations, individuals, columns, "--permutations");
   const int drawn = settle_parameter_file(ctx, counts, ctx.out());
   check_permutation_memory(drawn, individuals, columns, "Number_of_permutation of " + ctx.work_file(kParameterFile));
+  if (drawn == 0)
+    ctx.warn() << "Warning: no permutations (" << (permutations ? "--permutations 0" : "Number_of_permutation 0 in " + ctx.work_file(kParameterFile))
+               << "): no permutation test is made; the overall p-value 1 in P_value.txt is not the result of a test\n";
   add_permuted_data_sets(input, drawn, static_cast<std::uint64_t>(seed));
 
   ctx.labels = study.labels;

@@ -64,9 +64,6 @@ std::vector<int> main_elas3(AnalysisContext& ctx, const AnalysisInput& input) {
   if (phenotype_is_constant(input, settings.search.sample_size))
     ctx.warn() << "Warning: all individuals have the phenotype " << input.phenotypes.front().front()
                << ": no association test is possible; the p-value 0.5 in P_value.txt is not the result of a test\n";
-  if (settings.search.number_of_permutation == 0)
-    ctx.warn() << "Warning: no permutations (Number_of_permutation 0): no permutation test is made; the overall "
-                  "p-value 1 in P_value.txt is not the result of a test\n";
 
   // Every analysis shows the notes of the parameter file as it takes its
   // parameters.

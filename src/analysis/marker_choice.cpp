@@ -53,6 +53,11 @@ genotypes::GenotypeTable read_chosen_markers(genotypes::GenotypeReader& reader, 
     std::vector<size_t> rows;
     for (size_t m = 0; m < found.size(); ++m)
       if (picks(choice, found.markers[m])) rows.push_back(m);
+    // A table whose alleles differ from the input's (written by hand) picks
+    // by name.
+    if (rows.empty() && !choice.identity.empty())
+      for (size_t m = 0; m < found.size(); ++m)
+        if (found.markers[m].name == choice.name) rows.push_back(m);
     if (rows.empty() && choice.identity.empty())
       for (size_t m = 0; m < found.size(); ++m)
         if (identity_of(found.markers[m]) == choice.name) rows.push_back(m);

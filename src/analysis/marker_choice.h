@@ -15,7 +15,8 @@ namespace snp {
 std::string identity_of(const genotypes::Marker& marker);
 
 // The chosen markers, one table row per choice in the order chosen. A
-// choice with an identity takes the record of that name and identity; one
+// choice with an identity takes the record of that name and identity (of
+// that name alone when none has both, as in a hand-written table); one
 // without takes the record of that name, or else the record whose
 // CHR:BP:A1:A2 it is. Throws InputError naming `source` when a choice
 // names no record, or when a name names more than one (naming both, and
