@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "base/output_file.h"
+#include "base/parallel.h"
 #include "screen/mapped_file.h"
 
 namespace snp::screen {
@@ -70,7 +71,8 @@ void write_screen_table(std::ostream& out, size_t markers, const std::function<g
   std::array<std::vector<std::optional<double>>, 5> p;
   for (auto& model : p) model.resize(markers);
   const unsigned threads = worker_count(markers, kMarkersPerThread);
-  run_parallel(threads, [&](unsigned part) {
+  parallel_for(static_cast<int>(threads), static_cast<int>(threads), [&](int t, int) {
+    const auto part = static_cast<unsigned>(t);
     for (size_t j = markers * part / threads; j < markers * (part + 1) / threads; ++j) {
       tallies[j] = counts(j);
       const TablePvalues row = table_pvalues(tallies[j], samplesize);
@@ -79,8 +81,8 @@ void write_screen_table(std::ostream& out, size_t markers, const std::function<g
   });
   std::array<std::vector<std::optional<double>>, 5> q;
   // One model's sort per thread.
-  run_parallel(threads, [&](unsigned part) {
-    for (size_t m = part; m < 5; m += threads) q[m] = bh_qvalues(p[m], markers);
+  parallel_for(static_cast<int>(threads), static_cast<int>(threads), [&](int t, int) {
+    for (size_t m = static_cast<size_t>(t); m < 5; m += threads) q[m] = bh_qvalues(p[m], markers);
   });
   {
     out << table_header() << '\n';
