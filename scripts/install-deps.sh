@@ -15,6 +15,7 @@ command -v pkg-config >/dev/null || need+=(pkg-config)
 # concern: apt-get install plink2.)
 [ -f /usr/include/eigen3/Eigen/Dense ] || need+=(libeigen3-dev)
 [ -f /usr/include/Spectra/SymEigsSolver.h ] || need+=(libspectra-dev)
+[ -f /usr/include/zlib.h ] || need+=(zlib1g-dev)
 # The study workflow: bcftools joins the imputed VCFs, matplotlib draws the
 # report's plots (for the python3 snakemake runs under), and the report's
 # test opens the page in a headless Chromium.

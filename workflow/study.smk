@@ -96,14 +96,17 @@ if not isinstance(config["study"], dict):
     raise ValueError("'study' must be a section with the study's 'cases' or 'pheno' (and 'study_vcf')")
 path_setting(OUT, "output_dir")
 CHROMOSOMES = read_chromosomes()
-# The status: a file of case IDs, or a case/control phenotype file, which the
-# screen and the analysis read as it is and the conversion through the case
-# IDs it gives.
+# The status: a file of case IDs, or a case/control phenotype file (with
+# `pheno_name` its column), which every program reads as it is.
 if ("cases" in config["study"]) == ("pheno" in config["study"]):
     raise ValueError("the study section gives either 'cases' (case IDs) or 'pheno' (a phenotype file)")
 STATUS_KEY = "cases" if "cases" in config["study"] else "pheno"
 STATUS = os.path.abspath(path_setting(config["study"][STATUS_KEY], STATUS_KEY))
-CASES = STATUS if STATUS_KEY == "cases" else f"{OUT}/pheno-cases.txt"
+# Every program reads the phenotype file itself, the same column of it.
+PHENO_NAME = config["study"].get("pheno_name")
+if PHENO_NAME is not None and (STATUS_KEY != "pheno" or not re.fullmatch(r"\S+", str(PHENO_NAME))):
+    raise ValueError("'pheno_name' names a column of the study's 'pheno' file (one word)")
+STATUS_OPTIONS = f"--{STATUS_KEY} {shlex.quote(STATUS)}" + (f" --pheno-name {shlex.quote(str(PHENO_NAME))}" if PHENO_NAME else "")
 for chrom in CHROMOSOMES:
     for key in ("panel_vcf", "study_vcf"):
         path_setting(setting(chrom, key), f"chromosome {chrom}: {key}")
@@ -136,7 +139,7 @@ wildcard_constraints:
     first=r"[1-9][0-9]*",
     last=r"[1-9][0-9]*",
 
-localrules: all, pheno_cases, convert_panel, convert_study, chunk_parameters, check_chunk, concatenate,
+localrules: all, convert_panel, convert_study, chunk_parameters, check_chunk, concatenate,
     marker_summary, join_chromosomes, screen, report
 
 
@@ -170,25 +173,11 @@ rule convert_panel:
         + failure("snp-convert panel on chromosome {wildcards.chrom}", "{log:q}")
 
 
-rule pheno_cases:
-    input:
-        STATUS,
-    output:
-        f"{OUT}/pheno-cases.txt",
-    log:
-        f"{OUT}/logs/pheno-cases.log",
-    params:
-        python=sys.executable,
-        script=f"{workflow.basedir}/scripts/pheno-cases.py",
-    shell:
-        "{params.python:q} {params.script:q} {input:q} {output:q}" + failure("pheno-cases.py", "{log:q}")
-
-
 # A checkpoint: the chunks of a chromosome follow from its converted panel.
 checkpoint convert_study:
     input:
         vcf=lambda wc: setting(wc.chrom, "study_vcf"),
-        cases=CASES,
+        cases=STATUS,
         panel=rules.convert_panel.output,
     output:
         params=CONVERT + "/parameter.txt",
@@ -202,7 +191,7 @@ checkpoint convert_study:
         threshold=lambda wc: setting(wc.chrom, "calling_threshold"),
         dir=CONVERT,
     shell:
-        "{params.program:q} study --vcf {input.vcf:q} --cases {input.cases:q} --out {params.dir:q}"
+        "{params.program:q} study --vcf {input.vcf:q} " + STATUS_OPTIONS + " --out {params.dir:q}"
         " --chromosome {params.contig:q} --threshold {params.threshold}"
         + failure("snp-convert study on chromosome {wildcards.chrom}", "{log:q}")
 
@@ -335,14 +324,14 @@ rule screen:
         vcf=os.path.abspath(GENOME),
         log=os.path.abspath(f"{OUT}/logs/screen.log"),
     shell:
-        "cd {params.dir:q} && {params.program:q} --vcf {params.vcf:q} --" + STATUS_KEY + " {input.cases:q} --out study"
+        "cd {params.dir:q} && {params.program:q} --vcf {params.vcf:q} " + STATUS_OPTIONS + " --out study"
         + failure("snp-screen", "{params.log:q}", "{log}")
 
 
 # csm-analysis on the screen's top markers, as every analysis job runs it.
 CSM_ANALYSIS = os.path.abspath(program("csm-analysis")) if BIN else "csm-analysis"
 ANALYSIS_COMMAND = " ".join([
-    shlex.quote(CSM_ANALYSIS), "--vcf", shlex.quote(os.path.abspath(GENOME)), "--" + STATUS_KEY, shlex.quote(STATUS),
+    shlex.quote(CSM_ANALYSIS), "--vcf", shlex.quote(os.path.abspath(GENOME)), STATUS_OPTIONS,
     "--top", shlex.quote(os.path.abspath(f"{OUT}/screen/study.screen.tsv")), str(TOP),
     "--permutations", str(PERMUTATIONS), "--seed", str(SEED), "--quiet"])
 

@@ -32,7 +32,9 @@ genotypes::Phenotypes phenotypes_of(const RegressionRequest& request, const std:
   }
   if (!request.pheno_file.empty()) {
     source = request.pheno_file;
-    return genotypes::phenotypes_from_file(samples, request.pheno_file, request.pheno_name);
+    const bool quantitative = request.model == Model::linear;
+    return genotypes::phenotypes_from_file(samples, request.pheno_file,
+                                           {request.pheno_name, quantitative, quantitative ? "--linear" : ""});
   }
   source = request.input + ".fam";
   return genotypes::phenotypes_from_fam(samples, source);

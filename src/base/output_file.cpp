@@ -61,10 +61,19 @@ ReplacingFile::~ReplacingFile() {
   std::remove(temporary_.c_str());
 }
 
+bool ReplacingFile::finish() {
+  if (!finished_) {
+    errno = 0;
+    out_.close();
+    finished_ = true;
+    written_ = created_ && !out_.fail();
+    if (!written_ && errno == 0) errno = EIO;
+  }
+  return written_;
+}
+
 bool ReplacingFile::commit() {
-  errno = 0;
-  out_.close();
-  if (!created_ || out_.fail()) {
+  if (!finish()) {
     if (errno == 0) errno = EIO;
     return false;
   }

@@ -24,7 +24,10 @@ class ReplacingFile {
   bool created() const { return created_; }
   std::ostream& stream() { return out_; }
   const std::string& path() const { return path_; }
-  // Closes the file and gives it its final name; false (errno set) when it
+  // Closes the file; false (errno set) when it could not be written
+  // completely. Outputs committed together are all finished first.
+  bool finish();
+  // Finishes the file and gives it its final name; false (errno set) when it
   // could not be written completely or renamed.
   bool commit();
 
@@ -36,6 +39,8 @@ class ReplacingFile {
   bool in_place_ = false;
   bool created_ = false;
   bool committed_ = false;
+  bool finished_ = false;
+  bool written_ = false;
 };
 
 // A name beside `path`, in the same directory, that no other run uses at the

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -24,6 +25,9 @@ int report(const FatalError& error) {
 }  // namespace
 
 int run_program(const std::function<int()>& body) {
+  // A file grown beyond the size limit (ulimit -f) is then a write error
+  // that names the file, not a signal that kills the run midway.
+  std::signal(SIGXFSZ, SIG_IGN);
   try {
     return body();
   } catch (const FatalError& error) {

@@ -11,6 +11,7 @@
 #include "convert/output_files.h"
 #include "convert/panel_converter.h"
 #include "convert/panel_directory.h"
+#include "convert/phenotype_cases.h"
 #include "convert/strand_check.h"
 #include "convert/study_converter.h"
 #include "base/text_source.h"
@@ -71,7 +72,11 @@ const ProgramSpec kStudyProgram{
     "and sample order.\n",
     {
         {"--vcf", "FILE", "study genotypes (VCF, VCF.gz or BCF); required"},
-        {"--cases", "FILE", "sample IDs of the cases; required"},
+        {"--cases", "FILE", "sample IDs of the cases; required unless --pheno"},
+        {"--pheno", "FILE",
+         "instead of --cases: a phenotype file as snp-screen\n"
+         "--pheno reads it; its cases are the cases"},
+        {"--pheno-name", "NAME", "with --pheno: the column to read (default: the first)"},
         {"--out", "DIR", "output directory, created when missing; required"},
         {"--panel-dir", "DIR", "directory of the converted panel (default: --out DIR)"},
         kChromosomeOption,
@@ -88,8 +93,15 @@ PanelCommand panel_command(const ParsedOptions& options) {
 }
 
 StudyCommand study_command(const ParsedOptions& options) {
-  StudyCommand command{options.required("--vcf"), options.required("--cases"), options.required("--out"),
-                       options.value("--panel-dir"), options.value("--chromosome")};
+  const auto pheno = options.value("--pheno");
+  if (pheno && options.has("--cases")) throw_usage_error(kStudyProgram.name, "--cases and --pheno exclude each other");
+  if (options.has("--pheno-name") && !pheno) throw_usage_error(kStudyProgram.name, "--pheno-name needs --pheno FILE");
+  StudyCommand command{options.required("--vcf"), pheno ? *pheno : options.required("--cases"),
+                       options.required("--out"), options.value("--panel-dir"), options.value("--chromosome")};
+  if (pheno) {
+    command.pheno = *pheno;
+    command.pheno_name = options.value("--pheno-name").value_or("");
+  }
   command.exclude_ambiguous = options.has("--exclude-ambiguous");
   if (const auto text = options.value("--threshold")) {
     const auto value = parse_double(*text);
@@ -209,11 +221,15 @@ void run_panel(const PanelCommand& command, std::ostream& out, std::ostream& err
 }
 
 void run_study(const StudyCommand& command, std::ostream& out, std::ostream& err) {
-  const auto ids_text = read_file_text(command.cases);
-  if (!ids_text) throw InputError(InputProblem::cannot_open, "Error: cannot open " + command.cases + "\n");
-  const std::vector<std::string> case_ids = parse_case_ids(*ids_text, command.cases);
-  if (case_ids.empty()) err << "Warning: " << command.cases << " lists no sample ID: the study has no cases\n";
+  std::vector<std::string> case_ids;
+  if (command.pheno.empty()) {
+    const auto ids_text = read_file_text(command.cases);
+    if (!ids_text) throw InputError(InputProblem::cannot_open, "Error: cannot open " + command.cases + "\n");
+    case_ids = parse_case_ids(*ids_text, command.cases);
+    if (case_ids.empty()) err << "Warning: " << command.cases << " lists no sample ID: the study has no cases\n";
+  }
   VcfReader reader(command.vcf);
+  if (!command.pheno.empty()) case_ids = cases_from_phenotype_file(reader.samples(), command.pheno, command.pheno_name, err);
   StudyData study = convert_study(reader, case_ids, command.cases, command.chromosome);
   report_skipped(study.summary, command.vcf, err);
   if (study.non_diploid_genotypes > 0)

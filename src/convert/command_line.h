@@ -28,6 +28,8 @@ struct StudyCommand {
   std::optional<std::string> chromosome;
   double threshold = 0.33;
   bool exclude_ambiguous = false;  // leave A/T and C/G markers out
+  std::string pheno = "";  // --pheno FILE in place of --cases (then `cases` names it too)
+  std::string pheno_name = "";  // --pheno-name: its column
 };
 
 using Command = std::variant<HelpRequest, PanelCommand, StudyCommand>;

@@ -19,6 +19,7 @@
 
 #include "base/text_source.h"
 #include "base/errors.h"
+#include "genotypes/genotypes.h"
 
 namespace snp::convert {
 
@@ -72,31 +73,6 @@ Genotype decode_genotype(const int32_t* values, int width) {
   return g;
 }
 
-// The first sample name of the "#CHROM" header line that appears twice, for
-// a header htslib refused.
-std::optional<std::string> repeated_sample(const std::string& path) {
-  htsFile* file = hts_open(path.c_str(), "r");
-  if (!file) return std::nullopt;
-  kstring_t line = KS_INITIALIZE;
-  std::optional<std::string> repeated;
-  while (!repeated && hts_getline(file, KS_SEP_LINE, &line) >= 0 && line.s && line.s[0] == '#') {
-    const std::string_view text(line.s, line.l);
-    if (!text.starts_with("#CHROM")) continue;
-    std::set<std::string_view> seen;
-    size_t column = 0;
-    for (size_t start = 0; start <= text.size() && !repeated; ++column) {
-      const size_t end = std::min(text.find('\t', start), text.size());
-      const std::string_view name = text.substr(start, end - start);
-      if (column >= 9 && !seen.insert(name).second) repeated = std::string(name);
-      start = end + 1;
-    }
-    break;
-  }
-  ks_free(&line);
-  hts_close(file);
-  return repeated;
-}
-
 }  // namespace
 
 VcfReader::VcfReader(const std::string& path) : path_(path), handles_(std::make_unique<Handles>()) {
@@ -108,11 +84,13 @@ VcfReader::VcfReader(const std::string& path) : path_(path), handles_(std::make_
   if (category != variant_data) throw bad_file(path, "not a VCF or BCF file");
   // A bgzipped file ends with an empty block; without it the file was cut
   // short at a block boundary and would read as a complete smaller one.
-  if (handles_->file->is_bgzf && bgzf_check_EOF(handles_->file->fp.bgzf) == 0)
+  // (Plain gzip has no such block; htslib reads it whole.)
+  if (handles_->file->is_bgzf && hts_get_format(handles_->file)->compression == bgzf &&
+      bgzf_check_EOF(handles_->file->fp.bgzf) == 0)
     throw bad_file(path, "truncated: the end-of-file block of its compression is missing");
   handles_->header = bcf_hdr_read(handles_->file);
   if (!handles_->header) {
-    if (const auto name = repeated_sample(path)) throw bad_file(path, "sample ID \"" + *name + "\" appears twice in the header");
+    if (const auto name = genotypes::repeated_vcf_sample(path)) throw bad_file(path, "sample ID \"" + *name + "\" appears twice in the header");
     throw bad_file(path, "not a VCF or BCF file (no readable header)");
   }
   if (!header_has_gt(handles_->header)) throw bad_file(path, "no GT field in the header");

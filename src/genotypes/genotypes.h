@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <unordered_set>
@@ -102,6 +103,10 @@ std::unique_ptr<GenotypeReader> open_bed(const std::string& prefix);
 // alleles gives kMissingCode. The name is the ID, or CHROM:POS when the ID
 // is ".". Samples take their VCF names as FID and IID. Throws InputError.
 std::unique_ptr<GenotypeReader> open_vcf(const std::string& path);
+
+// The first sample name that the "#CHROM" line of a (possibly compressed)
+// VCF repeats, which htslib refuses with the whole header.
+std::optional<std::string> repeated_vcf_sample(const std::string& path);
 
 // The imputation program's result file: one line per marker,
 // "N<TAB>NAME POSITION L1 L2 " and one code per individual (-1, 0, 1, 2),

@@ -21,14 +21,11 @@ class ImputedReader final : public GenotypeReader {
   ImputedReader(const std::string& path, int samples, std::string chromosome) : chromosome_(std::move(chromosome)) {
     path_ = path;
     for (int s = 1; s <= samples; ++s) samples_.push_back(Sample{std::to_string(s), std::to_string(s), 0, ""});
-    file_ = std::fopen(path.c_str(), "r");
+    file_.reset(std::fopen(path.c_str(), "r"));
     if (!file_)
       throw InputError(InputProblem::cannot_open, "Error: cannot open " + path + " (" + std::strerror(errno) + ")\n");
   }
-  ~ImputedReader() override {
-    std::free(line_);
-    std::fclose(file_);
-  }
+  ~ImputedReader() override { std::free(line_); }
   ImputedReader(const ImputedReader&) = delete;
   ImputedReader& operator=(const ImputedReader&) = delete;
 
@@ -37,9 +34,9 @@ class ImputedReader final : public GenotypeReader {
     block.samples = samples_.size();
     Marker marker;
     while (block.size() < limit) {
-      const ssize_t length = ::getline(&line_, &capacity_, file_);
+      const ssize_t length = ::getline(&line_, &capacity_, file_.get());
       if (length < 0) {
-        if (std::ferror(file_)) throw InputError(InputProblem::malformed, "Error: cannot read " + path_ + "\n");
+        if (std::ferror(file_.get())) throw InputError(InputProblem::malformed, "Error: cannot read " + path_ + "\n");
         break;
       }
       ++line_number_;
@@ -81,7 +78,7 @@ class ImputedReader final : public GenotypeReader {
 
  private:
   std::string chromosome_;
-  std::FILE* file_ = nullptr;
+  std::unique_ptr<std::FILE, decltype(&std::fclose)> file_{nullptr, &std::fclose};
   char* line_ = nullptr;
   size_t capacity_ = 0;
   long line_number_ = 0;

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <memory>
 
 #include "base/errors.h"
 #include "base/parallel.h"
@@ -65,6 +66,12 @@ void count_words(const std::uint64_t* words, size_t n, const std::uint64_t* mask
   *missing = m;
 }
 
+// A whole number too large for a position, not another word.
+bool is_digits(std::string_view text) {
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 std::vector<Sample> read_fam(const std::string& path) {
   const FileText text = read_text_file(path);
   std::vector<Sample> samples;
@@ -98,7 +105,10 @@ class BimFile {
       if (count != 6)
         throw malformed_line(path, line, "expected 6 fields (chromosome SNP cM position A1 A2), found " +
                                              (count > 6 ? std::string("more than 6") : std::to_string(count)));
-      if (!parse_int(fields[3])) throw malformed_line(path, line, "position " + shown(fields[3]) + " is no whole number");
+      if (!parse_int(fields[3]))
+        throw malformed_line(path, line, "position " + shown(fields[3]) +
+                                             (is_digits(fields[3]) ? " is out of range (at most 2147483647)"
+                                                                   : " is no whole number"));
       starts_.push_back(static_cast<size_t>(content.data() - text.data()));
     });
     if (starts_.empty()) throw inconsistent_file(path, "no markers");
@@ -140,12 +150,12 @@ class BedReader final : public GenotypeReader {
     samples_ = read_fam(prefix + ".fam");
     markers_ = std::make_unique<BimFile>(prefix + ".bim");
     record_bytes_ = (samples_.size() + 3) / 4;
-    file_ = std::fopen(bed_path_.c_str(), "rb");
+    file_.reset(std::fopen(bed_path_.c_str(), "rb"));
     if (!file_)
       throw InputError(InputProblem::cannot_open,
                        "Error: cannot open " + bed_path_ + " (" + std::strerror(errno) + ")\n");
     std::array<unsigned char, 3> magic{};
-    const size_t got = std::fread(magic.data(), 1, magic.size(), file_);
+    const size_t got = std::fread(magic.data(), 1, magic.size(), file_.get());
     if (got < 2 || magic[0] != kMagic[0] || magic[1] != kMagic[1])
       throw inconsistent_file(bed_path_, "not a PLINK 1 binary genotype file (it does not start with the bytes 6c 1b)");
     if (got < 3 || magic[2] != kMagic[2])
@@ -160,7 +170,6 @@ class BedReader final : public GenotypeReader {
                                              std::to_string(samples_.size()) + " samples of " + prefix + ".fam)");
   }
   long marker_count() const override { return static_cast<long>(markers_->size()); }
-  ~BedReader() override { std::fclose(file_); }
   BedReader(const BedReader&) = delete;
   BedReader& operator=(const BedReader&) = delete;
 
@@ -231,9 +240,9 @@ class BedReader final : public GenotypeReader {
   // Reads the records of markers [first, last) into buffer_.
   void read_records(size_t first, size_t last) {
     const long offset = static_cast<long>(kMagic.size() + first * record_bytes_);
-    if (offset != position_ && std::fseek(file_, offset, SEEK_SET) != 0) fail_at(first);
+    if (offset != position_ && std::fseek(file_.get(), offset, SEEK_SET) != 0) fail_at(first);
     buffer_.resize((last - first) * record_bytes_);
-    if (std::fread(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) fail_at(first);
+    if (std::fread(buffer_.data(), 1, buffer_.size(), file_.get()) != buffer_.size()) fail_at(first);
     position_ = offset + static_cast<long>(buffer_.size());
   }
 
@@ -262,7 +271,8 @@ class BedReader final : public GenotypeReader {
   std::string bed_path_;
   std::unique_ptr<BimFile> markers_;
   size_t record_bytes_ = 0;
-  std::FILE* file_ = nullptr;
+  // Closed also when a check of the constructor throws.
+  std::unique_ptr<std::FILE, decltype(&std::fclose)> file_{nullptr, &std::fclose};
   long position_ = static_cast<long>(kMagic.size());
   size_t next_ = 0;
   std::vector<unsigned char> buffer_;

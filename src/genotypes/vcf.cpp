@@ -1,12 +1,18 @@
 // VCF and BCF through htslib: GT of biallelic records as ALT counts.
 #include <htslib/bgzf.h>
 #include <htslib/hts.h>
+#include <htslib/kseq.h>
+#include <htslib/kstring.h>
 #include <htslib/vcf.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <set>
+#include <string_view>
 
 #include "base/errors.h"
 #include "genotypes/genotypes.h"
@@ -33,10 +39,16 @@ class VcfReader final : public GenotypeReader {
     if (!file_)
       throw InputError(InputProblem::cannot_open, "Error: cannot open " + path + " (htslib cannot open it)\n");
     if (hts_get_format(file_)->category != variant_data) throw bad_vcf(path, "not a VCF or BCF file");
-    if (file_->is_bgzf && bgzf_check_EOF(file_->fp.bgzf) == 0)
+    // A bgzipped file ends with an empty block; plain gzip has none and is
+    // read whole.
+    if (file_->is_bgzf && hts_get_format(file_)->compression == bgzf && bgzf_check_EOF(file_->fp.bgzf) == 0)
       throw bad_vcf(path, "truncated: the end-of-file block of its compression is missing");
     header_ = bcf_hdr_read(file_);
-    if (!header_) throw bad_vcf(path, "not a VCF or BCF file (no readable header)");
+    if (!header_) {
+      if (const auto name = repeated_vcf_sample(path))
+        throw bad_vcf(path, "sample name \"" + *name + "\" appears twice in the header");
+      throw bad_vcf(path, "not a VCF or BCF file (no readable header)");
+    }
     const int id = bcf_hdr_id2int(header_, BCF_DT_ID, "GT");
     if (id < 0 || !bcf_hdr_idinfo_exists(header_, BCF_HL_FMT, id)) throw bad_vcf(path, "no GT field in the header");
     const int count = bcf_hdr_nsamples(header_);
@@ -151,6 +163,28 @@ class VcfReader final : public GenotypeReader {
 };
 
 }  // namespace
+
+std::optional<std::string> repeated_vcf_sample(const std::string& path) {
+  const std::unique_ptr<htsFile, decltype(&hts_close)> file(hts_open(path.c_str(), "r"), &hts_close);
+  if (!file) return std::nullopt;
+  kstring_t line = KS_INITIALIZE;
+  std::optional<std::string> repeated;
+  while (hts_getline(file.get(), KS_SEP_LINE, &line) >= 0 && line.s && line.s[0] == '#') {
+    const std::string_view text(line.s, line.l);
+    if (!text.starts_with("#CHROM")) continue;
+    std::set<std::string_view> seen;
+    size_t column = 0;
+    for (size_t start = 0; start <= text.size() && !repeated; ++column) {
+      const size_t end = std::min(text.find('\t', start), text.size());
+      const std::string_view name = text.substr(start, end - start);
+      if (column >= 9 && !seen.insert(name).second) repeated = std::string(name);
+      start = end + 1;
+    }
+    break;
+  }
+  ks_free(&line);
+  return repeated;
+}
 
 std::unique_ptr<GenotypeReader> open_vcf(const std::string& path) { return std::make_unique<VcfReader>(path); }
 

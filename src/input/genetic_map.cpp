@@ -4,7 +4,12 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cerrno>
+#include <cstring>
+#include <memory>
 #include <optional>
+
+#include <zlib.h>
 
 #include "base/errors.h"
 #include "base/text_source.h"
@@ -63,7 +68,7 @@ std::optional<Columns> header_columns(const std::vector<std::string_view>& field
       columns.centimorgan = k;
       named = true;
     } else if (word.rfind("chr", 0) == 0 && word.size() <= 10 && columns.chr < 0 &&
-               !std::isdigit(static_cast<unsigned char>(word.size() > 3 ? word[3] : '0'))) {
+               (word.size() == 3 || !std::isdigit(static_cast<unsigned char>(word[3])))) {
       columns.chr = k;
       named = true;
     } else if (rate) {
@@ -142,9 +147,26 @@ GeneticMap parse_genetic_map(std::string_view text, const std::string& path, int
 }
 
 GeneticMap read_genetic_map(const std::string& path, int chromosome) {
-  const auto text = read_file_text(path);
-  if (!text) throw InputError(InputProblem::cannot_open, "Error: cannot read the genetic map " + path + "\n");
-  return parse_genetic_map(text->view(), path, chromosome);
+  // Maps are distributed gzipped; zlib reads plain files as they are.
+  const std::unique_ptr<gzFile_s, decltype(&gzclose)> file(gzopen(path.c_str(), "rb"), &gzclose);
+  const auto cannot_read = [&] {
+    return InputError(InputProblem::cannot_open, "Error: cannot read the genetic map " + path + "\n");
+  };
+  if (!file) throw cannot_read();
+  std::string text;
+  std::vector<char> buffer(1 << 16);
+  for (;;) {
+    const int got = gzread(file.get(), buffer.data(), static_cast<unsigned>(buffer.size()));
+    if (got < 0) {
+      int code = 0;
+      const char* reason = gzerror(file.get(), &code);
+      throw InputError(InputProblem::malformed, "Error: the genetic map " + path + " is damaged (" +
+                                                    (code == Z_ERRNO ? std::strerror(errno) : reason) + ")\n");
+    }
+    if (got == 0) break;
+    text.append(buffer.data(), static_cast<size_t>(got));
+  }
+  return parse_genetic_map(text, path, chromosome);
 }
 
 std::vector<double> genetic_positions(const GeneticMap& map, const std::vector<int>& positions) {

@@ -6,6 +6,7 @@
 
 #include "base/errors.h"
 #include "genotypes/phenotypes.h"
+#include "screen/screen_table.h"
 
 namespace snp::screen {
 
@@ -58,6 +59,9 @@ const ProgramSpec kScreenProgram{
          "(or IID or ID) and a phenotype column, then one line per\n"
          "sample: 2/1 or 1/0 for case/control, NA or -9 missing\n"
          "(excluded); samples not in the file are excluded"},
+        {"--pheno-name", "NAME",
+         "with --pheno: the column to read (default: the first\n"
+         "after FID and IID)"},
         {"--imputed", "FILE",
          "result file of snp-impute: one line per marker, codes of\n"
          "--cases cases, then --controls controls"},
@@ -73,7 +77,6 @@ const ProgramSpec kScreenProgram{
          "as --logistic, linear regression of a quantitative --pheno\n"
          "into PREFIX.linear.tsv: ... BETA SE T P (t test)"},
         {"--dosage", "", "with --vcf: the dosage FORMAT/DS (GT where absent)"},
-        {"--pheno-name", "NAME", "the --pheno column to use (default: the first after the IDs)"},
         {"--covar", "FILE",
          "covariates: a header FID IID c1 c2 ... (or IID c1 ...),\n"
          "one line per sample; numbers, NA missing; a sample\n"
@@ -145,7 +148,7 @@ ScreenOptions screen_options(const ParsedOptions& parsed) {
   options.route = route_of(parsed);
   const bool regression = parsed.has("--logistic") || parsed.has("--linear");
   if (!regression)
-    refuse(parsed, {"--dosage", "--pheno-name", "--covar", "--covar-name", "--pcs", "--threads"},
+    refuse(parsed, {"--dosage", "--covar", "--covar-name", "--pcs", "--threads"},
            "the screen (only to --logistic and --linear)");
   if (regression && options.route != ScreenRoute::bed && options.route != ScreenRoute::vcf)
     throw_usage_error(kScreenProgram.name, "--logistic and --linear need --bfile or --vcf");
@@ -156,6 +159,9 @@ ScreenOptions screen_options(const ParsedOptions& parsed) {
     options.input = parsed.required(route);
     options.case_list = parsed.value("--cases").value_or("");
     options.pheno_file = parsed.value("--pheno").value_or("");
+    options.pheno_name = parsed.value("--pheno-name").value_or("");
+    if (!options.pheno_name.empty() && options.pheno_file.empty())
+      throw_usage_error(kScreenProgram.name, "--pheno-name needs --pheno FILE");
     if (!options.case_list.empty() && !options.pheno_file.empty())
       throw_usage_error(kScreenProgram.name, "--cases and --pheno cannot go together");
     if (options.route == ScreenRoute::vcf && options.case_list.empty() && options.pheno_file.empty())
@@ -163,7 +169,7 @@ ScreenOptions screen_options(const ParsedOptions& parsed) {
     if (regression) options.regression = regression_request(parsed, options);
     return options;
   }
-  refuse(parsed, {"--pheno"}, options.route == ScreenRoute::imputed ? "--imputed" : "--data-dir");
+  refuse(parsed, {"--pheno", "--pheno-name"}, options.route == ScreenRoute::imputed ? "--imputed" : "--data-dir");
   ScreenSettings& s = options.settings;
   if (options.route == ScreenRoute::imputed) {
     refuse(parsed, {"--markers", "--samples", "--names-dir"}, "--imputed");
@@ -196,11 +202,35 @@ genotypes::Phenotypes phenotypes_of(const ScreenOptions& options, const genotype
   }
   if (!options.pheno_file.empty()) {
     source = options.pheno_file;
-    return genotypes::phenotypes_from_file(reader.samples(), options.pheno_file);
+    return genotypes::phenotypes_from_file(reader.samples(), options.pheno_file, {options.pheno_name});
   }
   source = options.input + ".fam";
   return genotypes::phenotypes_from_fam(reader.samples(), source);
 }
+
+}  // namespace
+
+namespace {
+
+// The files the run reads, which no output may be.
+std::vector<NamedInput> inputs_of(const ScreenOptions& options) {
+  switch (options.route) {
+    case ScreenRoute::data_file:
+      return {{options.settings.Datapath2 + kDataFileName, "data file"},
+              {options.names_dir + "Chromosome_SNP_Length.txt", "chromosome lengths file"}};
+    case ScreenRoute::bed:
+      return {{options.input + ".bed", "genotype file"}, {options.input + ".bim", "marker file"},
+              {options.input + ".fam", "sample file"}, {options.case_list, "--cases file"},
+              {options.pheno_file, "--pheno file"}};
+    case ScreenRoute::vcf:
+      return {{options.input, "VCF"}, {options.case_list, "--cases file"}, {options.pheno_file, "--pheno file"}};
+    case ScreenRoute::imputed:
+      return {{options.input, "result file of snp-impute"}};
+  }
+  return {};
+}
+
+int run_screen_into(ScreenContext& ctx, const ScreenOptions& options);
 
 }  // namespace
 
@@ -210,6 +240,17 @@ int run_screen(const ScreenOptions& options) {
   ctx.settings = options.settings;
   ctx.naming.Datapath = options.names_dir;
   ctx.table_prefix = options.table_prefix;
+  ScreenOutputs outputs(ctx.result_directory,
+                        options.table_prefix.empty() ? std::string() : options.table_prefix + kTableSuffix, inputs_of(options));
+  ctx.outputs = &outputs;
+  const int status = run_screen_into(ctx, options);
+  outputs.commit();
+  return status;
+}
+
+namespace {
+
+int run_screen_into(ScreenContext& ctx, const ScreenOptions& options) {
   if (options.route == ScreenRoute::data_file) return single_marker_test_five_model(ctx);
 
   std::unique_ptr<genotypes::GenotypeReader> reader;
@@ -230,9 +271,10 @@ int run_screen(const ScreenOptions& options) {
   notes << "Note: " << reader->samples().size() << " samples: " << input.samplesize.cases << " cases, "
         << input.samplesize.controls << " controls, " << phenotypes.excluded << " excluded (status from " << source
         << ")\n";
+  for (const std::string& note : phenotypes.notes) notes << note << "\n";
   if (phenotypes.unmatched_ids > 0)
     notes << "Warning: " << source << ": " << phenotypes.unmatched_ids << " IDs name no sample of " << reader->path()
-          << "\n";
+          << ": " << genotypes::listed_ids(phenotypes.unmatched) << "\n";
   notes << "Note: " << input.markers.size() << " markers read from " << reader->path();
   if (reader->skipped() > 0) notes << "; " << reader->skipped() << " records skipped (" << reader->skipped_reasons() << ")";
   notes << "\n";
@@ -245,5 +287,7 @@ int run_screen(const ScreenOptions& options) {
                      Channel::standard_error);
   return screen_genotype_input(ctx, input);
 }
+
+}  // namespace
 
 }  // namespace snp::screen

@@ -20,6 +20,7 @@ struct ScreenOptions {
   std::string input;       // --bfile prefix, --vcf or --imputed file
   std::string case_list;   // --cases IDS (--bfile, --vcf)
   std::string pheno_file;  // --pheno FILE (--bfile, --vcf)
+  std::string pheno_name;  // --pheno-name NAME: its column
   std::string chromosome = "0";  // --chromosome (--imputed)
   std::string table_prefix;      // --out
   // --logistic or --linear: the regression tests instead of the screen.

@@ -209,6 +209,20 @@ std::vector<int> fdr_selection(std::span<const double> p, std::vector<int> candi
   return candidates;
 }
 
+namespace {
+
+// The table into the caller's opened file, or into its own.
+void write_screen_table(ScreenContext& ctx, size_t markers, const std::function<genotypes::Marker(size_t)>& label,
+                        const std::function<GenotypeCounts(size_t)>& counts, const SampleSize& samplesize) {
+  const auto fill = [&](std::ostream& out) { write_screen_table(out, markers, label, counts, samplesize); };
+  if (ctx.outputs)
+    fill(ctx.outputs->table());
+  else
+    write_file_atomically(ctx.table_prefix + kTableSuffix, fill);
+}
+
+}  // namespace
+
 int single_marker_test_five_model(ScreenContext& ctx) {
   const ScreenSettings& s = ctx.settings;
   const std::string path = s.Datapath2 + kDataFileName;
@@ -226,7 +240,7 @@ int single_marker_test_five_model(ScreenContext& ctx) {
     // number; no alleles.
     std::map<int, bool> has_names;
     write_screen_table(
-        ctx.table_prefix + kTableSuffix, static_cast<size_t>(counts.markers()),
+        ctx, static_cast<size_t>(counts.markers()),
         [&](size_t j) {
           int chromosome = 0, locus = 0;
           ctx.naming.return_chromosome_and_locus(static_cast<int>(j), &chromosome, &locus);
@@ -247,7 +261,7 @@ int screen_genotype_input(ScreenContext& ctx, const GenotypeInput& input) {
                       input.counts.size(), [&](size_t j) { return input.counts[j]; }, input.samplesize));
   if (!ctx.table_prefix.empty())
     write_screen_table(
-        ctx.table_prefix + kTableSuffix, input.counts.size(), [&](size_t j) { return input.markers.at(j); },
+        ctx, input.counts.size(), [&](size_t j) { return input.markers.at(j); },
         [&](size_t j) { return input.counts[j]; }, input.samplesize);
   return 0;
 }
@@ -256,6 +270,13 @@ void report_all(ScreenContext& ctx, const ScreenTables& tables) {
   std::ostream& out = *ctx.console;
   report_nominal(tables, out);
 
+  if (ctx.outputs) {
+    std::ostream* file = ctx.outputs->fdr();
+    if (!file) throw FatalError("find error to open FDR_results.txt\n", Channel::standard_output);
+    for (int m = 0; m <= kMinimumModel; ++m) report_fdr(ctx, tables, m, *file);
+    out.flush();
+    return;
+  }
   const std::string result_path = ctx.result_directory + kResultFileName;
   std::optional<ReplacingFile> file;
   if (!std::filesystem::is_directory(result_path)) file.emplace(result_path);

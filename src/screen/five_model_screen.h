@@ -18,6 +18,7 @@
 #include "genotypes/genotypes.h"
 #include "screen/case_control_file.h"
 #include "screen/genotype_input.h"
+#include "screen/screen_outputs.h"
 #include "screen/single_marker_tests.h"
 
 namespace snp::screen {
@@ -48,6 +49,9 @@ struct ScreenContext {
   const MarkerLabels* markers = nullptr;
   // When set, the table PREFIX.screen.tsv of every marker is written too.
   std::string table_prefix;
+  // Where "FDR_results.txt" and the table go when the caller opened them
+  // (it commits them); null: each is written to its own file here.
+  ScreenOutputs* outputs = nullptr;
 };
 
 // P-values of every marker under the four models, and the minimum model.

@@ -78,6 +78,11 @@ std::string table_header() {
 void write_screen_table(const std::string& path, size_t markers,
                         const std::function<genotypes::Marker(size_t)>& label,
                         const std::function<GenotypeCounts(size_t)>& counts, const SampleSize& samplesize) {
+  write_file_atomically(path, [&](std::ostream& out) { write_screen_table(out, markers, label, counts, samplesize); });
+}
+
+void write_screen_table(std::ostream& out, size_t markers, const std::function<genotypes::Marker(size_t)>& label,
+                        const std::function<GenotypeCounts(size_t)>& counts, const SampleSize& samplesize) {
   std::vector<GenotypeCounts> tallies(markers);
   std::array<std::vector<std::optional<double>>, 5> p;
   for (auto& model : p) model.resize(markers);
@@ -95,7 +100,7 @@ void write_screen_table(const std::string& path, size_t markers,
   parallel_for(static_cast<int>(threads), static_cast<int>(threads), [&](int t, int) {
     for (size_t m = static_cast<size_t>(t); m < 5; m += threads) q[m] = bh_qvalues(p[m], markers);
   });
-  write_file_atomically(path, [&](std::ostream& out) {
+  {
     out << table_header() << '\n';
     std::string row;
     for (size_t j = 0; j < markers; ++j) {
@@ -112,7 +117,7 @@ void write_screen_table(const std::string& path, size_t markers,
       row += '\n';
       out << row;
     }
-  });
+  }
 }
 
 }  // namespace snp::screen

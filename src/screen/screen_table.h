@@ -44,5 +44,8 @@ std::string table_header();
 void write_screen_table(const std::string& path, size_t markers,
                         const std::function<genotypes::Marker(size_t)>& label,
                         const std::function<GenotypeCounts(size_t)>& counts, const SampleSize& samplesize);
+// The same into an open stream.
+void write_screen_table(std::ostream& out, size_t markers, const std::function<genotypes::Marker(size_t)>& label,
+                        const std::function<GenotypeCounts(size_t)>& counts, const SampleSize& samplesize);
 
 }  // namespace snp::screen

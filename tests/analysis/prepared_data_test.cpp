@@ -10,6 +10,7 @@
 #include "analysis/inputs/marker_selection.h"
 #include "analysis/run/progress.h"
 #include "analysis/inputs/seeded_permutations.h"
+#include "analysis/permutation/permutation_parts.h"
 #include "base/errors.h"
 #include "scratch_dir.h"
 
@@ -146,6 +147,37 @@ TEST(Progress, EveryFinishedDataSetShowsItsCountTheElapsedAndTheEstimatedTime) {
   redrawn.done_one();
   EXPECT_EQ(terminal.str(), "\rpermutation 1 of 2 done, 0:00:00 elapsed, about 0:00:00 left"
                             "\rpermutation 2 of 2 done, 0:00:00 elapsed" + std::string(20, ' ') + "\n");
+}
+
+TEST(PermutationParts, APartReadsBackWholeAndAnAlteredOneIsDamaged) {
+  test::ScratchDir dir;
+  PermutationPart part;
+  part.fingerprint = "00ff";
+  part.total = 2;
+  part.ran = true;
+  part.range = {1, 2};
+  part.observed = 0.25;
+  part.fits = {0.5, 0.75};
+  part.console = {"T1 end\n", "T2 end\n"};
+  part.holds_last = true;
+  part.store = "store bytes";
+  const std::string text = part_text(part);
+  dir.write("part.txt", text);
+  const PermutationPart read = read_part(dir.file("part.txt"));
+  EXPECT_EQ(read.fits, part.fits);
+  EXPECT_EQ(read.console, part.console);
+  EXPECT_EQ(read.store, part.store);
+  EXPECT_FALSE(read.coefficients);
+  // One byte of a console block changed: the checksum no longer matches.
+  std::string altered = text;
+  altered[altered.find("T2 end")] = 'X';
+  dir.write("part.txt", altered);
+  try {
+    read_part(dir.file("part.txt"));
+    ADD_FAILURE() << "an altered part was read";
+  } catch (const InputError& error) {
+    EXPECT_NE(std::string(error.what()).find("damaged part"), std::string::npos) << error.what();
+  }
 }
 
 }  // namespace

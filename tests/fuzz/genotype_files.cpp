@@ -42,7 +42,7 @@ SNP_FUZZ(input) {
       read_fileset(input);
       break;
     case 1:
-      phenotypes_from_file(kSamples, input.file("pheno.txt"), input.byte() % 2 ? "" : "status");
+      phenotypes_from_file(kSamples, input.file("pheno.txt"), {input.byte() % 2 ? "" : "status", input.byte() % 2 == 0});
       break;
     case 2:
       phenotypes_from_case_list(kSamples, input.file("cases.txt"));

@@ -71,4 +71,19 @@ std::ostream& null_stream() {
   return stream;
 }
 
+int open_descriptors() {
+  std::error_code error;
+  int count = 0;
+  for (std::filesystem::directory_iterator it("/proc/self/fd", error), end; !error && it != end; it.increment(error))
+    ++count;
+  return count;
+}
+
+void check_descriptors(int before) {
+  const int after = open_descriptors();
+  if (after <= before) return;
+  std::cerr << "the input left " << after - before << " file descriptor(s) open\n";
+  std::abort();
+}
+
 }  // namespace snp::fuzz

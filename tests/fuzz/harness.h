@@ -21,6 +21,11 @@ const std::string& scratch_dir();
 std::string write_scratch(const std::string& name, std::string_view text);
 std::ostream& null_stream();
 
+// File descriptors the process holds open; check_descriptors aborts (a
+// finding) when an input left more open than there were before it.
+int open_descriptors();
+void check_descriptors(int before);
+
 class Input {
  public:
   Input(const std::uint8_t* data, size_t size) : data_(data), size_(size) {}
@@ -56,7 +61,9 @@ void attempt(Step&& step) {
   static void fuzz_body(snp::fuzz::Input& input);                                                    \
   extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {                     \
     snp::fuzz::Input input(data, size);                                                              \
+    const int descriptors = snp::fuzz::open_descriptors();                                           \
     snp::fuzz::attempt([&] { fuzz_body(input); });                                                   \
+    snp::fuzz::check_descriptors(descriptors);                                                       \
     return 0;                                                                                        \
   }                                                                                                  \
   static void fuzz_body(snp::fuzz::Input& input)

@@ -66,7 +66,7 @@ TEST(Phenotypes, FileCodingsAndMissingValues) {
   const auto samples = samples_with({"", "", "", ""});
   const auto read = [&](const std::string& text, const std::string& column = "") {
     dir.write("p.txt", text);
-    return phenotypes_from_file(samples, dir.file("p.txt"), column);
+    return phenotypes_from_file(samples, dir.file("p.txt"), {column, false, "--quantitative"});
   };
   Phenotypes p = read("FID IID status\nF0 i0 2\nF1 i1 1\nF0 i2 NA\nF9 i3 2\n");
   EXPECT_EQ(p.values, (Values{1.0, 0.0, std::nullopt, std::nullopt}));
@@ -88,6 +88,51 @@ TEST(Phenotypes, FileCodingsAndMissingValues) {
             std::string::npos);
   EXPECT_NE(error_of([&] { read("IID status\n", "age"); }).find("names no column \"age\""), std::string::npos);
   EXPECT_NE(error_of([&] { read(""); }).find("empty"), std::string::npos);
+}
+
+TEST(Phenotypes, StatusCodingsStrayValuesAndColumns) {
+  TempDir dir;
+  const auto samples = samples_with({"", "", "", ""});
+  const std::string path = dir.file("p.txt");
+  const auto read = [&](const std::string& text, const PhenotypeOptions& options = {}) {
+    dir.write("p.txt", text);
+    return phenotypes_from_file(samples, path, options);
+  };
+  // In a 2/1 column 0 is missing; 2/1 mixed with 1/0 reads as 2/1.
+  Phenotypes p = read("IID s\ni0 2\ni1 1\ni2 0\ni3 1\n");
+  EXPECT_EQ(p.kind, PhenotypeKind::case_control);
+  EXPECT_EQ(p.values, (Values{1.0, 0.0, std::nullopt, 0.0}));
+  // A stray value is an error naming line and value, unless asked for.
+  EXPECT_NE(error_of([&] { read("IID s\ni0 2\ni1 1\ni2 3\n", {"", false, "--quantitative"}); })
+                .find("line 4 of " + path + ": phenotype 3 fits no case/control coding (2 case, 1 control, 0 missing; "
+                      "-9 and NA missing); --quantitative reads"),
+            std::string::npos);
+  p = read("IID s\ni0 2\ni1 1\ni2 3\n", {"", true, "--quantitative"});
+  EXPECT_EQ(p.kind, PhenotypeKind::quantitative);
+  EXPECT_EQ(p.values, (Values{2.0, 1.0, 3.0, std::nullopt}));
+  EXPECT_TRUE(p.notes.empty());
+  // Most values not codes: quantitative by the rule, which a note prints.
+  p = read("IID s\ni0 12\ni1 1\ni2 30\n");
+  EXPECT_EQ(p.kind, PhenotypeKind::quantitative);
+  EXPECT_EQ(p.notes, (std::vector<std::string>{"Note: " + path +
+                                               ": the phenotype is read as quantitative (most values are not 0, 1 or 2)"}));
+  // The first value column unless one is named, with a note; a
+  // byte-order mark before the header is skipped.
+  p = read("\xEF\xBB\xBF" "FID IID SEX status\nF0 i0 1 2\nF1 i1 2 1\n");
+  EXPECT_EQ(p.values, (Values{0.0, 1.0, std::nullopt, std::nullopt}));
+  EXPECT_EQ(p.notes.at(0), "Note: " + path + ": the phenotype is column SEX, the first of 2 value columns "
+                           "(--pheno-name NAME reads another)");
+  p = read("FID IID SEX status\nF0 i0 1 2\nF1 i1 2 1\n", {"status"});
+  EXPECT_EQ(p.values, (Values{1.0, 0.0, std::nullopt, std::nullopt}));
+  EXPECT_TRUE(p.notes.empty());
+  // The .fam alike: a stray value names its line.
+  EXPECT_NE(error_of([] { phenotypes_from_fam(samples_with({"2", "1", "1", "3"}), "f.fam"); })
+                .find("Error: line 4 of f.fam: phenotype 3 fits no case/control coding"),
+            std::string::npos);
+  dir.write("cases.txt", "\xEF\xBB\xBFi1\nno\tbody\n");
+  p = phenotypes_from_case_list(samples, dir.file("cases.txt"));
+  EXPECT_EQ(p.values, (Values{0.0, 1.0, 0.0, 0.0}));
+  EXPECT_EQ(listed_ids({"a\x01", "\xC3\xA9", "b", "c", "d", "e"}), "\"a\\x01\", \"\\xc3\\xa9\", \"b\", \"c\", \"d\", ...");
 }
 
 TEST(Phenotypes, CountsPutCasesFirst) {

@@ -3,6 +3,10 @@
 #include "input/genetic_map.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <filesystem>
 
 #include "base/errors.h"
 
@@ -54,6 +58,20 @@ TEST(GeneticMap, DamagedMapsNameTheLineAndTheProblem) {
     }
   }
   EXPECT_THROW(read_genetic_map("/nonexistent/map.txt", 20), InputError);
+}
+
+TEST(GeneticMap, PosChrCmKeepsTheRunsChromosomeAndGzippedMapsRead) {
+  const std::string text = "pos chr cM\n100 7 0.1\n200 7 0.2\n1000 20 0.5\n3000 20 1.5\n";
+  EXPECT_EQ(parse_genetic_map(text, "m.txt", 7).positions, (std::vector<long>{100, 200}));
+  EXPECT_EQ(parse_genetic_map(text, "m.txt", 20).positions, (std::vector<long>{1000, 3000}));
+  const std::string path = (std::filesystem::temp_directory_path() / ("map-" + std::to_string(::getpid()) + ".gz")).string();
+  gzFile out = gzopen(path.c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  gzwrite(out, text.data(), static_cast<unsigned>(text.size()));
+  gzclose(out);
+  const GeneticMap map = read_genetic_map(path, 20);
+  std::filesystem::remove(path);
+  EXPECT_EQ(map.centimorgans, (std::vector<double>{0.5, 1.5}));
 }
 
 }  // namespace

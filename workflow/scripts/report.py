@@ -189,8 +189,10 @@ def csm_section(analysis_dir):
                 f'on every permuted phenotype): <b id="csm-pvalue">{html.escape(pvalue)}</b> = (k + 1) / (B + 1), '
                 f"k = {k} of B = {b} permuted statistics at least as large as the observed one "
                 f"(P_value.txt: Overall P-value={html.escape(overall)}, the share of larger ones). ")
-    else:
+    elif "No model found" in open(os.path.join(analysis_dir, "csm_model.tsv")).read():
         test = '<p><b id="csm-pvalue">No model found</b>: the search kept no model, so no permutation test was made. '
+    else:
+        test = '<p><b id="csm-pvalue">No permutation test</b>: the run drew no permutations. '
     markers = read_table(os.path.join(analysis_dir, "csm_markers.tsv"))
     model = read_table(os.path.join(analysis_dir, "csm_model.tsv"))
     model_header = list(model[0].keys()) if model else ["LEARNER"]

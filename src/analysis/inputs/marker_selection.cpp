@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -23,6 +24,12 @@ std::vector<std::string> tab_fields(const std::string& line) {
   while (std::getline(in, field, '\t')) fields.push_back(field);
   if (!fields.empty() && !fields.back().empty() && fields.back().back() == '\r') fields.back().pop_back();
   return fields;
+}
+
+std::optional<size_t> find_column(const std::vector<std::string>& header, const std::string& name) {
+  const auto found = std::find(header.begin(), header.end(), name);
+  if (found == header.end()) return std::nullopt;
+  return static_cast<size_t>(found - header.begin());
 }
 
 size_t column_of(const std::vector<std::string>& header, const std::string& name, const std::string& table) {
@@ -55,15 +62,21 @@ TopRequest parse_top_value(const std::string& program, const std::string& value)
   return {value.substr(0, tab), static_cast<int>(n)};
 }
 
-std::vector<std::string> top_markers(const std::string& table, int count) {
+std::vector<MarkerChoice> top_marker_rows(const std::string& table, int count) {
   std::ifstream in(table);
   if (!in) throw InputError(InputProblem::cannot_open, "Error: cannot open " + table + "\n");
   std::string line;
   if (!std::getline(in, line)) throw inconsistent_file(table, "expected a header line, found none");
   const auto header = tab_fields(line);
   const size_t snp = column_of(header, "SNP", table), p_min = column_of(header, "P_MIN", table);
+  std::vector<size_t> identity_columns;
+  for (const char* name : {"CHR", "BP", "A1", "A2"})
+    if (const auto column = find_column(header, name)) identity_columns.push_back(*column);
+  if (identity_columns.size() < 4) identity_columns.clear();
+  size_t last_used = std::max(snp, p_min);
+  for (const size_t column : identity_columns) last_used = std::max(last_used, column);
   struct Row {
-    std::string name;
+    MarkerChoice choice;
     double p;
   };
   std::vector<Row> rows;
@@ -72,7 +85,7 @@ std::vector<std::string> top_markers(const std::string& table, int count) {
     ++number;
     if (line.empty() || line == "\r") continue;
     const auto fields = tab_fields(line);
-    if (fields.size() <= std::max(snp, p_min))
+    if (fields.size() <= last_used)
       throw malformed_line(table, number, "expected " + std::to_string(header.size()) + " fields, found " +
                                               std::to_string(fields.size()));
     const std::string& text = fields[p_min];
@@ -83,14 +96,22 @@ std::vector<std::string> top_markers(const std::string& table, int count) {
       if (text.empty() || *end != '\0' || std::isnan(p))
         throw malformed_line(table, number, "expected a P_MIN p-value or NA, found \"" + text + "\"");
     }
-    rows.push_back({fields[snp], p});
+    std::string identity;
+    for (const size_t column : identity_columns) identity += (identity.empty() ? "" : ":") + fields[column];
+    rows.push_back({{fields[snp], identity}, p});
   }
   if (rows.size() < static_cast<size_t>(count))
     throw inconsistent_file(table, "--top asks for " + std::to_string(count) + " markers, the table has " +
                                        std::to_string(rows.size()));
   std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.p < b.p; });
+  std::vector<MarkerChoice> chosen;
+  for (int i = 0; i < count; ++i) chosen.push_back(rows[static_cast<size_t>(i)].choice);
+  return chosen;
+}
+
+std::vector<std::string> top_markers(const std::string& table, int count) {
   std::vector<std::string> names;
-  for (int i = 0; i < count; ++i) names.push_back(rows[static_cast<size_t>(i)].name);
+  for (const MarkerChoice& choice : top_marker_rows(table, count)) names.push_back(choice.name);
   return names;
 }
 

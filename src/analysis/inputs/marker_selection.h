@@ -21,6 +21,18 @@ struct TopRequest {
 // without a count of at least 1.
 TopRequest parse_top_value(const std::string& program, const std::string& value);
 
+// A marker chosen for the analysis: by name (--snps; also CHR:BP:A1:A2),
+// or as a row of a screen table, which gives its identity CHR:BP:A1:A2 too
+// where the table has those columns (names can repeat: split multi-allelic
+// sites, duplicated .bim rows).
+struct MarkerChoice {
+  std::string name;
+  std::string identity;  // empty: by name alone
+};
+
+// As top_markers, with each row's identity.
+std::vector<MarkerChoice> top_marker_rows(const std::string& table, int count);
+
 // The `count` markers of the screen table with the smallest P_MIN, smallest
 // first; equal values keep the table's order and NA comes last. The table
 // is tab-separated with a header naming the columns SNP and P_MIN. Throws

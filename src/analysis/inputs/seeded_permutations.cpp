@@ -1,7 +1,13 @@
 #include "analysis/inputs/seeded_permutations.h"
 
+#include <unistd.h>
+
+#include <iomanip>
+#include <sstream>
 #include <stdexcept>
 #include <utility>
+
+#include "base/errors.h"
 
 namespace snp {
 
@@ -16,6 +22,23 @@ std::uint64_t draw_below(std::mt19937_64& generator, std::uint64_t bound) {
 
 void fisher_yates(std::vector<short>& values, std::mt19937_64& generator) {
   for (std::size_t i = values.size(); i-- > 1;) std::swap(values[i], values[draw_below(generator, i + 1)]);
+}
+
+void check_permutation_memory(long count, std::size_t individuals, std::size_t markers, const std::string& source) {
+  const double per_set = static_cast<double>(individuals * sizeof(short) + markers * sizeof(int) +
+                                             2 * sizeof(std::vector<int>));
+  const double needed = per_set * static_cast<double>(count);
+  const long pages = ::sysconf(_SC_PHYS_PAGES), page_size = ::sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || page_size <= 0) return;
+  const double memory = static_cast<double>(pages) * static_cast<double>(page_size);
+  if (needed <= memory / 2) return;
+  constexpr double kGiB = 1024.0 * 1024.0 * 1024.0;
+  std::ostringstream what;
+  what << std::fixed << std::setprecision(1) << "Error: " << source << " asks for " << count
+       << " permuted data sets, which need " << needed / kGiB << " GiB (" << individuals << " individuals, "
+       << markers << " markers each); this machine has " << memory / kGiB
+       << " GiB of memory, and a run may use half of it\n";
+  throw FatalError(what.str(), Channel::standard_error);
 }
 
 void add_permuted_data_sets(AnalysisInput& input, int count, std::uint64_t seed) {

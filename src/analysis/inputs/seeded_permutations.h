@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "analysis/inputs/analysis_input.h"
@@ -23,6 +24,11 @@ std::uint64_t draw_below(std::mt19937_64& generator, std::uint64_t bound);
 
 // `values` shuffled in place by Fisher-Yates with draw_below.
 void fisher_yates(std::vector<short>& values, std::mt19937_64& generator);
+
+// Throws FatalError naming `source` (the option or file that asked) when
+// `count` permuted data sets of this size would take more than half of the
+// machine's memory.
+void check_permutation_memory(long count, std::size_t individuals, std::size_t markers, const std::string& source);
 
 // Appends `count` data sets to `input`, which holds only the observed one:
 // its phenotype row shuffled with the generator seeded by `seed`, and its

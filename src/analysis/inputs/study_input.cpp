@@ -4,7 +4,6 @@
 #include <cmath>
 #include <ostream>
 #include <sstream>
-#include <unordered_map>
 
 #include "base/errors.h"
 
@@ -20,16 +19,13 @@ StudyInput study_input(const genotypes::GenotypeTable& table, const genotypes::P
     if (table.not_found.size() > 5) names += ", ...";
     throw inconsistent_file(source, std::to_string(table.not_found.size()) + " selected marker(s) not found: " + names);
   }
-  std::unordered_map<std::string, size_t> by_name;
-  for (size_t m = 0; m < block.size(); ++m) by_name.emplace(block.markers[m].name, m);
-
   StudyInput study;
-  std::vector<size_t> rows;  // block row of each analysis marker
-  for (const std::string& name : selected) {
-    const auto found = by_name.find(name);
-    if (found == by_name.end()) throw inconsistent_file(source, "selected marker " + name + " not found");
-    rows.push_back(found->second);
-    const genotypes::Marker& marker = block.markers[found->second];
+  std::vector<size_t> rows;  // block row of each analysis marker: the table holds them in the order selected
+  for (size_t j = 0; j < selected.size(); ++j) {
+    if (j >= block.size() || block.markers[j].name != selected[j])
+      throw inconsistent_file(source, "selected marker " + selected[j] + " not found");
+    rows.push_back(j);
+    const genotypes::Marker& marker = block.markers[j];
     study.labels.push_back({marker.name, marker.chromosome, marker.position, marker.counted, marker.other});
   }
   std::vector<short> phenotype;
@@ -57,10 +53,12 @@ StudyInput study_input(const genotypes::GenotypeTable& table, const genotypes::P
 }
 
 void report_phenotype_notes(const genotypes::Phenotypes& phenotypes, std::ostream& warnings) {
+  for (const std::string& note : phenotypes.notes) warnings << note << "\n";
   if (phenotypes.excluded > 0)
     warnings << "Note: " << phenotypes.excluded << " sample(s) without a phenotype left out of the analysis\n";
   if (phenotypes.unmatched_ids > 0)
-    warnings << "Note: " << phenotypes.unmatched_ids << " ID(s) of the phenotypes name no sample\n";
+    warnings << "Note: " << phenotypes.unmatched_ids
+             << " ID(s) of the phenotypes name no sample: " << genotypes::listed_ids(phenotypes.unmatched) << "\n";
 }
 
 }  // namespace snp

@@ -21,8 +21,8 @@ struct StudyInput {
   std::vector<MarkerLabel> labels;
 };
 
-// Builds the input from a table holding the selected markers (in any
-// order) and the phenotypes of its samples. Samples without a phenotype
+// Builds the input from a table holding the selected markers (in the
+// order selected; read_chosen_markers) and the phenotypes of its samples. Samples without a phenotype
 // are left out. Throws InputError naming `source` when a selected marker
 // is absent, and naming `phenotype_source` when no sample is left or when
 // a phenotype is not a whole number the analysis can hold (-32768..32767).

@@ -6,6 +6,7 @@
 #include <iomanip>
 #include <iterator>
 #include <sstream>
+#include <string_view>
 
 #include "analysis/state/work_files.h"
 #include "base/errors.h"
@@ -13,7 +14,20 @@
 namespace snp {
 namespace {
 
-constexpr const char* kHeader = "csm-analysis permutation part 1";
+constexpr const char* kHeader = "csm-analysis permutation part 2";
+
+// 64-bit FNV-1a of the text, as 16 hexadecimal digits: the checksum a part
+// carries of its content, so that an altered part is refused.
+std::string fnv1a_text(std::string_view text) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const char c : text) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  std::ostringstream hex;
+  hex << std::hex << std::setw(16) << std::setfill('0') << hash;
+  return hex.str();
+}
 
 [[noreturn]] void bad_part(const std::string& path, const std::string& what) {
   throw InputError(InputProblem::inconsistent, "Error: " + path + ": " + what + "\n");
@@ -55,6 +69,12 @@ class PartReader {
     if (*end != '\0') bad_part(path_, "bad value \"" + text + "\"");
     return value;
   }
+  // Where the next word starts.
+  size_t next_word_at() {
+    while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\n')) ++at_;
+    return at_;
+  }
+  std::string_view between(size_t from, size_t to) const { return std::string_view(text_).substr(from, to - from); }
   // "<length>\n" and that many bytes.
   std::string block() {
     const auto length = static_cast<size_t>(number(0));
@@ -97,7 +117,7 @@ std::string part_file_name(const PermutationRange& range) {
 
 std::string part_text(const PermutationPart& part) {
   std::ostringstream out;
-  out << kHeader << "\nfingerprint " << part.fingerprint << "\npermutations " << part.total << ' '
+  out << "\npermutations " << part.total << ' '
       << (part.ran ? 1 : 0) << ' ' << part.range.first << ' ' << part.range.last << "\nobserved "
       << exact(part.observed) << '\n';
   for (size_t p = 0; p < part.fits.size(); ++p) {
@@ -110,8 +130,10 @@ std::string part_text(const PermutationPart& part) {
     out << "coefficients " << (part.coefficients ? 1 : 0) << '\n';
     if (part.coefficients) block(out, "file", *part.coefficients);
   }
-  out << "end\n";
-  return out.str();
+  // The checksum covers everything after the fingerprint, which the merge
+  // checks on its own.
+  const std::string content = out.str();
+  return kHeader + ("\nfingerprint " + part.fingerprint) + content + "checksum " + fnv1a_text(content) + "\nend\n";
 }
 
 PermutationPart read_part(const std::string& path) {
@@ -119,9 +141,10 @@ PermutationPart read_part(const std::string& path) {
   if (!in) throw InputError(InputProblem::cannot_open, "Error: cannot open " + path + "\n");
   PartReader r(path, std::string(std::istreambuf_iterator<char>(in), {}));
   PermutationPart part;
-  for (const char* label : {"csm-analysis", "permutation", "part", "1"}) r.expect(label);
+  for (const char* label : {"csm-analysis", "permutation", "part", "2"}) r.expect(label);
   r.expect("fingerprint");
   part.fingerprint = r.word();
+  const size_t content_start = r.next_word_at() - 1;
   r.expect("permutations");
   part.total = static_cast<int>(r.number(0));
   part.ran = r.number(0) != 0;
@@ -147,6 +170,9 @@ PermutationPart read_part(const std::string& path) {
       part.coefficients = r.block();
     }
   }
+  const std::string_view content = r.between(content_start, r.next_word_at());
+  r.expect("checksum");
+  if (r.word() != fnv1a_text(content)) bad_part(path, "damaged part (its checksum does not match its content)");
   r.expect("end");
   return part;
 }

@@ -175,6 +175,7 @@ std::string model_table(const std::vector<ReportedLearner>& learners, const Anal
 
 std::string permutation_line(const PermutationSummary& summary) {
   if (!summary.model_found) return "# P_PERM=NA: No model found, so no permutation test was made.\n";
+  if (summary.permutations == 0) return "# P_PERM=NA: no permutations, so no permutation test was made.\n";
   std::ostringstream line;
   line << "# P_PERM=" << summary.p_value() << ": (k + 1) / (B + 1) with k = " << summary.at_least_as_large
        << " of the B = " << summary.permutations

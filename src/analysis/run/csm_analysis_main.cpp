@@ -40,7 +40,9 @@ const snp::ProgramSpec kProgram{
         {"--pheno", "FILE",
          "phenotype per sample: a header, then FID IID (or IID)\n"
          "and the value; 1/2 or 0/1 case/control, else\n"
-         "quantitative (whole numbers); NA and -9 missing"},
+         "quantitative; NA and -9 missing (0 too in a 2/1 column)"},
+        {"--pheno-name", "NAME", "with --pheno: the column to read (default: the first\nafter FID and IID)"},
+        {"--quantitative", "", "read the phenotype as quantitative, whatever its values"},
         {"--cases", "FILE", "IDs of the cases, one a line; all other samples\nare controls"},
         {"--snps", "LIST", "markers to analyse by name: name,name,... or a file\nof names"},
         {"--top", "FILE N",
@@ -101,6 +103,7 @@ int main(int argc, char** argv) {
       if (const auto markers = snp::run_prepared_analysis(options, ctx)) print_markers(*markers);
       return 0;
     }
+    snp::check_permutation_job_options(options);
     const snp::InputFiles files{options.required("--genotypes"), options.required("--phenotypes"),
                                 options.required("--columns")};
     const int first_permuted = options.count("--first-permuted", 0, 1);

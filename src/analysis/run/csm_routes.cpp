@@ -6,6 +6,7 @@
 #include "analysis/run/data_parameters.h"
 #include "analysis/run/driver.h"
 #include "analysis/run/input_files.h"
+#include "analysis/inputs/marker_choice.h"
 #include "analysis/inputs/marker_selection.h"
 #include "analysis/report/model_tables.h"
 #include "base/parallel.h"
@@ -13,6 +14,7 @@
 #include "analysis/run/permutation_jobs.h"
 #include "analysis/inputs/seeded_permutations.h"
 #include "analysis/inputs/study_input.h"
+#include "analysis/state/work_files.h"
 #include "analysis/state/work_lock.h"
 #include "analysis/run/permuted_selection.h"
 #include "base/errors.h"
@@ -21,7 +23,7 @@ namespace snp {
 namespace {
 
 const char* const kTextOptions[] = {"--genotypes", "--phenotypes", "--columns", "--data-dir"};
-const char* const kFilesetOptions[] = {"--snps", "--top", "--pheno", "--cases"};
+const char* const kFilesetOptions[] = {"--snps", "--top", "--pheno", "--cases", "--pheno-name", "--quantitative"};
 
 bool fileset_route(const ParsedOptions& options) { return options.has("--bfile") || options.has("--vcf"); }
 
@@ -40,6 +42,8 @@ void check_options(const ParsedOptions& options) {
   if (options.has("--snps") == options.has("--top")) refuse("--bfile and --vcf need either --snps LIST or --top FILE N");
   if (const auto top = options.value("--top")) parse_top_value(options.program(), *top);
   if (options.has("--pheno") && options.has("--cases")) refuse("--pheno and --cases exclude each other");
+  if (options.has("--pheno-name") && !options.has("--pheno")) refuse("--pheno-name needs --pheno FILE");
+  if (options.has("--quantitative") && options.has("--cases")) refuse("--quantitative and --cases exclude each other");
   if (options.has("--vcf") && !options.has("--pheno") && !options.has("--cases"))
     refuse("--vcf needs --pheno FILE or --cases FILE");
 }
@@ -51,23 +55,29 @@ StudyInput read_fileset(const ParsedOptions& options, const AnalysisContext& ctx
   const auto reader = prefix ? genotypes::open_bed(*prefix) : genotypes::open_vcf(source);
   genotypes::Phenotypes phenotypes;
   std::string phenotype_source;
+  const genotypes::PhenotypeOptions coding{options.value("--pheno-name").value_or(""), options.has("--quantitative"),
+                                           "--quantitative"};
   if (const auto pheno = options.value("--pheno")) {
     phenotype_source = *pheno;
-    phenotypes = genotypes::phenotypes_from_file(reader->samples(), *pheno);
+    phenotypes = genotypes::phenotypes_from_file(reader->samples(), *pheno, coding);
   } else if (const auto cases = options.value("--cases")) {
     phenotype_source = *cases;
     phenotypes = genotypes::phenotypes_from_case_list(reader->samples(), *cases);
   } else {
     phenotype_source = *prefix + ".fam";
-    phenotypes = genotypes::phenotypes_from_fam(reader->samples(), phenotype_source);
+    phenotypes = genotypes::phenotypes_from_fam(reader->samples(), phenotype_source, coding);
   }
   StudyInput study;
   if (const auto top = options.value("--top")) {
     top_selection = read_top_selection(*reader, phenotypes, phenotype_source, parse_top_value(options.program(), *top));
     study = observed_top_input(*top_selection, phenotypes);
   } else {
-    const std::vector<std::string> selected = listed_markers(options.required("--snps"));
-    const genotypes::GenotypeTable table = genotypes::read_table(*reader, selected);
+    std::vector<MarkerChoice> chosen;
+    for (std::string& name : listed_markers(options.required("--snps"))) chosen.push_back({std::move(name), ""});
+    const genotypes::GenotypeTable table = read_chosen_markers(*reader, chosen, source);
+    std::vector<std::string> selected;
+    for (const genotypes::Marker& marker : table.block.markers) selected.push_back(marker.name);
+    for (const std::string& name : table.not_found) selected.push_back(name);
     study = study_input(table, phenotypes, selected, source, phenotype_source);
   }
   if (reader->skipped() > 0)
@@ -109,6 +119,7 @@ bool prepares_data_sets(const ParsedOptions& options) {
 
 std::optional<std::vector<int>> run_prepared_analysis(const ParsedOptions& options, AnalysisContext& ctx) {
   check_options(options);
+  check_permutation_job_options(options);
   ctx.threads = options.count("--threads", 1, hardware_threads());
   std::optional<int> permutations;
   if (options.has("--permutations")) permutations = options.count("--permutations", 0, 0);
@@ -125,7 +136,14 @@ std::optional<std::vector<int>> run_prepared_analysis(const ParsedOptions& optio
   AnalysisInput& input = study.input;
   const DataCounts counts{static_cast<long>(input.genotypes.size()), static_cast<long>(input.columns.front().size()),
                           permutations};
-  add_permuted_data_sets(input, settle_parameter_file(ctx, counts, ctx.out()), static_cast<std::uint64_t>(seed));
+  const auto individuals = input.genotypes.size(), columns = input.columns.front().size();
+  if (permutations) check_permutation_memory(*permutations, individuals, columns, "--permutations");
+  const int drawn = settle_parameter_file(ctx, counts, ctx.out());
+  check_permutation_memory(drawn, individuals, columns, "Number_of_permutation of " + ctx.work_file(kParameterFile));
+  if (drawn == 0)
+    ctx.warn() << "Warning: no permutations (" << (permutations ? "--permutations 0" : "Number_of_permutation 0 in " + ctx.work_file(kParameterFile))
+               << "): no permutation test is made; the overall p-value 1 in P_value.txt is not the result of a test\n";
+  add_permuted_data_sets(input, drawn, static_cast<std::uint64_t>(seed));
   if (top_selection) select_in_permutations(*top_selection, input, ctx.threads);
 
   ctx.labels = study.labels;

@@ -10,11 +10,21 @@
 
 namespace snp {
 
+void check_permutation_job_options(const ParsedOptions& options) {
+  const auto range = options.value("--data-sets");
+  const auto merge = options.value("--merge");
+  if (range && merge) throw_usage_error(options.program(), "--data-sets and --merge exclude each other");
+  if (range && !parse_permutation_range(*range))
+    throw_usage_error(options.program(), "--data-sets needs A:B with whole numbers 1 <= A <= B, found \"" + *range + "\"");
+  if (merge && (merge->empty() || merge->front() == ',' || merge->back() == ',' || merge->find(",,") != std::string::npos))
+    throw_usage_error(options.program(), "--merge needs part files separated by commas");
+}
+
 bool set_up_permutation_jobs(const ParsedOptions& options, const AnalysisInput& input, AnalysisContext& ctx) {
   const auto range = options.value("--data-sets");
   const auto merge = options.value("--merge");
   if (!range && !merge) return false;
-  if (range && merge) throw_usage_error(options.program(), "--data-sets and --merge exclude each other");
+  check_permutation_job_options(options);
   const std::string parameters_path = ctx.work_file(kParameterFile);
   std::string parameters;
   if (std::ifstream in{parameters_path, std::ios::binary}) parameters.assign(std::istreambuf_iterator<char>(in), {});

@@ -8,6 +8,10 @@
 
 namespace snp {
 
+// Usage errors of --data-sets and --merge (both given, a malformed range or
+// list), found before any data are read.
+void check_permutation_job_options(const ParsedOptions& options);
+
 // Reads --data-sets and --merge into ctx.jobs (a usage error when both are
 // given or one is malformed) and reads and checks the parts of a merge.
 // True for a job, which writes a part instead of the reports.

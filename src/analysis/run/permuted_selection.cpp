@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "analysis/inputs/marker_choice.h"
 #include "base/errors.h"
 #include "base/parallel.h"
 
@@ -19,13 +20,14 @@ std::vector<short> observed_phenotype(const genotypes::Phenotypes& phenotypes, s
 }
 
 void check_table_choice(const TopSelection& selection, const TopRequest& top) {
-  const std::vector<std::string> table = top_markers(top.table, top.count);
+  const std::vector<MarkerChoice> table = top_marker_rows(top.table, top.count);
   for (size_t r = 0; r < table.size(); ++r) {
-    const std::string& ranked = selection.markers[static_cast<size_t>(selection.observed[r])].name;
-    if (table[r] != ranked)
+    const genotypes::Marker& ranked = selection.markers[static_cast<size_t>(selection.observed[r])];
+    const bool same = table[r].name == ranked.name && (table[r].identity.empty() || table[r].identity == identity_of(ranked));
+    if (!same)
       throw inconsistent_file(top.table, "the screen table was made from other data: its marker " +
-                                             std::to_string(r + 1) + " by P_MIN is " + table[r] +
-                                             ", the screen of these genotypes and phenotypes ranks " + ranked +
+                                             std::to_string(r + 1) + " by P_MIN is " + table[r].name +
+                                             ", the screen of these genotypes and phenotypes ranks " + ranked.name +
                                              " there");
   }
 }
