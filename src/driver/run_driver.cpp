@@ -120,6 +120,7 @@ std::unique_ptr<ImputationEngine> make_hmm_engine(const RunConfig& cfg, const Re
                               ? constant_rate_positions(panel.positions, 1.0)
                               : genetic_positions(read_genetic_map(cfg.genetic_map_file, cfg.current_chr), panel.positions);
   settings.threads = cfg.threads;
+  settings.selection = automatic_state_selection(panel.haplotype_count);
   return std::make_unique<HmmEngine>(input, std::move(settings));
 }
 
