@@ -17,6 +17,7 @@ struct PanelCommand {
   std::string vcf;
   std::string out;
   std::optional<std::string> chromosome;
+  bool binary = false;  // also the binary haplotype file
 };
 
 struct StudyCommand {

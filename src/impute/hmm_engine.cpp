@@ -306,6 +306,11 @@ const std::vector<std::int8_t>& HmmEngine::phased_haplotypes() {
   return work_->phased;
 }
 
+void HmmEngine::use_phased(std::vector<std::int8_t> haplotypes) {
+  work_->phased = std::move(haplotypes);
+  work_->phased_done = true;
+}
+
 void HmmEngine::phase() {
   Work& w = *work_;
   const int T = w.typed, H = w.haplotypes, N = w.individuals;

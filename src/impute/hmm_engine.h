@@ -85,6 +85,9 @@ class HmmEngine : public ImputationEngine {
   // The phased study haplotypes at the typed markers (2 per individual,
   // haplotype-major), after the phasing passes.
   const std::vector<std::int8_t>& phased_haplotypes();
+  // Takes the phased haplotypes (as phased_haplotypes gives them) instead
+  // of phasing.
+  void use_phased(std::vector<std::int8_t> haplotypes);
 
  private:
   struct Work;

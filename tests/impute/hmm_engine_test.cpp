@@ -7,7 +7,9 @@
 #include <random>
 
 #include "impute/engine_fixture.h"
+#include "impute/phased_vcf.h"
 #include "input/genetic_map.h"
+#include "test_support.h"
 
 namespace snp {
 namespace {
@@ -229,8 +231,8 @@ TEST(HmmEngine, CompositesGiveTheWholePanelsPosteriorsWhenTheyHoldTheCopiedHaplo
 }
 
 // The composites depend on the study haplotype and its block alone: any
-// thread count, and a run that starts inside the chromosome (a chunk),
-// give the same bytes.
+// thread count, and a run that starts inside the chromosome (a chunk) from
+// the haplotypes of a phasing run, give the same bytes.
 TEST(HmmEngine, CompositesGiveTheSameProbabilitiesWithAnyThreadsAndInChunks) {
   const auto panel = random_haplotypes(40, 300, 9);
   std::mt19937 rng(4);
@@ -249,7 +251,12 @@ TEST(HmmEngine, CompositesGiveTheSameProbabilitiesWithAnyThreadsAndInChunks) {
   const auto whole = run.impute();
   run.settings.threads = 3;
   EXPECT_EQ(whole, run.impute());
+  // The chunk takes the haplotypes phased once, through the phased VCF.
+  HmmEngine phasing({run.data.panel, run.data.study, run.typed, 0.33}, run.settings);
+  test::TempDir dir;
+  write_phased_vcf(dir.file("phased.vcf"), 7, run.data.panel, run.typed, run.data.study, phasing.phased_haplotypes());
   HmmEngine chunk({run.data.panel, run.data.study, run.typed, 0.33}, run.settings);
+  chunk.use_phased(read_phased_vcf(dir.file("phased.vcf"), run.data.panel, run.typed, run.data.study));
   for (int t = 170; t < 300; ++t) {
     const auto& calls = chunk.impute(t, run.data.console);
     for (size_t i = 0; i < calls.size(); ++i)
