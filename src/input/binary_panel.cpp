@@ -79,18 +79,29 @@ CodeMatrix read_binary_haplotypes(const std::string& path, int marker_count, int
   if (end < 0 || end > marker_count) end = marker_count;
   first = std::clamp(first, 0, end);
   CodeMatrix haplotypes(haplotype_count, marker_count);
-  std::vector<unsigned char> bytes(static_cast<size_t>(record));
-  const size_t H = static_cast<size_t>(haplotype_count), W = static_cast<size_t>(words);
+  if (first == end) return haplotypes;
+  // The range in one read; each byte of the two bit sets gives the codes of
+  // eight haplotypes at once.
+  std::vector<unsigned char> bytes(static_cast<size_t>(static_cast<std::uint64_t>(end - first) * record));
   in.seekg(static_cast<std::streamoff>(kHeaderBytes + static_cast<std::uint64_t>(first) * record));
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
+    bad_file(path, "cannot read markers " + std::to_string(first + 1) + " to " + std::to_string(end));
+  std::uint64_t spread[256];
+  for (unsigned b = 0; b < 256; ++b) {
+    spread[b] = 0;
+    for (unsigned k = 0; k < 8; ++k) spread[b] |= static_cast<std::uint64_t>(b >> k & 1) << (8 * k);
+  }
+  const size_t H = static_cast<size_t>(haplotype_count), set_bytes = static_cast<size_t>(record / 2);
   for (int m = first; m < end; ++m) {
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(record)))
-      bad_file(path, "cannot read marker " + std::to_string(m));
+    const unsigned char* ones = &bytes[static_cast<size_t>(m - first) * static_cast<size_t>(record)];
+    const unsigned char* unknown = ones + set_bytes;
     std::int8_t* column = haplotypes.column(m);
-    for (size_t w = 0; w * 64 < H; ++w) {
-      const std::uint64_t ones = get_word(&bytes[8 * w]), unknown = get_word(&bytes[8 * (W + w)]);
-      const size_t count = std::min<size_t>(64, H - 64 * w);
-      for (size_t b = 0; b < count; ++b)
-        column[64 * w + b] = (unknown >> b & 1) ? std::int8_t{-1} : static_cast<std::int8_t>(ones >> b & 1);
+    for (size_t byte = 0; 8 * byte < H; ++byte) {
+      const std::uint64_t u = spread[unknown[byte]];
+      const std::uint64_t codes = (spread[ones[byte]] & ~u) | (u * 0xFF);  // unknown: every bit of the byte, -1
+      unsigned char eight[8];
+      for (int k = 0; k < 8; ++k) eight[k] = static_cast<unsigned char>(codes >> (8 * k));
+      std::memcpy(column + 8 * byte, eight, std::min<size_t>(8, H - 8 * byte));
     }
   }
   return haplotypes;
