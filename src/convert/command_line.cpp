@@ -12,6 +12,7 @@
 #include "convert/panel_converter.h"
 #include "convert/panel_directory.h"
 #include "convert/phenotype_cases.h"
+#include "input/binary_panel.h"
 #include "convert/strand_check.h"
 #include "convert/study_converter.h"
 #include "base/text_source.h"
@@ -50,6 +51,8 @@ const ProgramSpec kPanelProgram{
         {"--out", "DIR", "output directory, created when missing; required"},
         kChromosomeOption,
         {"--drop-monomorphic", "", "leave out the markers with one allele on every\nhaplotype (counted either way)"},
+        {"--binary", "", "also write DIR/hapmap.bin, the haplotypes bit-packed, which\n"
+                         "snp-impute reads when the parameter file names it"},
     },
     "",
 };
@@ -89,6 +92,7 @@ const ProgramSpec kStudyProgram{
 PanelCommand panel_command(const ParsedOptions& options) {
   PanelCommand command{options.required("--vcf"), options.required("--out"), options.value("--chromosome")};
   command.drop_monomorphic = options.has("--drop-monomorphic");
+  command.binary = options.has("--binary");
   return command;
 }
 
@@ -218,6 +222,18 @@ void run_panel(const PanelCommand& command, std::ostream& out, std::ostream& err
   const std::string map = write_file(command.out, kReferenceMapFile, [&](std::ostream& s) { write_reference_map(panel, s); });
   out << "Panel: " << panel.markers.size() << " markers and " << panel.haplotypes.size()
       << " haplotypes of chromosome " << panel.summary.chromosome << " written to " << hap << " and " << map << "\n";
+  if (command.binary) {
+    const std::string bin = write_file(command.out, kBinaryPanelFile, [&](std::ostream& s) {
+      write_binary_panel(s, static_cast<int>(panel.haplotypes.size()), static_cast<int>(panel.markers.size()),
+                         [&](int m, std::int8_t* codes) {
+                           for (size_t h = 0; h < panel.haplotypes.size(); ++h) {
+                             const char c = panel.haplotypes[h][static_cast<size_t>(m)];
+                             codes[h] = c == '?' ? std::int8_t{-1} : static_cast<std::int8_t>(c - '0');
+                           }
+                         });
+    });
+    out << "Binary haplotype file written to " << bin << "\n";
+  }
 }
 
 void run_study(const StudyCommand& command, std::ostream& out, std::ostream& err) {

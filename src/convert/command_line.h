@@ -18,6 +18,7 @@ struct PanelCommand {
   std::string out;
   std::optional<std::string> chromosome;
   bool drop_monomorphic = false;  // leave out markers with one allele in the panel
+  bool binary = false;  // also the binary haplotype file
 };
 
 struct StudyCommand {

@@ -32,6 +32,13 @@ const ProgramSpec kImputeProgram{
          "header); default 1 cM per Mb"},
         {"--threads", "N", "hmm engine: threads of the engine and of the VCF\n"
          "compression (default 1; same output)"},
+        {"--phase-only", "FILE",
+         "hmm engine: phase the study at the typed markers,\n"
+         "write the haplotypes to FILE (phased VCF) and stop"},
+        {"--phased", "FILE",
+         "hmm engine: take the study haplotypes from FILE\n"
+         "(written by --phase-only on the same data) instead\n"
+         "of phasing; chunks of a chromosome then phase once"},
         {"--probabilities", "FILE",
          "write the estimated probabilities of codes 0, 1, 2\n"
          "of every individual at every imputed marker to FILE\n"
@@ -71,6 +78,12 @@ CommandLine impute_command_line(const ParsedOptions& options, RunConfig& cfg) {
   cfg.threads = options.count("--threads", 1, 1);
   if ((options.has("--genetic-map") || options.has("--threads")) && cfg.engine != RunConfig::Engine::hmm)
     throw_usage_error(kImputeProgram.name, "--genetic-map and --threads need the hmm engine");
+  cfg.phase_only_file = options.value("--phase-only").value_or("");
+  cfg.phased_file = options.value("--phased").value_or("");
+  if ((options.has("--phase-only") || options.has("--phased")) && cfg.engine != RunConfig::Engine::hmm)
+    throw_usage_error(kImputeProgram.name, "--phase-only and --phased need the hmm engine");
+  if (options.has("--phase-only") && options.has("--phased"))
+    throw_usage_error(kImputeProgram.name, "--phase-only and --phased exclude each other");
   cfg.probabilities_file = options.value("--probabilities").value_or("");
   cfg.vcf_output_file = options.value("--vcf-out").value_or("");
   if (!cfg.vcf_output_file.empty() && !vcf_format_for(cfg.vcf_output_file))

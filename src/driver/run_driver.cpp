@@ -13,6 +13,7 @@
 #include "parameters/parameter_file.h"
 #include "impute/engine.h"
 #include "impute/hmm_engine.h"
+#include "impute/phased_vcf.h"
 #include "impute/probability_writer.h"
 #include "impute/result_writer.h"
 #include "impute/vcf_output.h"
@@ -73,8 +74,11 @@ void check_output_paths(const RunConfig& cfg, const std::string& parameter_file)
                                  {"case genotype file", files.case_file},
                                  {"control genotype file", files.control_file}});
   }
+  if (!cfg.phased_file.empty()) inputs.push_back({"phased VCF", cfg.phased_file});
   std::vector<NamedFile> outputs;
-  if (cfg.only_create_data_for_nature_papaer == 1) {
+  if (!cfg.phase_only_file.empty()) {
+    outputs.push_back({"phased VCF", cfg.phase_only_file});
+  } else if (cfg.only_create_data_for_nature_papaer == 1) {
     outputs.push_back({"genotype export", kGenotypeExportFile});
   } else {
     outputs.push_back({"result file", cfg.result_data_file});
@@ -113,14 +117,37 @@ MarkerRange imputation_range(const RunConfig& cfg) {
   return {first, end};
 }
 
-std::unique_ptr<ImputationEngine> make_hmm_engine(const RunConfig& cfg, const ReferencePanel& panel,
-                                                  const EngineInput& input) {
+namespace {
+
+HmmSettings hmm_settings(const RunConfig& cfg, const ReferencePanel& panel) {
   HmmSettings settings;
   settings.centimorgans = cfg.genetic_map_file.empty()
                               ? constant_rate_positions(panel.positions, 1.0)
                               : genetic_positions(read_genetic_map(cfg.genetic_map_file, cfg.current_chr), panel.positions);
   settings.threads = cfg.threads;
-  return std::make_unique<HmmEngine>(input, std::move(settings));
+  settings.selection = automatic_state_selection(panel.haplotype_count);
+  return settings;
+}
+
+// --phase-only: the phased VCF instead of an imputation.
+void write_phases(const RunConfig& cfg, const InputData& data, std::ostream& console) {
+  if (data.alignment.typed_markers.empty())
+    throw InputError(InputProblem::inconsistent, "Error: no study marker is in the panel; nothing to phase\n");
+  const EngineInput input{data.panel, data.study, data.alignment.typed_markers, cfg.calling_genotype_threshood};
+  HmmEngine engine(input, hmm_settings(cfg, data.panel));
+  write_phased_vcf(cfg.phase_only_file, cfg.current_chr, data.panel, data.alignment.typed_markers, data.study,
+                   engine.phased_haplotypes());
+  console << "phased haplotypes written to " << cfg.phase_only_file << "\n";
+}
+
+}  // namespace
+
+std::unique_ptr<ImputationEngine> make_hmm_engine(const RunConfig& cfg, const ReferencePanel& panel,
+                                                  const EngineInput& input) {
+  auto engine = std::make_unique<HmmEngine>(input, hmm_settings(cfg, panel));
+  if (!cfg.phased_file.empty())
+    engine->use_phased(read_phased_vcf(cfg.phased_file, panel, input.typed_markers, input.study));
+  return engine;
 }
 
 void run_imputation_loop(const RunConfig& cfg, const InputData& data, std::ostream& console, std::ostream& warnings) {
@@ -164,6 +191,10 @@ int run_imputation_program(RunConfig& cfg, const std::string& parameter_file, st
   code_alleles(data.study, data.panel, data.study_map, data.alignment, console);
   if (cfg.only_create_data_for_nature_papaer == 1) {
     write_genotype_export(genotype_export_text(data));
+    return 0;
+  }
+  if (!cfg.phase_only_file.empty()) {
+    write_phases(cfg, data, console);
     return 0;
   }
   const std::time_t after_input = std::time(nullptr);

@@ -57,6 +57,11 @@ const std::vector<std::int8_t>& HmmEngine::phased_haplotypes() {
   return work_->phased;
 }
 
+void HmmEngine::use_phased(std::vector<std::int8_t> haplotypes) {
+  work_->phased = std::move(haplotypes);
+  work_->phased_done = true;
+}
+
 void HmmEngine::impute_block(int block) {
   Work& w = *work_;
   const int T = w.typed, H = w.haplotypes, N = w.individuals, M = input_.panel.marker_count;
@@ -84,10 +89,7 @@ void HmmEngine::impute_block(int block) {
   // Per reference marker of the block: the typed markers (rows of the run)
   // before and after it, -1 where there is none (the same row twice for a
   // typed marker), and the switch probabilities from and to them.
-  struct Flank {
-    int left, right;
-    double from_left, to_right;
-  };
+  using Flank = MarkerFlank;
   std::vector<Flank> flanks(width);
   {
     int right = static_cast<int>(std::lower_bound(typed.begin(), typed.end(), w.block_first) - typed.begin());
@@ -102,6 +104,10 @@ void HmmEngine::impute_block(int block) {
       flank.from_left = flank.left < 0 ? 1.0 : switch_probability(here - typed_cm(left), ne, H);
       flank.to_right = flank.right < 0 ? 1.0 : switch_probability(typed_cm(right) - here, ne, H);
     }
+  }
+  if (settings_.selection.states > 0 && settings_.selection.states < H) {
+    impute_block_with_composites(L, run_first, flanks, switches);
+    return;
   }
   // Emissions of every typed row of the run for an observed 0 and 1 (an
   // unknown panel allele is no evidence), and for a missing observation.
@@ -210,6 +216,35 @@ void HmmEngine::impute_block(int block) {
       }
       w.allele_one[(T0 - static_cast<size_t>(w.block_first)) * J + j] = static_cast<float>(std::clamp(p, 0.0, 1.0));
     }
+  });
+}
+
+void HmmEngine::impute_block_with_composites(size_t rows, int run_first, const std::vector<MarkerFlank>& flanks,
+                                             const std::vector<float>& switches) {
+  Work& w = *work_;
+  const size_t TT = static_cast<size_t>(w.typed), HH = static_cast<size_t>(w.haplotypes);
+  const size_t J = 2 * static_cast<size_t>(w.individuals);
+  const StateSelectionSettings& selection = settings_.selection;
+  const std::int8_t* run_alleles = &w.typed_alleles[static_cast<size_t>(run_first) * HH];
+  const RunNeighbours neighbours = find_neighbours(
+      w.haplotypes, static_cast<int>(J), static_cast<int>(rows), selection,
+      [&](int row) { return run_alleles + static_cast<size_t>(row) * HH; },
+      [&](size_t j, int row) { return w.phased[j * TT + static_cast<size_t>(run_first + row)]; });
+  const CompositeImputation run{input_.panel, run_alleles, w.unknown_fill,           flanks,
+                                switches,     w.block_first, w.block_end, settings_.imputation_error};
+  std::vector<CompositeScratch> scratch(static_cast<size_t>(std::max(1, settings_.threads)));
+  parallel_for(static_cast<int>(J), settings_.threads, [&](int job, int worker) {
+    const size_t j = static_cast<size_t>(job);
+    int composites = 0;
+    const std::vector<int> composite = composite_states(neighbours, j, static_cast<int>(rows), selection.states, composites);
+    // The haplotype's alleles at the typed rows; a missing genotype is no evidence.
+    std::vector<std::int8_t> observed(rows);
+    for (size_t row = 0; row < rows; ++row) {
+      const size_t m = static_cast<size_t>(run_first) + row;
+      observed[row] = w.genotypes[(j / 2) * TT + m] < 0 ? std::int8_t{-1} : w.phased[j * TT + m];
+    }
+    impute_with_composites(run, composite, composites, observed.data(), scratch[static_cast<size_t>(worker)],
+                           &w.allele_one[j], J);
   });
 }
 

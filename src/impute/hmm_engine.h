@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "impute/engine.h"
+#include "impute/state_selection.h"
 
 namespace snp {
 
@@ -42,6 +43,9 @@ struct HmmSettings {
   double imputation_error = 0.003;
   int block_markers = 4096;  // typed markers per imputation block
   int block_overlap = 256;   // typed markers the model runs past a block's ends
+  // Imputation over composite haplotypes chosen per study haplotype instead
+  // of the whole panel (when the panel has more haplotypes than states).
+  StateSelectionSettings selection;
 };
 
 // Switch probability between markers `cm` centimorgans apart in a model of
@@ -81,11 +85,16 @@ class HmmEngine : public ImputationEngine {
   // The phased study haplotypes at the typed markers (2 per individual,
   // haplotype-major), after the phasing passes.
   const std::vector<std::int8_t>& phased_haplotypes();
+  // Takes the phased haplotypes (as phased_haplotypes gives them) instead
+  // of phasing.
+  void use_phased(std::vector<std::int8_t> haplotypes);
 
  private:
   struct Work;
   void phase();
   void impute_block(int block);
+  void impute_block_with_composites(size_t rows, int run_first, const std::vector<MarkerFlank>& flanks,
+                                    const std::vector<float>& switches);
 
   EngineInput input_;
   HmmSettings settings_;

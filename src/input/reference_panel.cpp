@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/text_source.h"
+#include "input/binary_panel.h"
 
 namespace snp {
 namespace {
@@ -124,6 +125,7 @@ void decode_lines(const std::vector<std::string_view>& lines, CodeMatrix& panel,
 }  // namespace
 
 CodeMatrix read_haplotypes(const std::string& path, int marker_count, int haplotype_count, std::ostream& console) {
+  if (is_binary_panel(path)) return read_binary_haplotypes(path, marker_count, haplotype_count);
   // Bytes the haplotype lines can take at most; more of a stream is not read.
   const size_t longest_line = 2 * static_cast<size_t>(marker_count) + 3;
   const size_t most_bytes = static_cast<size_t>(haplotype_count) > SIZE_MAX / longest_line

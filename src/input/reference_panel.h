@@ -27,7 +27,8 @@ struct ReferencePanel {
 
 // Reads haplotype_count lines of marker_count allele codes ("1", "0", "?")
 // at even character positions into the rows of a panel of that size, which
-// is allocated once every line has passed its checks.
+// is allocated once every line has passed its checks. A binary haplotype
+// file (input/binary_panel.h) is read as such.
 CodeMatrix read_haplotypes(const std::string& path, int marker_count, int haplotype_count, std::ostream& console);
 
 // Reads the reference map (a header of four words, then name, position and

@@ -54,6 +54,10 @@ struct RunConfig {
   // hmm engine: optional genetic map (else a constant rate per base) and threads.
   std::string genetic_map_file;
   int threads = 1;
+  // hmm engine: write the phased study haplotypes to this VCF and stop, or
+  // read them from this VCF instead of phasing.
+  std::string phase_only_file;
+  std::string phased_file;
 
   // Alternative data paths, both off unless selected on the command line.
   int data_form = 0;

@@ -7,7 +7,9 @@
 #include <random>
 
 #include "impute/engine_fixture.h"
+#include "impute/phased_vcf.h"
 #include "input/genetic_map.h"
+#include "test_support.h"
 
 namespace snp {
 namespace {
@@ -207,6 +209,59 @@ TEST(HmmEngine, SameProbabilitiesWithAnyNumberOfThreads) {
   const auto one = run.impute();
   run.settings.threads = 3;
   EXPECT_EQ(one, run.impute());
+}
+
+// Composites chosen from the panel's nearest neighbours hold the two
+// haplotypes an individual is made of; the others disagree with it at about
+// half the markers, so the whole panel gives them no weight either and both
+// passes agree (with switches rare enough that the jump term, spread over
+// 24 haplotypes or over 6 composites, does not count).
+TEST(HmmEngine, CompositesGiveTheWholePanelsPosteriorsWhenTheyHoldTheCopiedHaplotypes) {
+  const auto panel = random_haplotypes(24, 120, 31);
+  std::vector<std::string> study;
+  for (size_t k = 0; k < 6; ++k) study.push_back(genotype(panel[k], panel[k + 6], 2));
+  Imputation run(panel, study, 2);
+  run.settings.imputation_ne = 1000;
+  const auto whole = run.impute();
+  run.settings.selection = {6, 4, 4};
+  const auto chosen = run.impute();
+  ASSERT_EQ(whole.size(), chosen.size());
+  for (size_t k = 0; k < whole.size(); ++k)
+    for (size_t g = 0; g < 3; ++g) EXPECT_NEAR(whole[k][g], chosen[k][g], 2e-3) << k / study.size() << " " << g;
+}
+
+// The composites depend on the study haplotype and its block alone: any
+// thread count, and a run that starts inside the chromosome (a chunk) from
+// the haplotypes of a phasing run, give the same bytes.
+TEST(HmmEngine, CompositesGiveTheSameProbabilitiesWithAnyThreadsAndInChunks) {
+  const auto panel = random_haplotypes(40, 300, 9);
+  std::mt19937 rng(4);
+  std::vector<std::string> study;
+  for (int i = 0; i < 12; ++i) {
+    std::string a, b;
+    for (size_t m = 0; m < 300; ++m) {
+      a += panel[(rng() % 40 + m / 40) % 40][m];
+      b += panel[static_cast<size_t>(i + static_cast<int>(m / 60)) % 40][m];
+    }
+    study.push_back(genotype(a, b, 3));
+  }
+  Imputation run(panel, study, 3);
+  run.settings.selection = {8, 4, 3};
+  run.settings.block_markers = 30, run.settings.block_overlap = 8;
+  const auto whole = run.impute();
+  run.settings.threads = 3;
+  EXPECT_EQ(whole, run.impute());
+  // The chunk takes the haplotypes phased once, through the phased VCF.
+  HmmEngine phasing({run.data.panel, run.data.study, run.typed, 0.33}, run.settings);
+  test::TempDir dir;
+  write_phased_vcf(dir.file("phased.vcf"), 7, run.data.panel, run.typed, run.data.study, phasing.phased_haplotypes());
+  HmmEngine chunk({run.data.panel, run.data.study, run.typed, 0.33}, run.settings);
+  chunk.use_phased(read_phased_vcf(dir.file("phased.vcf"), run.data.panel, run.typed, run.data.study));
+  for (int t = 170; t < 300; ++t) {
+    const auto& calls = chunk.impute(t, run.data.console);
+    for (size_t i = 0; i < calls.size(); ++i)
+      ASSERT_EQ(calls[i].probabilities, whole[static_cast<size_t>(t) * study.size() + i]) << t << " " << i;
+  }
 }
 
 }  // namespace
