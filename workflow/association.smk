@@ -54,7 +54,7 @@ def sha256(path):
     return digest.hexdigest()
 
 
-def version(command):
+def program_version(command):
     try:
         out = subprocess.run(command, capture_output=True, text=True, timeout=60).stdout
         return out.splitlines()[0].strip() if out.strip() else "unknown"
@@ -79,9 +79,9 @@ rule provenance:
     output:
         PROVENANCE,
     run:
-        programs = [(name, version([program(name), "--version"]))
+        programs = [(name, program_version([program(name), "--version"]))
                     for name in ("snp-convert", "snp-impute", "snp-screen", "csm-analysis")]
-        programs += [("bcftools", version(["bcftools", "--version"])), ("snakemake", SNAKEMAKE_VERSION),
+        programs += [("bcftools", program_version(["bcftools", "--version"])), ("snakemake", SNAKEMAKE_VERSION),
                      ("python", sys.version.split()[0])]
         record = {"programs": programs, "settings": [[k, str(v)] for k, v in SETTINGS.summary()],
                   "inputs": [[path, sha256(path)] for path in input]}

@@ -15,7 +15,8 @@
 #   snakemake --cores 2 --configfile workflow/example-study.yaml
 #   snakemake --profile workflow/profiles/slurm --configfile my-study.yaml
 #
-# Paths in the config are relative to the directory snakemake runs in.
+# Input paths in the config are relative to the config file (scripts/study_config.py);
+# the results go to output_dir under the folder snakemake runs in.
 
 import os
 import shlex

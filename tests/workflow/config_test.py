@@ -49,7 +49,6 @@ refused(BASE + "  2:\n    study_vcf: x.vcf.gz\n", "chromosome 2: no 'panel_vcf'"
 refused("engine: hmmm\n" + BASE, "'chromosome 1: engine' must be one of hmm, fast, not 'hmmm' (did you mean 'hmm'?)")
 refused("association: logistc\n" + BASE, "'association' must be one of logistic, five_model")
 refused("qc_hwe_p: 2\n" + BASE, "'qc_hwe_p' must be a number >= 0 and <= 1, not 2")
-refused("engine: fast\n" + BASE + "    genetic_map: m.txt\n", "'genetic_map' is read by the hmm engine only")
 refused(BASE.replace("  cases: cases.txt\n", ""), "either 'cases' (case IDs) or 'pheno'")
 
 # Two chromosomes that are one once read as names: 1 and "1" in a mapping

@@ -39,11 +39,18 @@ run() {
 
 RESULTS="chr1.imputed.vcf.gz chr2.imputed.vcf.gz chr1.imputed.vcf.gz.tbi study.imputed.vcf.gz
   screen/study.screen.tsv screen/FDR_results.txt analysis/Final_result.txt analysis/P_value.txt
-  analysis/csm_markers.tsv analysis/csm_model.tsv report/report.html report/manhattan.png
-  report/manhattan.svg report/qq.png report/qq.svg"
+  analysis/csm_markers.tsv analysis/csm_model.tsv report/report.body report/manhattan.png
+  report/manhattan.svg report/qq.png report/qq.svg report/callrate.png qc/samples.tsv chr1/qc/markers.tsv"
+
+# report.body: the report without its provenance, which lists the settings
+# (chunk size and output directory among them).
+strip_provenance() {
+  sed '/^<section id="provenance">$/,/^<\/section>$/d' "$1/report/report.html" > "$1/report/report.body"
+}
 
 start=$(date +%s.%N)
 run whole chunk_size=100000 || { tail -30 whole.log >&2; echo "FAIL: the one-chunk run failed" >&2; exit 1; }
+strip_provenance whole
 echo "one chunk per chromosome: $(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f s", b - a }')"
 for f in $RESULTS; do
   [ -s "whole/$f" ] || fail "the one-chunk run wrote no $f"
@@ -61,6 +68,7 @@ for size in 250 97; do
     tail -30 "$name.log" >&2
     continue
   fi
+  strip_provenance "$name"
   expected=$(( (811 + size - 1) / size ))
   [ "$(ls "$name"/chr1/chunks/*.checked | wc -l)" -eq "$expected" ] || fail "$name: not $expected chunks on chromosome 1"
   ls "$name"/chr1/chunks/*.vcf.gz >/dev/null 2>&1 && fail "$name: chunk VCFs were left behind"
@@ -75,8 +83,10 @@ done
 bcftools query -l "$src/workflow/example-study/study.vcf.gz" |
   awk -v cases="$src/workflow/example-study/cases.txt" 'BEGIN { while ((getline id < cases) > 0) case[id] = 1
     print "FID IID STATUS" } { print $1, $1, ($1 in case) ? 1 : 0 }' > pheno.txt
-sed "s|cases: workflow/example-study/cases.txt|pheno: $work/pheno.txt|" "$src/workflow/example-study.yaml" > pheno.yaml
+sed -e "s|cases: example-study/cases.txt|pheno: pheno.txt|" -e "s|example-study/|$src/workflow/example-study/|" \
+  "$src/workflow/example-study.yaml" > pheno.yaml
 if CONFIG=pheno.yaml run pheno; then
+  strip_provenance pheno
   cmp -s pheno/pheno-cases.txt "$src/workflow/example-study/cases.txt" || fail "pheno: the case IDs read from it differ"
   for f in $RESULTS; do
     cmp -s "whole/$f" "pheno/$f" || fail "pheno: $f differs from the run with the case IDs"
@@ -117,7 +127,8 @@ else
 fi
 if "$bin/csm-analysis" --help | grep -q -- --data-sets; then
   run split permutation_jobs=3 || { fail "split: the workflow failed"; tail -30 split.log >&2; }
-  for f in analysis/Final_result.txt analysis/P_value.txt analysis/csm_model.tsv report/report.html; do
+  strip_provenance split
+  for f in analysis/Final_result.txt analysis/P_value.txt analysis/csm_model.tsv report/report.body; do
     cmp -s "whole/$f" "split/$f" || fail "split: $f differs from the run in one job"
   done
 fi
@@ -168,8 +179,15 @@ BIN_DIR=$work/crashing CRASH_ANALYSIS=1 expect_failure failing-analysis logs/ana
 if run refused r2_threshold=high; then
   fail "refused: the workflow accepted r2_threshold=high"
 else
-  grep -qF "'r2_threshold' must be a number >= 0, not 'high'" refused.log || fail "refused: no message on r2_threshold"
+  grep -qF "'r2_threshold' must be a number >= 0 and <= 1, not 'high'" refused.log || fail "refused: no message on r2_threshold"
   [ ! -e refused ] || fail "refused: jobs ran"
+fi
+# A misspelled key: refused with the nearest known one.
+if run misspelled top_marker=5; then
+  fail "misspelled: the workflow accepted top_marker"
+else
+  grep -qF "unknown key 'top_marker' (did you mean 'top_markers'?)" misspelled.log || fail "misspelled: no suggestion"
+  [ ! -e misspelled ] || fail "misspelled: jobs ran"
 fi
 
 [ "$failures" -eq 0 ] || { echo "$failures failure(s)" >&2; exit 1; }

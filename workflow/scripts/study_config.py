@@ -10,6 +10,7 @@ output directory is relative to the folder snakemake runs in.
 import difflib
 import os
 import re
+import sys
 
 import yaml
 
@@ -246,7 +247,8 @@ class Settings:
         result["calling_threshold"] = number(value("calling_threshold"), f"{place}: calling_threshold", 0,
                                              whole=False)
         if result["genetic_map"] and result["engine"] != "hmm":
-            raise ConfigError(f"{place}: 'genetic_map' is read by the hmm engine only (engine: {result['engine']})")
+            print(f"Note: {place}: the fast engine reads no genetic map; 'genetic_map' is not used",
+                  file=sys.stderr)
         return result
 
     def read_study_settings(self):
