@@ -37,8 +37,8 @@ bcftools view --no-version "$example/study.vcf.gz" |
     { print }' | bcftools view --no-version -Oz -o chip.vcf.gz
 printf '2 chr2\n' > rename.txt
 bcftools annotate --no-version --rename-chrs rename.txt -Oz -o panel.chr2.vcf.gz "$example/panel.chr2.vcf.gz"
-sed -e "s|example-study/cases.txt|$example/cases.txt|" -e "s|example-study/study.vcf.gz|$work/data/chip.vcf.gz|" \
-    -e "s|example-study/panel.chr2.vcf.gz|$work/data/panel.chr2.vcf.gz|" -e "s|example-study/|$example/|" \
+sed -e "s|: example-study/study.vcf.gz|: $work/data/chip.vcf.gz|" \
+    -e "s|: example-study/panel.chr2.vcf.gz|: $work/data/panel.chr2.vcf.gz|" -e "s|: example-study/|: $example/|" \
     "$src/workflow/example-study.yaml" > my-study.yaml
 
 cd "$work/elsewhere"

@@ -124,8 +124,9 @@ class Settings:
         self.study = study
         check_keys(config, TOP_KEYS, "the config's top level")
         check_keys(study, STUDY_KEYS, "the study section")
+        # Relative to the folder snakemake runs in, and kept relative there.
         self.output_dir = self.path_value(str(config.get("output_dir", "study-results")), "output_dir",
-                                          relative_to=self.cwd)
+                                          relative_to="")
         self.bin_dir = self.input_path(("bin_dir",)) if config.get("bin_dir") else ""
         self.read_status()
         self.chromosomes = self.read_chromosomes()
