@@ -79,10 +79,10 @@ rule provenance:
     output:
         PROVENANCE,
     run:
-        programs = [(name, program_version([program(name), "--version"]))
+        programs = [(name, program_version([program(name), "--version"]), program(name))
                     for name in ("snp-convert", "snp-impute", "snp-screen", "csm-analysis")]
-        programs += [("bcftools", program_version(["bcftools", "--version"])), ("snakemake", SNAKEMAKE_VERSION),
-                     ("python", sys.version.split()[0])]
+        programs += [("bcftools", program_version(["bcftools", "--version"]), "bcftools"),
+                     ("snakemake", SNAKEMAKE_VERSION, "snakemake"), ("python", sys.version.split()[0], sys.executable)]
         record = {"programs": programs, "settings": [[k, str(v)] for k, v in SETTINGS.summary()],
                   "inputs": [[path, sha256(path)] for path in input]}
         os.makedirs(os.path.dirname(output[0]), exist_ok=True)

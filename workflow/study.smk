@@ -45,7 +45,7 @@ def find_bin_dir():
     for candidate in (os.path.join(workflow.basedir, "..", "..", "..", "bin"),
                       os.path.join(workflow.basedir, "..", "build")):
         if os.access(os.path.join(candidate, "snp-impute"), os.X_OK):
-            return os.path.normpath(candidate)
+            return os.path.realpath(candidate)
     return ""
 
 

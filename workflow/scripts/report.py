@@ -259,7 +259,7 @@ def provenance_section(path):
         record = json.load(f)
     return ("<p>What produced this report: the programs' versions, every setting of the run (defaults"
             " included) and the SHA-256 checksums of the inputs.</p>"
-            + table(["PROGRAM", "VERSION"], record["programs"], "provenance-programs")
+            + table(["PROGRAM", "VERSION", "RUN AS"], record["programs"], "provenance-programs")
             + table(["SETTING", "VALUE"], record["settings"], "provenance-settings")
             + table(["INPUT", "SHA-256"], record["inputs"], "provenance-inputs"))
 
