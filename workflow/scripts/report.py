@@ -189,11 +189,14 @@ def imputed_removals(marker_files, threshold, min_maf):
     return low_r2, low_maf
 
 
-def callrate_histogram(samples, markers, out_dir):
+def callrate_histogram(samples, markers, thresholds, out_dir):
+    """Histograms of the call rates, each with its QC threshold dashed."""
     figure, axes = plt.subplots(1, 2, figsize=(8, 3))
-    for ax, rows, what in ((axes[0], samples, "samples"), (axes[1], markers, "chip markers")):
+    for ax, rows, what, threshold in ((axes[0], samples, "samples", thresholds[0]),
+                                      (axes[1], markers, "chip markers", thresholds[1])):
         rates = [x for x in (number(r["CALL_RATE"]) for r in rows) if x is not None]
         ax.hist(rates, bins=40, color=COLOURS[0])
+        ax.axvline(threshold, color="#c00000", linestyle="--", linewidth=1)
         ax.set_xlabel("call rate")
         ax.set_ylabel(what)
         ax.set_title(f"Call rates of the {what}", fontsize=10)
@@ -204,11 +207,14 @@ def callrate_histogram(samples, markers, out_dir):
 
 def pc_plot(eigenvec, status, out_dir):
     """PC1 against PC2, coloured by case/control status."""
-    rows = read_table(eigenvec)
+    with open(eigenvec) as f:
+        lines = [line.split() for line in f if line.strip()]
+    header = [name.lstrip("#") for name in lines[0]] if lines else []
+    rows = [dict(zip(header, line)) for line in lines[1:]]
     figure, ax = plt.subplots(figsize=(4.6, 4.2))
     for label, colour in (("case", "#c00000"), ("control", COLOURS[0])):
         points = [(number(r["PC1"]), number(r["PC2"])) for r in rows
-                  if status.get(r.get("IID", r.get("#IID", ""))) == label]
+                  if status.get(r.get("IID", "")) == label]
         points = [(x, y) for x, y in points if x is not None and y is not None]
         ax.scatter([x for x, _ in points], [y for _, y in points], s=9, color=colour, linewidths=0,
                    label=f"{label}s ({len(points)})")
@@ -224,7 +230,7 @@ def pc_plot(eigenvec, status, out_dir):
 def qc_section(samples, marker_rows, imputed_removed, args, out_dir):
     """The quality control: counts per reason, the call-rate histograms and
     the removed samples and chip markers."""
-    callrate_histogram(samples, marker_rows, out_dir)
+    callrate_histogram(samples, marker_rows, (args.qc_sample_call_rate, args.qc_marker_call_rate), out_dir)
     counts = {}
     for kind, rows in (("samples", samples), ("chip markers", marker_rows)):
         for r in rows:
@@ -249,7 +255,7 @@ def qc_section(samples, marker_rows, imputed_removed, args, out_dir):
             f" with an imputation R2 below {args.r2_threshold:g} or a minor allele frequency below"
             f" {args.imputed_maf:g} are left out of the tests.</p>"
             + table(["WHAT", "REASON", "COUNT"], summary, "qc-summary")
-            + image(out_dir, "callrate", "Call rates of the samples and of the chip markers")
+            + image(out_dir, "callrate", "Call rates of the samples and of the chip markers, QC thresholds dashed")
             + f"<h3>Removed samples and chip markers ({len(removed)}){more}</h3>"
             + table(["KIND", "ID", "POSITION", "STATUS", "CALL RATE", "REASON"], shown, "qc-removed"))
 
