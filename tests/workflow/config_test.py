@@ -62,7 +62,7 @@ except ConfigError as error:
 
 for config, expected in (({"stduy": {}, "chromosomes": {}}, "no 'study' section (found 'stduy': did you mean 'study'?)"),
                          ({"chromosomes": {1: {"panel_vcf": "p"}}}, "no 'study' section"),
-                         ({"chromosomes": {1: {"reference_dir": "d"}}}, None)):
+                         ({"chromosomes": {1: {"reference_dir": "d", "cases": 100}}}, None)):
     found = misspelled_study(config)
     if (expected is None) != (found is None) or (expected and expected not in found):
         failures.append(f"misspelled_study({config}) = {found!r}")

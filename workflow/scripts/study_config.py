@@ -53,8 +53,11 @@ STUDY_KEYS = {"cases", "pheno", "pheno_name", "study_vcf", "covariates", "chunk_
 CHROMOSOME_KEYS = {"panel_vcf", "study_vcf", "genetic_map", "contig", "panel_contig", "study_contig",
                    "engine", "threads", "chunk_size", "calling_threshold", "chunk_mem_mb", "chunk_runtime"}
 PATH_KEYS = {"bin_dir", "cases", "pheno", "study_vcf", "covariates", "panel_vcf", "genetic_map"}
-# Keys of the chunked-imputation job: a config holding them is not a study.
-STUDY_MARKS = {"panel_vcf", "study_vcf", "cases", "pheno"}
+# Keys only a study's config holds (a chunked-imputation config gives its
+# chromosomes' `cases` as counts): a config with them and no study section
+# has lost its study section.
+STUDY_CHROMOSOME_MARKS = {"panel_vcf", "study_vcf", "genetic_map"}
+STUDY_MARKS = {"panel_vcf", "study_vcf", "pheno", "bin_dir"}
 
 
 def nearest(key, known):
@@ -101,7 +104,7 @@ def misspelled_study(config):
     close = difflib.get_close_matches("study", [str(k) for k in config], n=1, cutoff=0.6)
     entries = config.get("chromosomes")
     marked = isinstance(entries, dict) and any(
-        isinstance(e, dict) and STUDY_MARKS & set(e) for e in entries.values())
+        isinstance(e, dict) and STUDY_CHROMOSOME_MARKS & set(e) for e in entries.values())
     if close or marked or STUDY_MARKS & set(config):
         hint = f" (found '{close[0]}': did you mean 'study'?)" if close else ""
         return (f"the config has no 'study' section{hint}: a study gives 'study' with its "
