@@ -16,7 +16,7 @@
 #include "base/text_source.h"
 #include "base/command_line.h"
 #include "base/errors.h"
-#include "driver/parameter_file.h"
+#include "parameters/parameter_file.h"
 
 namespace snp::convert {
 namespace {

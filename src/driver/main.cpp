@@ -5,7 +5,7 @@
 
 #include "base/program_main.h"
 #include "driver/options.h"
-#include "driver/parameter_file.h"
+#include "parameters/parameter_file.h"
 #include "driver/run_driver.h"
 
 int main(int argc, char** argv) {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "base/command_line.h"
-#include "driver/run_config.h"
+#include "parameters/run_config.h"
 
 namespace snp {
 

@@ -10,7 +10,7 @@
 #include "coding/genotype_export.h"
 #include "coding/major_allele.h"
 #include "coding/random_data.h"
-#include "driver/parameter_file.h"
+#include "parameters/parameter_file.h"
 #include "impute/engine.h"
 #include "impute/hmm_engine.h"
 #include "impute/probability_writer.h"

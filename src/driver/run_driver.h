@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "driver/run_config.h"
+#include "parameters/run_config.h"
 #include "impute/engine.h"
 #include "impute/vcf_layout.h"
 #include "input/input_data.h"

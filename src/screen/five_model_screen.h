@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/marker_naming.h"
+#include "genotypes/marker_naming.h"
 #include "genotypes/genotypes.h"
 #include "screen/case_control_file.h"
 #include "screen/genotype_input.h"

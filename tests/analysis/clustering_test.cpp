@@ -1,4 +1,4 @@
-#include "analysis/clustering.h"
+#include "analysis/search/clustering.h"
 
 #include <gtest/gtest.h>
 

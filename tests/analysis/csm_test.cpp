@@ -1,4 +1,4 @@
-#include "analysis/csm.h"
+#include "analysis/search/csm.h"
 
 #include <gtest/gtest.h>
 

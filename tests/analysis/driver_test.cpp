@@ -1,10 +1,10 @@
-#include "analysis/driver.h"
+#include "analysis/run/driver.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "analysis/work_lock.h"
+#include "analysis/state/work_lock.h"
 #include "base/errors.h"
 #include "scratch_dir.h"
 

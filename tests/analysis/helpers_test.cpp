@@ -6,11 +6,11 @@
 #include <array>
 #include <vector>
 
-#include "analysis/best_cluster.h"
-#include "analysis/marker_naming.h"
-#include "analysis/marker_set.h"
-#include "analysis/quickindex.h"
-#include "analysis/rand1.h"
+#include "analysis/search/best_cluster.h"
+#include "genotypes/marker_naming.h"
+#include "analysis/search/marker_set.h"
+#include "analysis/search/quickindex.h"
+#include "analysis/search/rand1.h"
 #include "base/errors.h"
 #include "scratch_dir.h"
 

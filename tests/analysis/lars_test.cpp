@@ -1,12 +1,12 @@
-#include "analysis/lars.h"
+#include "analysis/fit/lars.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numeric>
 
-#include "analysis/csm_lars.h"
-#include "analysis/rand1.h"
+#include "analysis/fit/csm_lars.h"
+#include "analysis/search/rand1.h"
 #include "base/errors.h"
 #include "scratch_dir.h"
 

@@ -1,5 +1,5 @@
 // The marker and model tables written beside the reports.
-#include "analysis/model_tables.h"
+#include "analysis/report/model_tables.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "analysis/parameter_file.h"
+#include "analysis/inputs/parameter_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "analysis/permutation.h"
+#include "analysis/permutation/permutation.h"
 
 #include <gtest/gtest.h>
 
-#include "analysis/final_report.h"
-#include "analysis/lars.h"
-#include "analysis/parameter_file.h"
+#include "analysis/report/final_report.h"
+#include "analysis/fit/lars.h"
+#include "analysis/inputs/parameter_file.h"
 #include "scratch_dir.h"
 
 namespace snp {

@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <numeric>
 
-#include "analysis/data_parameters.h"
-#include "analysis/marker_selection.h"
-#include "analysis/progress.h"
-#include "analysis/seeded_permutations.h"
+#include "analysis/run/data_parameters.h"
+#include "analysis/inputs/marker_selection.h"
+#include "analysis/run/progress.h"
+#include "analysis/inputs/seeded_permutations.h"
 #include "base/errors.h"
 #include "scratch_dir.h"
 

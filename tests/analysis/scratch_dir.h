@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "analysis/context.h"
-#include "analysis/csm.h"
+#include "analysis/run/context.h"
+#include "analysis/search/csm.h"
 #include "test_support.h"
 
 namespace snp::test {

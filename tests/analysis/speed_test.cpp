@@ -7,15 +7,15 @@
 #include <sstream>
 #include <vector>
 
-#include "analysis/csm.h"
-#include "analysis/csm_lars.h"
-#include "analysis/parallel_permutations.h"
-#include "analysis/permutation_draw.h"
-#include "analysis/permutation_parts.h"
-#include "analysis/permutation.h"
-#include "analysis/rand1.h"
-#include "analysis/repeated_analysis.h"
-#include "analysis/transcript.h"
+#include "analysis/search/csm.h"
+#include "analysis/fit/csm_lars.h"
+#include "analysis/permutation/parallel_permutations.h"
+#include "analysis/search/permutation_draw.h"
+#include "analysis/permutation/permutation_parts.h"
+#include "analysis/permutation/permutation.h"
+#include "analysis/search/rand1.h"
+#include "analysis/run/repeated_analysis.h"
+#include "analysis/state/transcript.h"
 #include "base/errors.h"
 #include "scratch_dir.h"
 

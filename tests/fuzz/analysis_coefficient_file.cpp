@@ -1,6 +1,6 @@
 // The coefficient file of the model fit, read, written and read again.
-#include "analysis/csm_lars.h"
-#include "analysis/lars.h"
+#include "analysis/fit/csm_lars.h"
+#include "analysis/fit/lars.h"
 #include "harness.h"
 
 SNP_FUZZ(input) {

@@ -1,7 +1,7 @@
 // The genotype, phenotype and column files of csm-analysis, separated by
 // '|' in the input; the first byte chooses the permutation counts.
-#include "analysis/csm.h"
-#include "analysis/input_files.h"
+#include "analysis/search/csm.h"
+#include "analysis/run/input_files.h"
 #include "harness.h"
 
 using namespace snp;

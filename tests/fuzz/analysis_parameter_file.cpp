@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <sstream>
 
-#include "analysis/context.h"
-#include "analysis/csm.h"
-#include "analysis/input_files.h"
-#include "analysis/parameter_file.h"
+#include "analysis/run/context.h"
+#include "analysis/search/csm.h"
+#include "analysis/run/input_files.h"
+#include "analysis/inputs/parameter_file.h"
 #include "harness.h"
 
 using namespace snp;

@@ -2,10 +2,10 @@
 // byte chooses one more record number), shown and turned into base learners.
 #include <sstream>
 
-#include "analysis/best_cluster.h"
-#include "analysis/csm_lars.h"
-#include "analysis/marker_set.h"
-#include "analysis/permutation.h"
+#include "analysis/search/best_cluster.h"
+#include "analysis/fit/csm_lars.h"
+#include "analysis/search/marker_set.h"
+#include "analysis/permutation/permutation.h"
 #include "harness.h"
 
 using namespace snp;

@@ -1,7 +1,7 @@
 // snp-impute's parameter file: in memory and through the configuration step.
 #include <sstream>
 
-#include "driver/parameter_file.h"
+#include "parameters/parameter_file.h"
 #include "driver/run_driver.h"
 #include "harness.h"
 

@@ -2,7 +2,7 @@
 // every chromosome boundary located and named (three names per chromosome).
 #include <string>
 
-#include "analysis/marker_naming.h"
+#include "genotypes/marker_naming.h"
 #include "harness.h"
 
 using namespace snp;
