@@ -1,7 +1,9 @@
 # A case/control study end to end, from VCFs to a report.
 #
-# Per chromosome: the phased panel and the chip genotypes are converted
-# (snp-convert), imputed in chunks of `chunk_size` panel markers with VCF
+# Per chromosome: the chip genotypes pass quality control (qc.smk), the
+# phased panel and the kept chip genotypes are converted (snp-convert),
+# imputed with the chosen engine (`engine`, `genetic_map`, `threads`) in
+# chunks of `chunk_size` panel markers with VCF
 # output (snp-impute --vcf-out; each chunk's text result is checked to hold
 # one line per marker), and the chunks are concatenated and indexed
 # (bcftools). The chromosomes are then joined, keeping the markers whose
