@@ -11,9 +11,9 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
-#include <thread>
 
 #include "base/errors.h"
+#include "base/parallel.h"
 #include "base/text_source.h"
 #include "genotypes/genotypes.h"
 #include "genotypes/text_fields.h"
@@ -219,22 +219,11 @@ class BedReader final : public GenotypeReader {
       }
     };
     // Large blocks are shared with a second thread.
-    if (n >= kMarkersPerThread && std::thread::hardware_concurrency() > 1) {
-      std::exception_ptr error;
-      {
-        std::jthread second([&] {
-          try {
-            count_part(n / 2, n);
-          } catch (...) {
-            error = std::current_exception();
-          }
-        });
-        count_part(0, n / 2);
-      }
-      if (error) std::rethrow_exception(error);
-    } else {
-      count_part(0, n);
-    }
+    const int threads = n >= kMarkersPerThread ? std::min(2, hardware_threads()) : 1;
+    parallel_for(threads, threads, [&](int part, int) {
+      const auto p = static_cast<size_t>(part);
+      count_part(n * p / static_cast<size_t>(threads), n * (p + 1) / static_cast<size_t>(threads));
+    });
     return true;
   }
 

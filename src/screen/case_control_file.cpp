@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "base/errors.h"
+#include "base/parallel.h"
 #include "screen/mapped_file.h"
 
 namespace snp::screen {
@@ -255,7 +256,8 @@ bool read_in_parallel(const MappedFile& file, int samples, unsigned threads, Mar
   std::vector<MarkerCounts> partial(threads - 1, MarkerCounts(counts.markers()));
   std::vector<RangeResult> results(threads);
   const auto at = [&](unsigned t) { return file.begin() + file.size() * t / threads; };
-  run_parallel(threads, [&](unsigned t) {
+  parallel_for(static_cast<int>(threads), static_cast<int>(threads), [&](int part, int) {
+    const auto t = static_cast<unsigned>(part);
     results[t] = read_range(file, at(t), at(t + 1), samples, t == 0 ? counts : partial[t - 1]);
   });
   long lines = 0;

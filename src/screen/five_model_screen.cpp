@@ -7,6 +7,7 @@
 
 #include "base/errors.h"
 #include "base/output_file.h"
+#include "base/parallel.h"
 #include "screen/mapped_file.h"
 #include "screen/quickindex1.h"
 #include "screen/screen_table.h"
@@ -129,7 +130,8 @@ ScreenTables test_markers(size_t markers, const Counts& counts_of, const SampleS
   t.minimum.resize(markers);
   t.minimum_model.resize(markers);
   const unsigned threads = worker_count(markers, kMarkersPerThread);
-  run_parallel(threads, [&](unsigned part) {
+  parallel_for(static_cast<int>(threads), static_cast<int>(threads), [&](int k, int) {
+    const auto part = static_cast<unsigned>(k);
     ModelPvalues p{};
     for (size_t j = markers * part / threads; j < markers * (part + 1) / threads; ++j) {
       const ModelStatistics s = statistics_from_counts(counts_of(j), samplesize);

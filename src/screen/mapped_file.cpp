@@ -11,11 +11,12 @@
 #include <cstring>
 
 #include "base/errors.h"
+#include "base/parallel.h"
 
 namespace snp::screen {
 namespace {
 
-constexpr unsigned kMaxThreads = 8;
+constexpr int kMaxThreads = 8;
 
 [[noreturn]] void read_failure(const std::string& path, int error) {
   throw InputError(InputProblem::cannot_open, "Error: cannot read " + path + ": " + std::strerror(error) + "\n");
@@ -57,26 +58,7 @@ void MappedFile::release(const char* from, const char* to) const {
 }
 
 unsigned worker_count(size_t work, size_t work_per_thread) {
-  const unsigned hardware = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads);
-  return static_cast<unsigned>(std::clamp<size_t>(work / std::max<size_t>(work_per_thread, 1), 1, hardware));
-}
-
-void run_parallel(unsigned threads, const std::function<void(unsigned)>& task) {
-  std::vector<std::exception_ptr> errors(threads);
-  const auto guarded = [&](unsigned t) {
-    try {
-      task(t);
-    } catch (...) {
-      errors[t] = std::current_exception();
-    }
-  };
-  {
-    std::vector<std::jthread> workers;
-    for (unsigned t = 1; t < threads; ++t) workers.emplace_back(guarded, t);
-    guarded(0);
-  }
-  for (const auto& error : errors)
-    if (error) std::rethrow_exception(error);
+  return static_cast<unsigned>(workers_for(work, work_per_thread, std::min(hardware_threads(), kMaxThreads)));
 }
 
 }  // namespace snp::screen

@@ -1,12 +1,9 @@
-// A read-only memory map of a whole file, and a helper that runs work on
-// several threads.
+// A read-only memory map of a whole file, and the number of threads worth
+// starting for work on it.
 #pragma once
 
 #include <cstddef>
-#include <exception>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace snp::screen {
@@ -33,11 +30,8 @@ class MappedFile {
   size_t size_ = 0;
 };
 
-// Threads worth starting for the given amount of work items, at least one.
+// Threads worth starting for the given amount of work items: at least one,
+// at most the machine's processors and 8.
 unsigned worker_count(size_t work, size_t work_per_thread);
-
-// Runs task(t) for t = 0..threads-1, task 0 on the calling thread; rethrows
-// the first exception of the lowest-numbered task that threw.
-void run_parallel(unsigned threads, const std::function<void(unsigned)>& task);
 
 }  // namespace snp::screen

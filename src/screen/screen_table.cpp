@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "base/output_file.h"
+#include "base/parallel.h"
 #include "screen/mapped_file.h"
 
 namespace snp::screen {
@@ -65,7 +66,8 @@ void write_screen_table(const std::string& path, size_t markers,
   std::array<std::vector<std::optional<double>>, 5> p;
   for (auto& model : p) model.resize(markers);
   const unsigned threads = worker_count(markers, kMarkersPerThread);
-  run_parallel(threads, [&](unsigned part) {
+  parallel_for(static_cast<int>(threads), static_cast<int>(threads), [&](int t, int) {
+    const auto part = static_cast<unsigned>(t);
     for (size_t j = markers * part / threads; j < markers * (part + 1) / threads; ++j) {
       tallies[j] = counts(j);
       const TablePvalues row = table_pvalues(tallies[j], samplesize);
@@ -74,8 +76,8 @@ void write_screen_table(const std::string& path, size_t markers,
   });
   std::array<std::vector<std::optional<double>>, 5> q;
   // One model's sort per thread.
-  run_parallel(threads, [&](unsigned part) {
-    for (size_t m = part; m < 5; m += threads) q[m] = bh_qvalues(p[m], markers);
+  parallel_for(static_cast<int>(threads), static_cast<int>(threads), [&](int t, int) {
+    for (size_t m = static_cast<size_t>(t); m < 5; m += threads) q[m] = bh_qvalues(p[m], markers);
   });
   write_file_atomically(path, [&](std::ostream& out) {
     out << table_header() << '\n';

@@ -1,3 +1,5 @@
+// analysis/fit: the model fit and its base learners.
+//
 // The model fit: a sparse linear model over the 0/1 indicator columns of the
 // store file, built by greedy forward selection (one column per step) with
 // the number of steps chosen by a Cp criterion.

@@ -1,3 +1,5 @@
+// analysis/inputs: what an analysis reads.
+//
 // The data a caller hands the association library.
 #pragma once
 

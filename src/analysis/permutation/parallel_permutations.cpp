@@ -88,7 +88,7 @@ int ParallelPermutations::run(int first, int end, Rand1State& generator,
   for (int done = 0; done < planned;) {
     const int count = std::min(batch, planned - done);
     std::vector<std::optional<PermutedFit>> results(static_cast<size_t>(count));
-    parallel_for(count + 1, threads, [&](int t) {
+    parallel_for(count + 1, threads, [&](int t, int) {
       if (t == 0) {
         plan(batch);
         return;

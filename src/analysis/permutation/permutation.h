@@ -1,3 +1,5 @@
+// analysis/permutation: the analysis with its permutation test.
+//
 // One complete analysis of the caller's data: the search and fit on the
 // observed data, the base learners and marker importances of the fitted
 // model, the same search and fit on every permuted data set for an overall

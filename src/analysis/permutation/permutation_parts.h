@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "analysis/inputs/analysis_input.h"
-#include "base/command_line.h"
 
 namespace snp {
 
@@ -66,15 +65,5 @@ struct PermutationJobs {
 // permutation of the run exactly once; the error names the problem.
 void check_parts(const std::vector<PermutationPart>& parts, const std::vector<std::string>& paths,
                  const std::string& fingerprint);
-
-}  // namespace snp
-
-namespace snp {
-struct AnalysisContext;
-
-// Reads --data-sets and --merge into ctx.jobs (a usage error when both are
-// given or one is malformed) and reads and checks the parts of a merge.
-// True for a job, which writes a part instead of the reports.
-bool set_up_permutation_jobs(const ParsedOptions& options, const AnalysisInput& input, AnalysisContext& ctx);
 
 }  // namespace snp

@@ -1,3 +1,5 @@
+// analysis/report: the reports and tables of a run.
+//
 // The final report "Final_result.txt": the fitted model, its base learners,
 // the genotype tables of the markers and marker pairs involved and the
 // marker importances.

@@ -8,6 +8,7 @@
 #include "analysis/run/input_files.h"
 #include "base/parallel.h"
 #include "analysis/permutation/permutation_parts.h"
+#include "analysis/run/permutation_jobs.h"
 #include "analysis/state/work_lock.h"
 #include "base/program_main.h"
 

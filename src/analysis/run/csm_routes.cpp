@@ -10,6 +10,7 @@
 #include "analysis/report/model_tables.h"
 #include "base/parallel.h"
 #include "analysis/permutation/permutation_parts.h"
+#include "analysis/run/permutation_jobs.h"
 #include "analysis/inputs/seeded_permutations.h"
 #include "analysis/inputs/study_input.h"
 #include "analysis/state/work_lock.h"

@@ -1,3 +1,5 @@
+// analysis/run: csm-analysis itself, its input routes and driver.
+//
 // Entry of the association library: learns the work-file prefix, reads
 // "parameter.txt" once, names the first markers and runs the analysis once
 // or repeatedly.

@@ -1,3 +1,5 @@
+// analysis/search: the marker-set search and clustering.
+//
 // The CSM search: reads one data set, imputes its missing genotypes, orders
 // and centres it, screens single markers and pairs of kept markers, scores
 // the selected sets against phenotype permutations and writes the store

@@ -1,3 +1,5 @@
+// analysis/state: work files and the run's state.
+//
 // The files the library keeps in its work directory: the parameter file,
 // the host-name-prefixed work files, the reports and their numbered copies.
 #pragma once

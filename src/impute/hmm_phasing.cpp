@@ -1,0 +1,200 @@
+// Phasing of the study genotypes at the typed markers: the most probable
+// path of the diploid copying model over pairs of conditioning haplotypes,
+// window by window, in passes.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "base/parallel.h"
+#include "impute/hmm_engine.h"
+#include "impute/hmm_states.h"
+#include "impute/hmm_work.h"
+
+namespace snp {
+
+PairPath diploid_viterbi(const std::int8_t* alleles, int states, int sites, const std::int8_t* genotypes,
+                         const double* switches, double error) {
+  const size_t K = static_cast<size_t>(states), S = K * K, L = static_cast<size_t>(sites);
+  // Scores of every site (scaled so that the best at the previous site is 1)
+  // with the best per row, per column and overall; the path is traced back
+  // by working out again which predecessor gave each chosen score.
+  std::vector<float> score(S * L), row_max(K * L), column_max(K * L), best(L);
+  std::vector<float> emission(3 * K);  // by the first row's allele class, per second row
+  std::vector<std::uint8_t> kind(K);
+  const float emissions[3] = {1.0f, static_cast<float>(error), static_cast<float>(error * error)};
+  // Emission rows of site m: for allele class c1 (0, 1, 2 unknown) of the
+  // first row, the emission of each second row.
+  auto load_emissions = [&](size_t m) {
+    const int g = genotypes[m];
+    for (size_t k = 0; k < K; ++k) {
+      const std::int8_t a = alleles[k * L + m];
+      kind[k] = static_cast<std::uint8_t>(a < 0 ? 2 : a);
+    }
+    for (int c1 = 0; c1 < 3; ++c1)
+      for (size_t k = 0; k < K; ++k) {
+        const int c2 = kind[k];
+        emission[static_cast<size_t>(c1) * K + k] =
+            g < 0 || c1 == 2 || c2 == 2 ? 1.0f : emissions[std::abs(c1 + c2 - g)];
+      }
+  };
+  auto summarise = [&](size_t m) {
+    const float* cells = &score[m * S];
+    float* rows = &row_max[m * K];
+    float* columns = &column_max[m * K];
+    std::copy(cells, cells + K, columns);
+    for (size_t k1 = 0; k1 < K; ++k1) {
+      const float* cell = cells + k1 * K;
+      float largest = cell[0];
+      for (size_t k2 = 0; k2 < K; ++k2) {
+        largest = std::max(largest, cell[k2]);
+        columns[k2] = std::max(columns[k2], cell[k2]);
+      }
+      rows[k1] = largest;
+    }
+    best[m] = *std::max_element(rows, rows + K);
+  };
+  struct Weights {
+    float stay_stay, stay_jump, jump_jump;
+  };
+  auto weights = [&](size_t m) {
+    const double r = switches[m];
+    const float stay = static_cast<float>(1 - r + r / static_cast<double>(K));
+    const float jump = static_cast<float>(r / static_cast<double>(K));
+    const float inverse = 1.0f / best[m - 1];
+    return Weights{stay * stay * inverse, stay * jump * inverse, jump * jump};
+  };
+  load_emissions(0);
+  for (size_t k1 = 0; k1 < K; ++k1)
+    for (size_t k2 = 0; k2 < K; ++k2) score[k1 * K + k2] = emission[kind[k1] * K + k2];
+  summarise(0);
+  for (size_t m = 1; m < L; ++m) {
+    const Weights w = weights(m);
+    load_emissions(m);
+    const float* previous_columns = &column_max[(m - 1) * K];
+    for (size_t k1 = 0; k1 < K; ++k1) {
+      const float* before = &score[(m - 1) * S + k1 * K];
+      float* cell = &score[m * S + k1 * K];
+      const float* e = &emission[kind[k1] * K];
+      const float from_row = std::max(row_max[(m - 1) * K + k1] * w.stay_jump, w.jump_jump);
+      for (size_t k2 = 0; k2 < K; ++k2)
+        cell[k2] = std::max(std::max(before[k2] * w.stay_stay, from_row), previous_columns[k2] * w.stay_jump) * e[k2];
+    }
+    summarise(m);
+  }
+  PairPath path;
+  path.first.resize(L);
+  path.second.resize(L);
+  const float* last = &score[(L - 1) * S];
+  size_t state = static_cast<size_t>(std::max_element(last, last + S) - last);
+  for (size_t m = L; m-- > 0;) {
+    size_t k1 = state / K, k2 = state % K;
+    path.first[m] = static_cast<int>(k1);
+    path.second[m] = static_cast<int>(k2);
+    if (m == 0) break;
+    // The predecessor: staying in both rows when that scores best, else
+    // switching the second row, the first, or both.
+    const Weights w = weights(m);
+    const float* before = &score[(m - 1) * S];
+    const float stay = before[state] * w.stay_stay;
+    const float second = row_max[(m - 1) * K + k1] * w.stay_jump;
+    const float first = column_max[(m - 1) * K + k2] * w.stay_jump;
+    if (stay >= second && stay >= first && stay >= w.jump_jump) {
+    } else if (second >= first && second >= w.jump_jump) {
+      k2 = static_cast<size_t>(std::max_element(before + k1 * K, before + k1 * K + K) - (before + k1 * K));
+    } else if (first >= w.jump_jump) {
+      size_t top = 0;
+      for (size_t k = 1; k < K; ++k)
+        if (before[k * K + k2] > before[top * K + k2]) top = k;
+      k1 = top;
+    } else {
+      const size_t top = static_cast<size_t>(std::max_element(before, before + S) - before);
+      k1 = top / K, k2 = top % K;
+    }
+    state = k1 * K + k2;
+  }
+  return path;
+}
+
+void HmmEngine::phase() {
+  Work& w = *work_;
+  const int T = w.typed, H = w.haplotypes, N = w.individuals;
+  const size_t TT = static_cast<size_t>(T);
+  const int words = (T + 63) / 64;
+  const std::vector<int>& typed = input_.typed_markers;
+  const std::vector<double>& cm = settings_.centimorgans;
+  w.phased.assign(2 * static_cast<size_t>(N) * TT, 0);
+  if (T == 0 || N == 0) {
+    w.phased_done = true;
+    return;
+  }
+  ConditioningCandidates candidates(w.typed_alleles, H, w.genotypes, N, T);
+  const int K = std::max(2, settings_.conditioning);
+  std::vector<std::int8_t> previous;
+  for (int pass = 0; pass < std::max(1, settings_.phasing_passes); ++pass) {
+    const bool with_study = pass > 0;
+    if (with_study) {
+      previous = w.phased;
+      candidates.set_study_haplotypes(previous);
+    }
+    parallel_for(N, settings_.threads, [&](int i, int) {
+      const size_t I = static_cast<size_t>(i);
+      std::int8_t* out1 = &w.phased[2 * I * TT];
+      std::int8_t* out2 = out1 + TT;
+      const std::int8_t* genotype = &w.genotypes[I * TT];
+      int previous_end = 0;
+      for (int w0 = 0;; w0 += std::max(1, settings_.step_words)) {
+        const int w1 = std::min(words, w0 + std::max(1, settings_.window_words));
+        const int first = w0 * 64, end = std::min(T, w1 * 64), sites = end - first;
+        // Conditioning haplotypes: reference index h < H, study haplotype j as H + j.
+        const std::vector<int> chosen =
+            with_study ? candidates.closest_to_haplotypes(i, w0, w1, K) : candidates.closest_to_genotypes(i, w0, w1, K);
+        const int states = static_cast<int>(chosen.size());
+        std::vector<std::int8_t> rows(static_cast<size_t>(states) * static_cast<size_t>(sites));
+        for (size_t k = 0; k < chosen.size(); ++k)
+          for (int m = first; m < end; ++m)
+            rows[k * static_cast<size_t>(sites) + static_cast<size_t>(m - first)] =
+                chosen[k] < H
+                    ? w.typed_alleles[static_cast<size_t>(m) * static_cast<size_t>(H) + static_cast<size_t>(chosen[k])]
+                    : previous[static_cast<size_t>(chosen[k] - H) * TT + static_cast<size_t>(m)];
+        std::vector<double> switches(static_cast<size_t>(sites), 0.0);
+        for (int m = first + 1; m < end; ++m)
+          switches[static_cast<size_t>(m - first)] =
+              switch_probability(cm[static_cast<size_t>(typed[static_cast<size_t>(m)])] -
+                                     cm[static_cast<size_t>(typed[static_cast<size_t>(m - 1)])],
+                                 settings_.phasing_ne, states);
+        const PairPath path =
+            diploid_viterbi(rows.data(), states, sites, genotype + first, switches.data(), settings_.phasing_error);
+        std::vector<std::int8_t> h1(static_cast<size_t>(sites)), h2(h1);
+        for (int s = 0; s < sites; ++s) {
+          const size_t S = static_cast<size_t>(s);
+          int a1 = rows[static_cast<size_t>(path.first[S]) * static_cast<size_t>(sites) + S];
+          int a2 = rows[static_cast<size_t>(path.second[S]) * static_cast<size_t>(sites) + S];
+          a1 = std::max(a1, 0), a2 = std::max(a2, 0);
+          const int g = genotype[first + s];
+          if (g == 0 || g == 2) a1 = a2 = g / 2;
+          if (g == 1 && a1 == a2) a2 = 1 - a1;
+          h1[S] = static_cast<std::int8_t>(a1), h2[S] = static_cast<std::int8_t>(a2);
+        }
+        // Join to the previous window: orient by the heterozygous sites of the
+        // overlap, take over from its middle.
+        int from = first;
+        if (first > 0) {
+          int agree = 0, disagree = 0;
+          for (int m = first; m < previous_end; ++m)
+            if (genotype[m] == 1) (h1[static_cast<size_t>(m - first)] == out1[m] ? agree : disagree)++;
+          if (disagree > agree) std::swap(h1, h2);
+          from = first + (previous_end - first) / 2;
+        }
+        for (int m = from; m < end; ++m)
+          out1[m] = h1[static_cast<size_t>(m - first)], out2[m] = h2[static_cast<size_t>(m - first)];
+        previous_end = end;
+        if (end >= T) break;
+      }
+    });
+  }
+  w.phased_done = true;
+}
+
+}  // namespace snp

@@ -1,0 +1,117 @@
+#include "impute/hmm_states.h"
+
+#include <algorithm>
+#include <bit>
+#include <utility>
+
+namespace snp {
+namespace {
+
+std::pair<size_t, std::uint64_t> word_bit(int m) {
+  return {static_cast<size_t>(m / 64), std::uint64_t{1} << (m % 64)};
+}
+
+int popcount_range(const std::uint64_t* a, const std::uint64_t* b, int w0, int w1, bool exclusive_or,
+                   const std::uint64_t* mask) {
+  int count = 0;
+  for (int w = w0; w < w1; ++w) {
+    const std::uint64_t x = exclusive_or ? (a[w] ^ b[w]) : (a[w] & b[w]);
+    count += std::popcount(x & mask[w]);
+  }
+  return count;
+}
+
+// The k candidates of smallest score (ties to the lower index), skipping
+// those already taken.
+void take_best(const std::vector<std::pair<int, int>>& scored, int k, std::vector<int>& chosen) {
+  std::vector<std::pair<int, int>> order(scored);
+  const size_t wanted = std::min(order.size(), chosen.size() + static_cast<size_t>(k));
+  const size_t sorted = std::min(order.size(), wanted + chosen.size());
+  std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(sorted), order.end());
+  order.resize(sorted);
+  for (const auto& [score, index] : order) {
+    if (chosen.size() >= wanted) break;
+    if (std::find(chosen.begin(), chosen.end(), index) == chosen.end()) chosen.push_back(index);
+  }
+}
+
+}  // namespace
+
+ConditioningCandidates::ConditioningCandidates(const std::vector<std::int8_t>& alleles, int haplotypes,
+                                               const std::vector<std::int8_t>& genotypes, int individuals, int typed)
+    : haplotypes_(haplotypes), individuals_(individuals), typed_(typed), words_((typed + 63) / 64) {
+  const int H = haplotypes, N = individuals, T = typed;
+  const size_t TT = static_cast<size_t>(T);
+  const Bits empty(static_cast<size_t>(words_));
+  // Bits of the reference haplotypes (ones and known alleles) and of the
+  // genotypes (homozygous 0, homozygous 2).
+  ref_ones_.assign(static_cast<size_t>(H), empty);
+  ref_known_ = ref_ones_;
+  for (int m = 0; m < T; ++m)
+    for (int h = 0; h < H; ++h) {
+      const auto [word, bit] = word_bit(m);
+      const std::int8_t a = alleles[static_cast<size_t>(m) * static_cast<size_t>(H) + static_cast<size_t>(h)];
+      if (a >= 0) ref_known_[static_cast<size_t>(h)][word] |= bit;
+      if (a == 1) ref_ones_[static_cast<size_t>(h)][word] |= bit;
+    }
+  hom0_.assign(static_cast<size_t>(N), empty);
+  hom2_ = hom0_;
+  for (int i = 0; i < N; ++i)
+    for (int m = 0; m < T; ++m) {
+      const auto [word, bit] = word_bit(m);
+      const std::int8_t g = genotypes[static_cast<size_t>(i) * TT + static_cast<size_t>(m)];
+      if (g == 0) hom0_[static_cast<size_t>(i)][word] |= bit;
+      if (g == 2) hom2_[static_cast<size_t>(i)][word] |= bit;
+    }
+  all_known_.assign(static_cast<size_t>(words_), ~std::uint64_t{0});
+}
+
+void ConditioningCandidates::set_study_haplotypes(const std::vector<std::int8_t>& phased) {
+  const size_t TT = static_cast<size_t>(typed_);
+  study_ones_.assign(2 * static_cast<size_t>(individuals_), Bits(static_cast<size_t>(words_)));
+  for (size_t j = 0; j < 2 * static_cast<size_t>(individuals_); ++j)
+    for (int m = 0; m < typed_; ++m)
+      if (phased[j * TT + static_cast<size_t>(m)] == 1) {
+        const auto [word, bit] = word_bit(m);
+        study_ones_[j][word] |= bit;
+      }
+}
+
+std::vector<int> ConditioningCandidates::closest_to_genotypes(int individual, int w0, int w1, int k) const {
+  const size_t I = static_cast<size_t>(individual);
+  const std::uint64_t* all = all_known_.data();
+  std::vector<std::pair<int, int>> scored;
+  for (int h = 0; h < haplotypes_; ++h) {
+    const auto& ones = ref_ones_[static_cast<size_t>(h)];
+    const auto& known = ref_known_[static_cast<size_t>(h)];
+    const int bad = popcount_range(hom0_[I].data(), ones.data(), w0, w1, false, all) +
+                    popcount_range(hom2_[I].data(), known.data(), w0, w1, false, all) -
+                    popcount_range(hom2_[I].data(), ones.data(), w0, w1, false, all);
+    scored.emplace_back(bad, h);
+  }
+  std::vector<int> chosen;
+  take_best(scored, k, chosen);
+  return chosen;
+}
+
+std::vector<int> ConditioningCandidates::closest_to_haplotypes(int individual, int w0, int w1, int k) const {
+  const int H = haplotypes_, N = individuals_;
+  std::vector<int> chosen;
+  for (int own = 0; own < 2; ++own) {
+    const auto& mine = study_ones_[2 * static_cast<size_t>(individual) + static_cast<size_t>(own)];
+    std::vector<std::pair<int, int>> scored;
+    for (int h = 0; h < H; ++h)
+      scored.emplace_back(popcount_range(mine.data(), ref_ones_[static_cast<size_t>(h)].data(), w0, w1, true,
+                                         ref_known_[static_cast<size_t>(h)].data()),
+                          h);
+    for (int j = 0; j < 2 * N; ++j)
+      if (j / 2 != individual)
+        scored.emplace_back(
+            popcount_range(mine.data(), study_ones_[static_cast<size_t>(j)].data(), w0, w1, true, all_known_.data()),
+            H + j);
+    take_best(scored, k / 2 + (own == 1 ? k % 2 : 0), chosen);
+  }
+  return chosen;
+}
+
+}  // namespace snp

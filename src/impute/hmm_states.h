@@ -1,0 +1,45 @@
+// State choice of the phasing model: in each window of typed markers, an
+// individual's conditioning haplotypes are the candidates closest to its
+// genotypes (first pass) or to its two haplotypes of the previous pass.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace snp {
+
+class ConditioningCandidates {
+ public:
+  // alleles: typed marker by reference haplotype (0, 1, -1 unknown);
+  // genotypes: individual by typed marker (0, 1, 2, -1 missing).
+  ConditioningCandidates(const std::vector<std::int8_t>& alleles, int haplotypes,
+                         const std::vector<std::int8_t>& genotypes, int individuals, int typed);
+
+  // Makes the study haplotypes of a pass (haplotype by typed marker, two per
+  // individual) candidates of the next.
+  void set_study_haplotypes(const std::vector<std::int8_t>& phased);
+
+  // The k reference haplotypes with the fewest alleles opposite to the
+  // individual's homozygous genotypes in words [w0, w1) of the typed
+  // markers (64 markers a word); ties go to the lower index.
+  std::vector<int> closest_to_genotypes(int individual, int w0, int w1, int k) const;
+
+  // For each of the individual's two haplotypes in turn, half of k (the
+  // second the odd one) further candidates with the fewest differing known
+  // alleles: reference haplotype h as h, another individual's study
+  // haplotype j as haplotypes + j.
+  std::vector<int> closest_to_haplotypes(int individual, int w0, int w1, int k) const;
+
+ private:
+  using Bits = std::vector<std::uint64_t>;
+  int haplotypes_;
+  int individuals_;
+  int typed_;
+  int words_;
+  std::vector<Bits> ref_ones_, ref_known_;  // per reference haplotype
+  std::vector<Bits> hom0_, hom2_;           // per individual
+  std::vector<Bits> study_ones_;            // per study haplotype
+  Bits all_known_;
+};
+
+}  // namespace snp
