@@ -1,7 +1,9 @@
 # A case/control study end to end, from VCFs to a report.
 #
-# Per chromosome: the phased panel and the chip genotypes are converted
-# (snp-convert), imputed in chunks of `chunk_size` panel markers with VCF
+# Per chromosome: the chip genotypes pass quality control (qc.smk), the
+# phased panel and the kept chip genotypes are converted (snp-convert),
+# imputed with the chosen engine (`engine`, `genetic_map`, `threads`) in
+# chunks of `chunk_size` panel markers with VCF
 # output (snp-impute --vcf-out; each chunk's text result is checked to hold
 # one line per marker), and the chunks are concatenated and indexed
 # (bcftools). The chromosomes are then joined, keeping the markers whose
@@ -15,113 +17,64 @@
 #   snakemake --cores 2 --configfile workflow/example-study.yaml
 #   snakemake --profile workflow/profiles/slurm --configfile my-study.yaml
 #
-# Paths in the config are relative to the directory snakemake runs in.
+# Input paths in the config are relative to the config file (scripts/study_config.py);
+# the results go to output_dir under the folder snakemake runs in.
 
 import os
-import re
 import shlex
 import sys
 
-OUT = str(config.get("output_dir", "study-results"))
-BIN = str(config.get("bin_dir") or "")
+sys.path.insert(0, os.path.join(workflow.basedir, "scripts"))
+from study_config import ConfigError, Settings  # noqa: E402
 
-DEFAULTS = {
-    "chunk_size": 5000,
-    "calling_threshold": 0.33,
-    "chunk_mem_mb": 2000,
-    "chunk_runtime": 60,
-    "r2_threshold": 0.3,
-    "top_markers": 20,
-    "permutations": 199,
-    "seed": 1,
-    "analysis_mem_mb": 4000,
-    "analysis_runtime": 600,
-    "permutation_jobs": 1,
-}
-# Settings a chromosome's entry may give for itself.
-CHROMOSOME_KEYS = {"panel_vcf", "study_vcf", "contig", "chunk_size", "calling_threshold",
-                   "chunk_mem_mb", "chunk_runtime"}
+try:
+    # Keys given with --config (as key=value): their paths are relative to
+    # the working directory.
+    COMMAND_LINE_KEYS = {arg.split("=", 1)[0] for arg in workflow.config_args or []}
+    SETTINGS = Settings(config, workflow.overwrite_configfiles or [], COMMAND_LINE_KEYS)
+except ConfigError as error:
+    raise ValueError(f"config: {error}") from None
+OUT = SETTINGS.output_dir
+CHROMOSOMES = SETTINGS.chromosomes
+
+
+def find_bin_dir():
+    """The programs' directory: bin_dir, else the installed programs beside
+    an installed workflow (PREFIX/share/snp-toolkit/workflow -> PREFIX/bin),
+    else the build directory of the source tree, else PATH ("")."""
+    if SETTINGS.bin_dir:
+        return SETTINGS.bin_dir
+    for candidate in (os.path.join(workflow.basedir, "..", "..", "..", "bin"),
+                      os.path.join(workflow.basedir, "..", "build")):
+        if os.access(os.path.join(candidate, "snp-impute"), os.X_OK):
+            return os.path.realpath(candidate)
+    return ""
+
+
+BIN = find_bin_dir()
 
 
 def program(name):
     return os.path.join(BIN, name) if BIN else name
 
 
-def study_setting(key):
-    for source in (config["study"], config, DEFAULTS):
-        if isinstance(source, dict) and source.get(key) is not None:
-            return source[key]
-    raise ValueError(f"the config gives no '{key}'")
-
-
 def setting(chrom, key):
-    """A chromosome's value for `key`: its own entry, else the study's."""
-    if CHROMOSOMES[chrom].get(key) is not None:
-        return CHROMOSOMES[chrom][key]
-    return study_setting(key)
+    return CHROMOSOMES[chrom][key]
 
 
-def number(value, key, minimum, whole=True):
-    kinds = (int,) if whole else (int, float)
-    if isinstance(value, bool) or not isinstance(value, kinds) or value < minimum:
-        kind = "a whole number" if whole else "a number"
-        raise ValueError(f"'{key}' must be {kind} >= {minimum}, not {value!r}")
-    return value
-
-
-def path_setting(value, key):
-    if not isinstance(value, str) or not re.fullmatch(r"\S+", value):
-        raise ValueError(f"'{key}' must be a path without white space, not {value!r}")
-    return value
-
-
-def read_chromosomes():
-    entries = config.get("chromosomes")
-    if not isinstance(entries, dict) or not entries:
-        raise ValueError("the config lists no chromosomes")
-    chromosomes = {}
-    for chrom, entry in entries.items():
-        if not re.fullmatch(r"[A-Za-z0-9_.]+", str(chrom)):
-            raise ValueError(f"chromosome '{chrom}': names are letters, digits, '_' and '.'")
-        entry = dict(entry or {})
-        unknown = set(entry) - CHROMOSOME_KEYS
-        if unknown:
-            raise ValueError(f"chromosome {chrom}: unknown setting(s) {', '.join(sorted(unknown))}")
-        entry.setdefault("contig", str(chrom))
-        chromosomes[str(chrom)] = entry
-    return chromosomes
-
-
-if not isinstance(config["study"], dict):
-    raise ValueError("'study' must be a section with the study's 'cases' or 'pheno' (and 'study_vcf')")
-path_setting(OUT, "output_dir")
-CHROMOSOMES = read_chromosomes()
 # The status: a file of case IDs, or a case/control phenotype file (with
-# `pheno_name` its column), which every program reads as it is.
-if ("cases" in config["study"]) == ("pheno" in config["study"]):
-    raise ValueError("the study section gives either 'cases' (case IDs) or 'pheno' (a phenotype file)")
-STATUS_KEY = "cases" if "cases" in config["study"] else "pheno"
-STATUS = os.path.abspath(path_setting(config["study"][STATUS_KEY], STATUS_KEY))
-# Every program reads the phenotype file itself, the same column of it.
-PHENO_NAME = config["study"].get("pheno_name")
-if PHENO_NAME is not None and (STATUS_KEY != "pheno" or not re.fullmatch(r"\S+", str(PHENO_NAME))):
-    raise ValueError("'pheno_name' names a column of the study's 'pheno' file (one word)")
-STATUS_OPTIONS = f"--{STATUS_KEY} {shlex.quote(STATUS)}" + (f" --pheno-name {shlex.quote(str(PHENO_NAME))}" if PHENO_NAME else "")
-for chrom in CHROMOSOMES:
-    for key in ("panel_vcf", "study_vcf"):
-        path_setting(setting(chrom, key), f"chromosome {chrom}: {key}")
-    for key in ("chunk_size", "chunk_mem_mb", "chunk_runtime"):
-        number(setting(chrom, key), f"chromosome {chrom}: {key}", 1)
-    number(setting(chrom, "calling_threshold"), f"chromosome {chrom}: calling_threshold", 0, whole=False)
-R2 = number(study_setting("r2_threshold"), "r2_threshold", 0, whole=False)
-TOP = number(study_setting("top_markers"), "top_markers", 1)
-PERMUTATIONS = number(study_setting("permutations"), "permutations", 1)
-SEED = number(study_setting("seed"), "seed", 0)
-for key in ("analysis_mem_mb", "analysis_runtime"):
-    number(study_setting(key), key, 1)
-PERMUTATION_JOBS = number(study_setting("permutation_jobs"), "permutation_jobs", 1)
-if PERMUTATION_JOBS > PERMUTATIONS:
-    raise ValueError(f"permutation_jobs ({PERMUTATION_JOBS}) exceeds permutations ({PERMUTATIONS})")
+# `pheno_name` its column), which every program reads itself; the chip QC
+# takes the case IDs that snp-convert cases reads from it.
+STATUS_KEY = SETTINGS.status_key
+STATUS = SETTINGS.status
+PHENO_NAME = SETTINGS.pheno_name
+STATUS_OPTIONS = f"--{STATUS_KEY} {shlex.quote(STATUS)}" + (f" --pheno-name {shlex.quote(PHENO_NAME)}" if PHENO_NAME else "")
+CASES = STATUS if STATUS_KEY == "cases" else f"{OUT}/pheno-cases.txt"
+R2 = SETTINGS.r2_threshold
+TOP = SETTINGS.top_markers
+PERMUTATIONS = SETTINGS.permutations
+SEED = SETTINGS.seed
+PERMUTATION_JOBS = SETTINGS.permutation_jobs
 # The permutations of each analysis job, as (first, last) from 1, in order.
 PERMUTATION_RANGES = [(PERMUTATIONS * j // PERMUTATION_JOBS + 1, PERMUTATIONS * (j + 1) // PERMUTATION_JOBS)
                       for j in range(PERMUTATION_JOBS)]
@@ -131,7 +84,7 @@ CHUNK = f"{OUT}/chr{{chrom}}/chunks/{{first}}-{{last}}"
 CHUNK_LOG = f"{OUT}/chr{{chrom}}/logs/{{first}}-{{last}}.log"
 GENOME = f"{OUT}/study.imputed.vcf.gz"
 REPORT = f"{OUT}/report/report.html"
-PLOTS = [f"{OUT}/report/{name}.{kind}" for name in ("manhattan", "qq") for kind in ("png", "svg")]
+PLOTS = [f"{OUT}/report/{name}.{kind}" for name in ("manhattan", "qq", "callrate") for kind in ("png", "svg")]
 ANALYSIS_FILES = ["Final_result.txt", "P_value.txt", "csm_markers.tsv", "csm_model.tsv"]
 
 wildcard_constraints:
@@ -139,7 +92,7 @@ wildcard_constraints:
     first=r"[1-9][0-9]*",
     last=r"[1-9][0-9]*",
 
-localrules: all, convert_panel, convert_study, chunk_parameters, check_chunk, concatenate,
+localrules: all, pheno_cases, contigs, genetic_map, convert_panel, convert_study, chunk_parameters, check_chunk, concatenate,
     marker_summary, join_chromosomes, screen, report
 
 
@@ -156,9 +109,50 @@ rule all:
         PLOTS,
 
 
+include: "qc.smk"
+include: "association.smk"
+
+
+# Each chromosome's contig names in the panel and the chip: as the config
+# gives them, else matched (`20` and `chr20`) with a note.
+rule contigs:
+    input:
+        panel=lambda wc: setting(wc.chrom, "panel_vcf"),
+        study=lambda wc: setting(wc.chrom, "study_vcf"),
+    output:
+        f"{OUT}/chr{{chrom}}/contigs.tsv",
+    params:
+        script=f"{workflow.basedir}/scripts/match-contig.sh",
+        panel=lambda wc: setting(wc.chrom, "panel_contig") or "",
+        study=lambda wc: setting(wc.chrom, "study_contig") or "",
+    shell:
+        "panel={params.panel:q}; study={params.study:q};"
+        " [ -n \"$panel\" ] || panel=$(bash {params.script:q} {input.panel:q} {wildcards.chrom} 'panel VCF');"
+        " [ -n \"$study\" ] || study=$(bash {params.script:q} {input.study:q} {wildcards.chrom} 'chip VCF');"
+        " printf 'panel\\t%s\\nstudy\\t%s\\n' \"$panel\" \"$study\" > {output:q}.partial && mv {output:q}.partial {output:q}"
+
+
+def contig(chrom, which):
+    """The shell words giving the contig name of `which` (panel or study)
+    from the file of the contigs rule, read when the job runs."""
+    path = shlex.quote(f"{OUT}/chr{chrom}/contigs.tsv")
+    return f'"$(sed -n "s/^{which}\t//p" {path})"'
+
+
+# The chromosome's genetic map, plain (the map may be gzipped).
+rule genetic_map:
+    input:
+        lambda wc: setting(wc.chrom, "genetic_map"),
+    output:
+        f"{OUT}/chr{{chrom}}/genetic_map.txt",
+    shell:
+        "gzip -cdf {input:q} > {output:q}.partial && mv {output:q}.partial {output:q}"
+
+
 rule convert_panel:
     input:
-        lambda wc: setting(wc.chrom, "panel_vcf"),
+        vcf=lambda wc: setting(wc.chrom, "panel_vcf"),
+        contigs=f"{OUT}/chr{{chrom}}/contigs.tsv",
     output:
         hap=CONVERT + "/hapmap.hap",
         map=CONVERT + "/hapmap.map",
@@ -166,19 +160,36 @@ rule convert_panel:
         f"{OUT}/chr{{chrom}}/logs/convert-panel.log",
     params:
         program=program("snp-convert"),
-        contig=lambda wc: CHROMOSOMES[wc.chrom]["contig"],
+        contig=lambda wc: contig(wc.chrom, "panel"),
         dir=CONVERT,
     shell:
-        "{params.program:q} panel --vcf {input:q} --out {params.dir:q} --chromosome {params.contig:q} --drop-monomorphic"
+        "{params.program:q} panel --vcf {input.vcf:q} --out {params.dir:q} --chromosome {params.contig} --drop-monomorphic"
         + failure("snp-convert panel on chromosome {wildcards.chrom}", "{log:q}")
+
+
+rule pheno_cases:
+    input:
+        pheno=STATUS,
+        vcf=setting(next(iter(CHROMOSOMES)), "study_vcf"),
+    output:
+        f"{OUT}/pheno-cases.txt",
+    log:
+        f"{OUT}/logs/pheno-cases.log",
+    params:
+        program=program("snp-convert"),
+        name=f"--pheno-name {shlex.quote(PHENO_NAME)}" if PHENO_NAME else "",
+    shell:
+        "{params.program:q} cases --vcf {input.vcf:q} --pheno {input.pheno:q} {params.name} --out {output:q}"
+        + failure("snp-convert cases", "{log:q}")
 
 
 # A checkpoint: the chunks of a chromosome follow from its converted panel.
 checkpoint convert_study:
     input:
-        vcf=lambda wc: setting(wc.chrom, "study_vcf"),
-        cases=STATUS,
+        vcf=f"{OUT}/chr{{chrom}}/qc/chip.vcf.gz",
+        cases=CASES,
         panel=rules.convert_panel.output,
+        contigs=f"{OUT}/chr{{chrom}}/contigs.tsv",
     output:
         params=CONVERT + "/parameter.txt",
         files=[CONVERT + "/" + name for name in ("normal.map", "disease.map", "disease.geno",
@@ -187,12 +198,12 @@ checkpoint convert_study:
         f"{OUT}/chr{{chrom}}/logs/convert-study.log",
     params:
         program=program("snp-convert"),
-        contig=lambda wc: CHROMOSOMES[wc.chrom]["contig"],
+        contig=lambda wc: contig(wc.chrom, "study"),
         threshold=lambda wc: setting(wc.chrom, "calling_threshold"),
         dir=CONVERT,
     shell:
-        "{params.program:q} study --vcf {input.vcf:q} " + STATUS_OPTIONS + " --out {params.dir:q}"
-        " --chromosome {params.contig:q} --threshold {params.threshold}"
+        "{params.program:q} study --vcf {input.vcf:q} --cases {input.cases:q} --out {params.dir:q}"
+        " --chromosome {params.contig} --threshold {params.threshold}"
         + failure("snp-convert study on chromosome {wildcards.chrom}", "{log:q}")
 
 
@@ -218,11 +229,23 @@ rule chunk_parameters:
         " last_marker={wildcards.last} Imputation_result_data_file={params.result:q} > /dev/null"
 
 
+def engine_options(chrom):
+    """snp-impute's engine options for a chromosome's chunks."""
+    entry = CHROMOSOMES[chrom]
+    if entry["engine"] != "hmm":
+        return "--engine=fast"
+    options = f"--engine=hmm --threads {entry['threads']}"
+    if entry["genetic_map"]:
+        options += " --genetic-map " + shlex.quote(f"{OUT}/chr{chrom}/genetic_map.txt")
+    return options
+
+
 rule impute:
     input:
         params=CHUNK + ".params",
         data=rules.convert_study.output.files,
         panel=rules.convert_panel.output,
+        map=lambda wc: [f"{OUT}/chr{wc.chrom}/genetic_map.txt"] if setting(wc.chrom, "genetic_map") else [],
     output:
         txt=temp(CHUNK + ".txt"),
         vcf=temp(CHUNK + ".vcf.gz"),
@@ -231,12 +254,13 @@ rule impute:
         CHUNK_LOG,
     params:
         program=program("snp-impute"),
-    threads: 1
+        engine=lambda wc: engine_options(wc.chrom),
+    threads: lambda wc: setting(wc.chrom, "threads") if setting(wc.chrom, "engine") == "hmm" else 1
     resources:
         mem_mb=lambda wc: setting(wc.chrom, "chunk_mem_mb"),
         runtime=lambda wc: setting(wc.chrom, "chunk_runtime"),
     shell:
-        "{params.program:q} --vcf-out {output.vcf:q} {input.params:q}"
+        "{params.program:q} {params.engine} --vcf-out {output.vcf:q} {input.params:q}"
         + failure("snp-impute on chromosome {wildcards.chrom}, markers {wildcards.first}-{wildcards.last}", "{log:q}")
 
 
@@ -301,9 +325,11 @@ rule join_chromosomes:
     params:
         partial=f"{OUT}/study.partial.vcf.gz",
         r2=R2,
+        maf=SETTINGS.qc_imputed_maf,
     shell:
         "( bcftools concat --no-version -Ou {input:q}"
-        " | bcftools view --no-version -i 'INFO/R2>={params.r2}' -Oz -o {params.partial:q}"
+        " | bcftools view --no-version -i 'INFO/R2>={params.r2} && INFO/AF>={params.maf} && INFO/AF<=1-{params.maf}'"
+        " -Oz -o {params.partial:q}"
         " && bcftools index -t {params.partial:q}"
         " && mv {params.partial:q}.tbi {output.tbi:q} && mv {params.partial:q} {output.vcf:q} )"
         + failure("joining the chromosomes", "{log:q}")
@@ -359,8 +385,8 @@ rule analysis_part:
         log=lambda wc: os.path.abspath(f"{OUT}/logs/analysis-{wc.first}-{wc.last}.log"),
     threads: 1
     resources:
-        mem_mb=study_setting("analysis_mem_mb"),
-        runtime=study_setting("analysis_runtime"),
+        mem_mb=SETTINGS.analysis_mem_mb,
+        runtime=SETTINGS.analysis_runtime,
     shell:
         "cd {params.dir:q} && rm -f parameter.txt && {params.command} --data-sets {wildcards.first}:{wildcards.last}"
         + failure("csm-analysis on permutations {wildcards.first}-{wildcards.last}", "{params.log:q}", "{log}")
@@ -383,8 +409,8 @@ rule analysis:
         log=os.path.abspath(f"{OUT}/logs/analysis.log"),
     threads: 1
     resources:
-        mem_mb=study_setting("analysis_mem_mb"),
-        runtime=study_setting("analysis_runtime"),
+        mem_mb=SETTINGS.analysis_mem_mb,
+        runtime=SETTINGS.analysis_runtime,
     shell:
         # parameter.txt follows the data of each run: a previous run's is
         # removed with the other work files.
@@ -397,17 +423,30 @@ rule report:
         table=rules.screen.output.table,
         analysis=rules.analysis.output,
         markers=[f"{OUT}/chr{chrom}.markers.tsv" for chrom in CHROMOSOMES],
+        qc_samples=f"{OUT}/qc/samples.tsv",
+        qc_markers=[f"{OUT}/chr{chrom}/qc/markers.tsv" for chrom in CHROMOSOMES],
+        provenance=PROVENANCE,
+        adjusted=ADJUSTED,
     output:
         html=REPORT,
-        plots=PLOTS,
+        plots=PLOTS + ([f"{OUT}/report/pcs.{kind}" for kind in ("png", "svg")] if ADJUSTED and SETTINGS.pcs > 0 else []),
     log:
         f"{OUT}/logs/report.log",
     params:
         python=sys.executable,
         script=f"{workflow.basedir}/scripts/report.py",
-        r2=R2,
         analysis=f"{OUT}/analysis",
+        options=" ".join([
+            f"--r2-threshold {R2} --imputed-maf {SETTINGS.qc_imputed_maf}",
+            f"--qc-sample-call-rate {SETTINGS.qc_sample_call_rate} --qc-marker-call-rate {SETTINGS.qc_marker_call_rate}",
+            f"--qc-hwe-p {SETTINGS.qc_hwe_p} --qc-maf {SETTINGS.qc_maf}",
+            "" if SETTINGS.five_model else "--no-five-model",
+        ]),
+        adjusted=(f"--logistic {shlex.quote(LOGISTIC_FILES[0])}"
+                  + (f" --eigenvec {shlex.quote(LOGISTIC_FILES[1])}" if SETTINGS.pcs > 0 else "")
+                  if ADJUSTED else ""),
     shell:
         "{params.python:q} {params.script:q} --screen {input.table:q} --analysis {params.analysis:q}"
-        " --r2-threshold {params.r2} --out {output.html:q} {input.markers:q}"
+        " {params.options} {params.adjusted} --qc-samples {input.qc_samples:q} --qc-markers {input.qc_markers:q}"
+        " --provenance {input.provenance:q} --out {output.html:q} {input.markers:q}"
         + failure("report.py", "{log:q}")

@@ -18,6 +18,7 @@
 #include "base/text_source.h"
 #include "base/command_line.h"
 #include "base/errors.h"
+#include "base/output_file.h"
 #include "parameters/parameter_file.h"
 
 namespace snp::convert {
@@ -26,7 +27,8 @@ namespace {
 constexpr const char* kMainUsage =
     "Usage: snp-convert panel --vcf PANEL.vcf.gz --out DIR [--chromosome NAME]\n"
     "       snp-convert study --vcf STUDY.vcf.gz --cases IDS.txt --out DIR [options]\n"
-    "       snp-convert [panel|study] --help\n"
+    "       snp-convert cases --vcf STUDY.vcf.gz --pheno FILE --out IDS.txt\n"
+    "       snp-convert [panel|study|cases] --help\n"
     "       snp-convert --version\n"
     "Converts VCF/BCF files (plain, bgzipped or BCF) into the text files that\n"
     "snp-impute reads. Typical use, for one chromosome:\n"
@@ -88,6 +90,26 @@ const ProgramSpec kStudyProgram{
     },
     "",
 };
+
+const ProgramSpec kCasesProgram{
+    "snp-convert cases",
+    "snp-convert cases --vcf STUDY.vcf.gz --pheno FILE --out IDS.txt [--pheno-name NAME]",
+    "Writes the IDs of the VCF's samples that the phenotype file makes cases,\n"
+    "one per line in VCF sample order: the case list that snp-convert study,\n"
+    "snp-screen and csm-analysis would take from --pheno.\n",
+    {
+        {"--vcf", "FILE", "study genotypes (VCF, VCF.gz or BCF); its samples; required"},
+        {"--pheno", "FILE", "a phenotype file as snp-screen --pheno reads it; required"},
+        {"--pheno-name", "NAME", "the column to read (default: the first)"},
+        {"--out", "FILE", "the case list to write; required"},
+    },
+    "",
+};
+
+CasesCommand cases_command(const ParsedOptions& options) {
+  return {options.required("--vcf"), options.required("--pheno"), options.value("--pheno-name").value_or(""),
+          options.required("--out")};
+}
 
 PanelCommand panel_command(const ParsedOptions& options) {
   PanelCommand command{options.required("--vcf"), options.required("--out"), options.value("--chromosome")};
@@ -194,12 +216,13 @@ int chromosome_for_parameters(const std::string& name, std::ostream& err) {
 }  // namespace
 
 Command parse_command_line(const std::vector<std::string>& args) {
-  if (args.empty()) throw_usage_error("snp-convert", "missing subcommand (panel or study)");
+  if (args.empty()) throw_usage_error("snp-convert", "missing subcommand (panel, study or cases)");
   const std::string& sub = args[0];
   if (sub == "--help" || sub == "-h") return HelpRequest{kMainUsage};
   if (sub == "--version") return HelpRequest{version_text("snp-convert")};
   if (sub == "panel") return subcommand(kPanelProgram, args, panel_command);
   if (sub == "study") return subcommand(kStudyProgram, args, study_command);
+  if (sub == "cases") return subcommand(kCasesProgram, args, cases_command);
   throw_usage_error("snp-convert", sub.starts_with("-") ? "unknown option " + sub : "unknown subcommand " + sub);
 }
 
@@ -234,6 +257,18 @@ void run_panel(const PanelCommand& command, std::ostream& out, std::ostream& err
     });
     out << "Binary haplotype file written to " << bin << "\n";
   }
+}
+
+void run_cases(const CasesCommand& command, std::ostream& out, std::ostream& err) {
+  for (const std::string& input : {command.vcf, command.pheno})
+    if (same_file(input, command.out)) throw_usage_error(kCasesProgram.name, "--out " + command.out + " is an input");
+  const VcfReader reader(command.vcf);
+  const std::vector<std::string> cases = cases_from_phenotype_file(reader.samples(), command.pheno, command.pheno_name, err);
+  write_file_atomically(command.out, [&](std::ostream& s) {
+    for (const std::string& id : cases) s << id << "\n";
+  });
+  out << cases.size() << " of " << reader.samples().size() << " samples are cases; their IDs written to " << command.out
+      << "\n";
 }
 
 void run_study(const StudyCommand& command, std::ostream& out, std::ostream& err) {

@@ -33,7 +33,15 @@ struct StudyCommand {
   std::string pheno_name = "";  // --pheno-name: its column
 };
 
-using Command = std::variant<HelpRequest, PanelCommand, StudyCommand>;
+// The case IDs that a phenotype file gives the samples of a VCF.
+struct CasesCommand {
+  std::string vcf;
+  std::string pheno;
+  std::string pheno_name;
+  std::string out;
+};
+
+using Command = std::variant<HelpRequest, PanelCommand, StudyCommand, CasesCommand>;
 
 // Parses the arguments after the program name. Options take their value as
 // the next argument or after "=". Throws FatalError (status 1) on an unknown
@@ -44,5 +52,6 @@ Command parse_command_line(const std::vector<std::string>& args);
 // skipped records and warnings to `err`.
 void run_panel(const PanelCommand& command, std::ostream& out, std::ostream& err);
 void run_study(const StudyCommand& command, std::ostream& out, std::ostream& err);
+void run_cases(const CasesCommand& command, std::ostream& out, std::ostream& err);
 
 }  // namespace snp::convert

@@ -19,6 +19,10 @@ struct Runner {
     snp::convert::run_panel(command, std::cout, std::cerr);
     return 0;
   }
+  int operator()(const snp::convert::CasesCommand& command) const {
+    snp::convert::run_cases(command, std::cout, std::cerr);
+    return 0;
+  }
   int operator()(const snp::convert::StudyCommand& command) const {
     snp::convert::run_study(command, std::cout, std::cerr);
     return 0;

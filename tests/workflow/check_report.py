@@ -2,11 +2,13 @@
 """check_report.py REPORT.html: opens the study report in a headless Chromium
 and checks what a reader sees.
 
-- The rendered DOM of a copy of the page with a probe script added: each of
-  the two plots is an image that loaded (natural size), and drawn on a
-  canvas it has non-white pixels in many rows and columns; the tables of the
-  FDR-selected markers, the model, the analysed markers and the imputation
-  summary have rows, and the model's p-value is given.
+- The rendered DOM of a copy of the page with a probe script added: each
+  plot (Manhattan, QQ, call rates, and the PC plot where the adjusted test
+  ran) is an image that loaded (natural size), and drawn on a canvas it has
+  non-white pixels in many rows and columns; the tables of the FDR-selected
+  markers, the model, the analysed markers, the imputation summary, the
+  quality control and the provenance have rows, the model's p-value and λ
+  are given.
 - A screenshot of the page itself: the plots' colours (blue points, the red
   dashed FDR line) are on screen.
 Exits 1 naming every failed check.
@@ -49,7 +51,8 @@ window.addEventListener('load', () => {
 });
 </script>"""
 
-TABLES = ["fdr-markers", "csm-model", "csm-markers", "imputed-per-chromosome", "r2-by-maf"]
+TABLES = ["fdr-markers", "csm-model", "csm-markers", "imputed-per-chromosome", "r2-by-maf", "qc-summary",
+          "provenance-programs", "provenance-settings", "provenance-inputs"]
 
 
 def body_rows(dom, table_id):
@@ -84,7 +87,8 @@ def main():
         pixels = list(Image.open(shot).convert("RGB").getdata())
 
     probe = json.loads(text_of(dom, "probe") or "{}")
-    for name in ("manhattan", "qq"):
+    plots = ["manhattan", "qq", "callrate"] + (["pcs"] if 'id="pcs"' in dom else [])
+    for name in plots:
         image = probe.get("images", {}).get(name)
         if not image or not image.get("loaded"):
             problems.append(f"the {name} plot did not load ({image})")
@@ -95,6 +99,8 @@ def main():
             problems.append(f"table {table} is empty or missing")
     if not text_of(dom, "csm-pvalue").strip():
         problems.append("no model p-value")
+    if "\u03bb = " not in text_of(dom, "lambda"):
+        problems.append("no inflation factor")
 
     kinds = (("blue plot points", lambda r, g, b: b > r + 60 and b > 90, 500),
              ("red FDR line", lambda r, g, b: r > g + 60 and r > b + 60, 50))

@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # study-test.sh BIN_DIR SOURCE_DIR
-# The study job on the example study (workflow/example-study.yaml):
-# - its results (each chromosome's imputed VCF, the joined VCF, the screen,
-#   the analysis and the report with its plots) are byte for byte the same
-#   whatever the chunking: one chunk per chromosome, chunks of 250, and
-#   uneven chunks of 97 markers;
-# - a phenotype file gives the results of the case IDs;
+# The study job on the example study (workflow/example-study.yaml, the hmm
+# engine with the simulation's genetic maps):
+# - its results (each chromosome's imputed VCF, the joined VCF, the QC
+#   tables, the screen, the analysis and the report with its plots) are byte
+#   for byte the same whatever the chunking: one chunk per chromosome, chunks
+#   of 250, and uneven chunks of 130 markers on 2 threads; the three
+#   planted markers are selected;
+# - a phenotype file gives the results of the case IDs, with the
+#   permutations split into three jobs;
 # - the permutations split into jobs: each gets its range, the merge every part;
 # - a chunk that fails fails the workflow naming the chunk's log, and leaves
 #   no joined VCF, screen, analysis or report; a failing analysis likewise;
-# - a malformed setting is refused before anything runs.
+# - a malformed setting and a misspelled key are refused before anything runs.
 set -euo pipefail
 if [ $# -ne 2 ]; then
   echo "usage: $0 BIN_DIR SOURCE_DIR" >&2
@@ -39,28 +42,36 @@ run() {
 
 RESULTS="chr1.imputed.vcf.gz chr2.imputed.vcf.gz chr1.imputed.vcf.gz.tbi study.imputed.vcf.gz
   screen/study.screen.tsv screen/FDR_results.txt analysis/Final_result.txt analysis/P_value.txt
-  analysis/csm_markers.tsv analysis/csm_model.tsv report/report.html report/manhattan.png
-  report/manhattan.svg report/qq.png report/qq.svg"
+  analysis/csm_markers.tsv analysis/csm_model.tsv report/report.body report/manhattan.png
+  report/manhattan.svg report/qq.png report/qq.svg report/callrate.png qc/samples.tsv chr1/qc/markers.tsv"
+
+# report.body: the report without its provenance, which lists the settings
+# (chunk size and output directory among them).
+strip_provenance() {
+  sed '/^<section id="provenance">$/,/^<\/section>$/d' "$1/report/report.html" > "$1/report/report.body"
+}
 
 start=$(date +%s.%N)
 run whole chunk_size=100000 || { tail -30 whole.log >&2; echo "FAIL: the one-chunk run failed" >&2; exit 1; }
+strip_provenance whole
 echo "one chunk per chromosome: $(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f s", b - a }')"
 for f in $RESULTS; do
   [ -s "whole/$f" ] || fail "the one-chunk run wrote no $f"
 done
 # The planted markers on the chip or well imputed come out of the screen.
-for snp in rs10466 rs20639; do
+for snp in rs10466 rs10639 rs20639; do
   awk -F'\t' -v snp="$snp" '$2 == snp && $23 <= 0.0125 { found = 1 } END { exit !found }' \
     whole/screen/study.screen.tsv || fail "planted marker $snp is not selected by the screen"
 done
 
-for size in 250 97; do
+for size in 250 130; do
   name=chunks-$size
-  if ! run "$name" chunk_size=$size; then
+  if ! run "$name" chunk_size=$size threads=$((size == 130 ? 2 : 1)); then
     fail "$name: the workflow failed"
     tail -30 "$name.log" >&2
     continue
   fi
+  strip_provenance "$name"
   expected=$(( (811 + size - 1) / size ))
   [ "$(ls "$name"/chr1/chunks/*.checked | wc -l)" -eq "$expected" ] || fail "$name: not $expected chunks on chromosome 1"
   ls "$name"/chr1/chunks/*.vcf.gz >/dev/null 2>&1 && fail "$name: chunk VCFs were left behind"
@@ -75,13 +86,17 @@ done
 bcftools query -l "$src/workflow/example-study/study.vcf.gz" |
   awk -v cases="$src/workflow/example-study/cases.txt" 'BEGIN { while ((getline id < cases) > 0) case[id] = 1
     print "FID IID SEX STATUS AGE" } { print $1, $1, NR % 2 + 1, ($1 in case) ? 1 : 0, 40 + NR % 30 }' > pheno.txt
-sed "s|cases: workflow/example-study/cases.txt|pheno: $work/pheno.txt\n  pheno_name: STATUS|" "$src/workflow/example-study.yaml" > pheno.yaml
+sed -e "s|cases: example-study/cases.txt|pheno: pheno.txt\n  pheno_name: STATUS|" -e "s|: example-study/|: $src/workflow/example-study/|" \
+  "$src/workflow/example-study.yaml" > pheno.yaml
 grep -q "pheno_name: STATUS" pheno.yaml || fail "pheno: the config was not made"
-if CONFIG=pheno.yaml run pheno; then
+if CONFIG=pheno.yaml run pheno permutation_jobs=3; then
+  strip_provenance pheno
+  cmp -s <(sort pheno/pheno-cases.txt) <(awk '!/^#/ && NF { print $1 }' "$src/workflow/example-study/cases.txt" | sort) ||
+    fail "pheno: the case IDs read from it differ"
   for f in $RESULTS; do
     cmp -s "whole/$f" "pheno/$f" || fail "pheno: $f differs from the run with the case IDs"
   done
-  echo "ok: a phenotype file gives the results of the case IDs"
+  echo "ok: a phenotype file, and the permutations in three jobs, give the results of the case IDs in one"
 else
   fail "pheno: the workflow failed"
   tail -30 pheno.log >&2
@@ -107,7 +122,7 @@ done
 exec "$bin/csm-analysis" "\${args[@]}"
 EOF
 chmod +x splitting/csm-analysis
-if ! BIN_DIR=$work/splitting run split-stub permutation_jobs=3; then
+if ! BIN_DIR=$work/splitting run split-stub permutation_jobs=3 engine=fast; then
   fail "split-stub: the workflow failed"
   tail -30 split-stub.log >&2
 elif [ "$(cat split-stub/analysis/merged-parts.txt)" != "$(printf '1:6\n7:12\n13:19')" ]; then
@@ -115,13 +130,6 @@ elif [ "$(cat split-stub/analysis/merged-parts.txt)" != "$(printf '1:6\n7:12\n13
 else
   echo "ok: the permutations split into 3 jobs and merged"
 fi
-if "$bin/csm-analysis" --help | grep -q -- --data-sets; then
-  run split permutation_jobs=3 || { fail "split: the workflow failed"; tail -30 split.log >&2; }
-  for f in analysis/Final_result.txt analysis/P_value.txt analysis/csm_model.tsv report/report.html; do
-    cmp -s "whole/$f" "split/$f" || fail "split: $f differs from the run in one job"
-  done
-fi
-
 # expect_failure NAME LOG MESSAGE ABSENT SETTINGS...: the run failed, its
 # output names LOG (under NAME/) with MESSAGE, and none of the files ABSENT
 # (downstream of the failed job) was written.
@@ -160,16 +168,24 @@ EOF
 chmod +x crashing/snp-impute crashing/csm-analysis
 BIN_DIR=$work/crashing expect_failure failing-chunk chr2/logs/301-450.log \
   "snp-impute on chromosome 2, markers 301-450 failed (exit status 3)" \
-  "chr2.imputed.vcf.gz study.imputed.vcf.gz screen/study.screen.tsv analysis/P_value.txt report/report.html" chunk_size=150
+  "chr2.imputed.vcf.gz study.imputed.vcf.gz screen/study.screen.tsv analysis/P_value.txt report/report.html" \
+  chunk_size=150 engine=fast
 BIN_DIR=$work/crashing CRASH_ANALYSIS=1 expect_failure failing-analysis logs/analysis.log \
-  "csm-analysis failed (exit status 4)" "analysis/P_value.txt analysis/csm_model.tsv report/report.html"
+  "csm-analysis failed (exit status 4)" "analysis/P_value.txt analysis/csm_model.tsv report/report.html" engine=fast chunk_size=250
 
 # A malformed setting: refused before any job runs.
 if run refused r2_threshold=high; then
   fail "refused: the workflow accepted r2_threshold=high"
 else
-  grep -qF "'r2_threshold' must be a number >= 0, not 'high'" refused.log || fail "refused: no message on r2_threshold"
+  grep -qF "'r2_threshold' must be a number >= 0 and <= 1, not 'high'" refused.log || fail "refused: no message on r2_threshold"
   [ ! -e refused ] || fail "refused: jobs ran"
+fi
+# A misspelled key: refused with the nearest known one.
+if run misspelled top_marker=5; then
+  fail "misspelled: the workflow accepted top_marker"
+else
+  grep -qF "unknown key 'top_marker' (did you mean 'top_markers'?)" misspelled.log || fail "misspelled: no suggestion"
+  [ ! -e misspelled ] || fail "misspelled: jobs ran"
 fi
 
 [ "$failures" -eq 0 ] || { echo "$failures failure(s)" >&2; exit 1; }

@@ -12,10 +12,14 @@ the planted markers raise the odds of being a case.
 
 writes OUT_DIR/panel.chr1.vcf.gz, OUT_DIR/panel.chr2.vcf.gz (phased),
 OUT_DIR/study.vcf.gz (both chromosomes, unphased, a few missing calls),
-OUT_DIR/cases.txt (one sample ID a line) and OUT_DIR/planted.tsv (the planted
-markers, their effects and whether the chip typed them). The same command
+OUT_DIR/cases.txt (one sample ID a line), OUT_DIR/planted.tsv (the planted
+markers, their effects and whether the chip typed them) and the genetic maps
+of the simulation, OUT_DIR/map.chr1.txt and OUT_DIR/map.chr2.txt.gz
+(`chr position cM`; scrm's recombination rate is uniform: -r 400 over the
+locus with its N0 of 10,000 is 1 cM over 500 kb). The same command
 writes the same bytes.
 """
+import gzip
 import math
 import os
 import random
@@ -91,6 +95,20 @@ def plant(chromosomes, rng):
     return planted, status
 
 
+CM_PER_BP = 400 / (4 * 10_000) * 100 / LENGTH
+
+
+def write_map(path, chrom):
+    """The simulation's genetic map: a record every 25 kb."""
+    text = "".join(f"{chrom}\t{pos}\t{pos * CM_PER_BP:.6f}\n" for pos in range(1, LENGTH + 2, 25_000)).encode()
+    if path.endswith(".gz"):
+        with open(path, "wb") as raw, gzip.GzipFile(fileobj=raw, mode="wb", mtime=0, filename="") as f:
+            f.write(text)
+    else:
+        with open(path, "wb") as f:
+            f.write(text)
+
+
 def header(contigs, samples, phased):
     lines = ["##fileformat=VCFv4.2"]
     lines += [f"##contig=<ID={c},length={LENGTH}>" for c in contigs]
@@ -142,6 +160,7 @@ def main():
                 calls = ["./." if rng.random() < 0.01 else ["0/0", "0/1", "1/1"][g] for g in m["genotypes"]]
                 study.append(record(chrom, m, calls))
         write(os.path.join(out, f"panel.chr{chrom}.vcf.gz"), "".join(panel))
+        write_map(os.path.join(out, f"map.chr{chrom}.txt" + (".gz" if chrom == "2" else "")), chrom)
     write(os.path.join(out, "study.vcf.gz"), "".join(study))
     with open(os.path.join(out, "cases.txt"), "w") as f:
         f.writelines(f"{s}\n" for s, case in zip(study_samples, status) if case)
