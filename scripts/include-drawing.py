@@ -21,7 +21,7 @@ sys.path.insert(0, str(ROOT / "scripts"))
 LAYERS = [
     "driver", "convert", "screen", "analysis/run",
     "analysis/permutation", "analysis/report", "analysis/fit", "analysis/search", "analysis/inputs", "analysis/state",
-    "impute", "coding", "input", "genotypes", "parameters", "numeric", "base",
+    "single_marker", "association", "impute", "coding", "input", "genotypes", "parameters", "numeric", "base",
 ]
 PROGRAMS = {"driver", "convert", "screen", "analysis/run"}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)

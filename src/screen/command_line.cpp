@@ -6,7 +6,7 @@
 
 #include "base/errors.h"
 #include "genotypes/phenotypes.h"
-#include "screen/screen_table.h"
+#include "single_marker/screen_table.h"
 
 namespace snp::screen {
 

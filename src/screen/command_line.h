@@ -6,7 +6,7 @@
 
 #include "association/regression_screen.h"
 #include "base/command_line.h"
-#include "screen/five_model_screen.h"
+#include "single_marker/five_model_screen.h"
 
 namespace snp::screen {
 

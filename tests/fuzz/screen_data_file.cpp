@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "harness.h"
-#include "screen/case_control_file.h"
+#include "single_marker/case_control_file.h"
 
 using namespace snp::screen;
 

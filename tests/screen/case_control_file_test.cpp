@@ -1,4 +1,4 @@
-#include "screen/case_control_file.h"
+#include "single_marker/case_control_file.h"
 
 #include <gtest/gtest.h>
 

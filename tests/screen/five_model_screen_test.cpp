@@ -1,4 +1,4 @@
-#include "screen/five_model_screen.h"
+#include "single_marker/five_model_screen.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 
 #include "base/errors.h"
 #include "numeric/gamma.h"
-#include "screen/quickindex1.h"
+#include "single_marker/quickindex1.h"
 #include "test_support.h"
 
 namespace snp::screen {

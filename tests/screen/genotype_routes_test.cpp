@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "base/errors.h"
-#include "screen/genotype_input.h"
-#include "screen/screen_table.h"
+#include "single_marker/genotype_input.h"
+#include "single_marker/screen_table.h"
 
 namespace snp::screen {
 namespace {

@@ -1,11 +1,11 @@
-#include "screen/phenotype_ranking.h"
+#include "single_marker/phenotype_ranking.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "analysis/inputs/marker_selection.h"
-#include "screen/screen_table.h"
+#include "single_marker/screen_table.h"
 #include "test_support.h"
 
 namespace snp::screen {

@@ -1,4 +1,4 @@
-#include "screen/quickindex1.h"
+#include "single_marker/quickindex1.h"
 
 #include <gtest/gtest.h>
 

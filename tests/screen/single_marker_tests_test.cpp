@@ -1,4 +1,4 @@
-#include "screen/single_marker_tests.h"
+#include "single_marker/single_marker_tests.h"
 
 #include <gtest/gtest.h>
 

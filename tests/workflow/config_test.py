@@ -72,7 +72,7 @@ for config, expected in (({"stduy": {}, "chromosomes": {}}, "no 'study' section 
 scratch, s = settings(BASE + "    genetic_map: /maps/m.txt.gz\noutput_dir: out\n", overrides={"output_dir"})
 checks = [(s.status, os.path.join(scratch, "cases.txt")), (s.chromosomes["1"]["panel_vcf"], os.path.join(scratch, "panel.vcf.gz")),
           (s.chromosomes["1"]["genetic_map"], "/maps/m.txt.gz"), (s.output_dir, "out"),
-          (s.chromosomes["1"]["chunk_size"], 25000), (s.association, "five_model")]
+          (s.chromosomes["1"]["chunk_size"], 25000), (s.association, "logistic")]
 failures += [f"got {got!r}, expected {want!r}" for got, want in checks if got != want]
 
 for failure in failures:

@@ -43,7 +43,8 @@ run() {
 RESULTS="chr1.imputed.vcf.gz chr2.imputed.vcf.gz chr1.imputed.vcf.gz.tbi study.imputed.vcf.gz
   screen/study.screen.tsv screen/FDR_results.txt analysis/Final_result.txt analysis/P_value.txt
   analysis/csm_markers.tsv analysis/csm_model.tsv report/report.body report/manhattan.png
-  report/manhattan.svg report/qq.png report/qq.svg report/callrate.png qc/samples.tsv chr1/qc/markers.tsv"
+  report/manhattan.svg report/qq.png report/qq.svg report/callrate.png qc/samples.tsv chr1/qc/markers.tsv
+  association/study.logistic.tsv association/study.eigenvec report/pcs.png"
 
 # report.body: the report without its provenance, which lists the settings
 # (chunk size and output directory among them).
@@ -63,6 +64,15 @@ for snp in rs10466 rs10639 rs20639; do
   awk -F'\t' -v snp="$snp" '$2 == snp && $23 <= 0.0125 { found = 1 } END { exit !found }' \
     whole/screen/study.screen.tsv || fail "planted marker $snp is not selected by the screen"
 done
+# ... and out of the adjusted test's Benjamini-Hochberg selection at 0.05.
+python3 - whole/association/study.logistic.tsv <<'EOF' || fail "a planted marker is not selected by the adjusted test"
+import csv, sys
+rows = [r for r in csv.DictReader(open(sys.argv[1]), delimiter="\t") if r["P"] != "NA"]
+p = sorted(float(r["P"]) for r in rows)
+k = max([i + 1 for i, v in enumerate(p) if v <= 0.05 * (i + 1) / len(p)] or [0])
+chosen = {r["SNP"] for r in rows if k and float(r["P"]) <= p[k - 1]}
+sys.exit(not {"rs10466", "rs10639", "rs20639"} <= chosen)
+EOF
 
 for size in 250 130; do
   name=chunks-$size

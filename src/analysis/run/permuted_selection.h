@@ -13,7 +13,7 @@
 #include "analysis/inputs/study_input.h"
 #include "genotypes/genotypes.h"
 #include "genotypes/phenotypes.h"
-#include "screen/phenotype_ranking.h"
+#include "single_marker/phenotype_ranking.h"
 
 namespace snp {
 

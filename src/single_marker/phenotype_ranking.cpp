@@ -1,12 +1,12 @@
-#include "screen/phenotype_ranking.h"
+#include "single_marker/phenotype_ranking.h"
 
 #include <algorithm>
 #include <bit>
 #include <charconv>
 #include <limits>
 
-#include "screen/five_model_screen.h"
-#include "screen/screen_table.h"
+#include "single_marker/five_model_screen.h"
+#include "single_marker/screen_table.h"
 
 namespace snp::screen {
 namespace {

@@ -16,10 +16,10 @@
 
 #include "genotypes/marker_naming.h"
 #include "genotypes/genotypes.h"
-#include "screen/case_control_file.h"
-#include "screen/genotype_input.h"
-#include "screen/screen_outputs.h"
-#include "screen/single_marker_tests.h"
+#include "single_marker/case_control_file.h"
+#include "single_marker/genotype_input.h"
+#include "single_marker/screen_outputs.h"
+#include "single_marker/single_marker_tests.h"
 
 namespace snp::screen {
 

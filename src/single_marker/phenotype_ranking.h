@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-#include "screen/single_marker_tests.h"
+#include "single_marker/single_marker_tests.h"
 
 namespace snp::screen {
 

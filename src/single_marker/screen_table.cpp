@@ -1,4 +1,4 @@
-#include "screen/screen_table.h"
+#include "single_marker/screen_table.h"
 
 #include <algorithm>
 #include <charconv>
@@ -7,7 +7,7 @@
 
 #include "base/output_file.h"
 #include "base/parallel.h"
-#include "screen/mapped_file.h"
+#include "single_marker/mapped_file.h"
 
 namespace snp::screen {
 namespace {

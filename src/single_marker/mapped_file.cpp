@@ -1,4 +1,4 @@
-#include "screen/mapped_file.h"
+#include "single_marker/mapped_file.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

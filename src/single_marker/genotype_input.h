@@ -11,7 +11,7 @@
 
 #include "genotypes/genotypes.h"
 #include "genotypes/phenotypes.h"
-#include "screen/single_marker_tests.h"
+#include "single_marker/single_marker_tests.h"
 
 namespace snp::screen {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "screen/single_marker_tests.h"
+#include "single_marker/single_marker_tests.h"
 
 namespace snp::screen {
 

@@ -1,4 +1,4 @@
-#include "screen/five_model_screen.h"
+#include "single_marker/five_model_screen.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -8,9 +8,9 @@
 #include "base/errors.h"
 #include "base/output_file.h"
 #include "base/parallel.h"
-#include "screen/mapped_file.h"
-#include "screen/quickindex1.h"
-#include "screen/screen_table.h"
+#include "single_marker/mapped_file.h"
+#include "single_marker/quickindex1.h"
+#include "single_marker/screen_table.h"
 
 namespace snp::screen {
 namespace {

@@ -1,4 +1,4 @@
-#include "screen/case_control_file.h"
+#include "single_marker/case_control_file.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -11,7 +11,7 @@
 
 #include "base/errors.h"
 #include "base/parallel.h"
-#include "screen/mapped_file.h"
+#include "single_marker/mapped_file.h"
 
 namespace snp::screen {
 namespace {

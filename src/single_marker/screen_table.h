@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "genotypes/genotypes.h"
-#include "screen/single_marker_tests.h"
+#include "single_marker/single_marker_tests.h"
 
 namespace snp::screen {
 

@@ -1,4 +1,4 @@
-#include "screen/genotype_input.h"
+#include "single_marker/genotype_input.h"
 
 #include <algorithm>
 

@@ -1,11 +1,11 @@
-#include "screen/screen_outputs.h"
+#include "single_marker/screen_outputs.h"
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 
 #include "base/errors.h"
-#include "screen/five_model_screen.h"
+#include "single_marker/five_model_screen.h"
 
 namespace snp::screen {
 namespace {
