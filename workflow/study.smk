@@ -436,6 +436,7 @@ rule report:
         python=sys.executable,
         script=f"{workflow.basedir}/scripts/report.py",
         analysis=f"{OUT}/analysis",
+        panel_logs=[f"{OUT}/chr{chrom}/logs/convert-panel.log" for chrom in CHROMOSOMES],
         options=" ".join([
             f"--r2-threshold {R2} --imputed-maf {SETTINGS.qc_imputed_maf}",
             f"--qc-sample-call-rate {SETTINGS.qc_sample_call_rate} --qc-marker-call-rate {SETTINGS.qc_marker_call_rate}",
@@ -448,5 +449,6 @@ rule report:
     shell:
         "{params.python:q} {params.script:q} --screen {input.table:q} --analysis {params.analysis:q}"
         " {params.options} {params.adjusted} --qc-samples {input.qc_samples:q} --qc-markers {input.qc_markers:q}"
+        " --panel-logs {params.panel_logs:q}"
         " --provenance {input.provenance:q} --out {output.html:q} {input.markers:q}"
         + failure("report.py", "{log:q}")

@@ -8,7 +8,8 @@
 #   the Chromium check;
 # - the panel of chromosome 2 names its contig `chr2` while the chip says `2`:
 #   matched with a note;
-# - the genetic map of chromosome 2 is gzipped (as in the example).
+# - the genetic map of chromosome 2 is gzipped (as in the example);
+# - a panel marker made monomorphic is left out and counted in the report.
 set -euo pipefail
 if [ $# -ne 2 ]; then
   echo "usage: $0 BIN_DIR SOURCE_DIR" >&2
@@ -36,7 +37,10 @@ bcftools view --no-version "$example/study.vcf.gz" |
     $3 == "rs10514" { for (i = 10; i <= NF; i++) $i = "0/1" }
     { print }' | bcftools view --no-version -Oz -o chip.vcf.gz
 printf '2 chr2\n' > rename.txt
-bcftools annotate --no-version --rename-chrs rename.txt -Oz -o panel.chr2.vcf.gz "$example/panel.chr2.vcf.gz"
+# ... and its 5th marker monomorphic: left out before imputation, counted.
+bcftools view --no-version "$example/panel.chr2.vcf.gz" |
+  awk -F'\t' -v OFS='\t' '!/^#/ && ++n == 5 { for (i = 10; i <= NF; i++) $i = "0|0" } { print }' |
+  bcftools annotate --no-version --rename-chrs rename.txt -Oz -o panel.chr2.vcf.gz
 sed -e "s|: example-study/study.vcf.gz|: $work/data/chip.vcf.gz|" \
     -e "s|: example-study/panel.chr2.vcf.gz|: $work/data/panel.chr2.vcf.gz|" -e "s|: example-study/|: $example/|" \
     "$src/workflow/example-study.yaml" > my-study.yaml
@@ -57,7 +61,7 @@ bcftools query -l $out/chr1/qc/chip.vcf.gz | grep -qx S005 && fail "S005 is in t
 bcftools query -f '%ID\n' $out/chr1/qc/chip.vcf.gz | grep -qx rs10514 && fail "rs10514 is in the kept chip genotypes"
 awk -F'\t' '$1 == "2" || $1 == "chr2" { n++ } END { exit !(n > 100) }' $out/screen/study.screen.tsv ||
   fail "chromosome 2 is missing from the screen"
-for text in '<td>S005</td>' '<td>rs10514</td>' 'HWE p &lt; 1e-06 in controls' 'call rate &lt; 0.97'; do
+for text in 'monomorphic in the panel, left out before imputation</td><td>1</td>' '<td>S005</td>' '<td>rs10514</td>' 'HWE p &lt; 1e-06 in controls' 'call rate &lt; 0.97'; do
   grep -qF "$text" $out/report/report.html || fail "the report does not show $text"
 done
 "$python" "$src/tests/workflow/check_report.py" $out/report/report.html || fail "the report's check failed"

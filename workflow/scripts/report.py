@@ -227,6 +227,16 @@ def pc_plot(eigenvec, status, out_dir):
     save(figure, out_dir, "pcs")
 
 
+def monomorphic_panel_markers(panel_logs):
+    """The panel markers snp-convert panel left out as monomorphic in the panel."""
+    count = 0
+    for path in panel_logs:
+        with open(path) as f:
+            match = re.search(r"^(\d+) of \d+ panel markers are monomorphic", f.read(), re.M)
+        count += int(match.group(1)) if match else 0
+    return count
+
+
 def qc_section(samples, marker_rows, imputed_removed, args, out_dir):
     """The quality control: counts per reason, the call-rate histograms and
     the removed samples and chip markers."""
@@ -241,7 +251,9 @@ def qc_section(samples, marker_rows, imputed_removed, args, out_dir):
     summary.append(["chip markers", "kept", sum(r["REMOVED"] == "." for r in marker_rows)])
     summary += [[kind, reason, n] for (kind, reason), n in sorted(counts.items()) if kind == "chip markers"]
     summary += [["imputed markers", f"R2 < {args.r2_threshold:g}", imputed_removed[0]],
-                ["imputed markers", f"MAF < {args.imputed_maf:g}", imputed_removed[1]]]
+                ["imputed markers", f"MAF < {args.imputed_maf:g}", imputed_removed[1]],
+                ["panel markers", "monomorphic in the panel, left out before imputation",
+                 monomorphic_panel_markers(args.panel_logs)]]
     removed = [["sample", r["SAMPLE"], "", r["STATUS"], r["CALL_RATE"], r["REMOVED"]]
                for r in samples if r["REMOVED"] != "."]
     removed += [["chip marker", r["SNP"], f"{r['CHR']}:{r['POS']}", "", r["CALL_RATE"], r["REMOVED"]]
@@ -345,6 +357,7 @@ def parse_args():
     parser.add_argument("--imputed-maf", type=float, default=0.0)
     parser.add_argument("--qc-samples", required=True)
     parser.add_argument("--qc-markers", nargs="*", default=[])
+    parser.add_argument("--panel-logs", nargs="*", default=[])
     for option in ("--qc-sample-call-rate", "--qc-marker-call-rate", "--qc-hwe-p", "--qc-maf"):
         parser.add_argument(option, type=float, required=True)
     parser.add_argument("--provenance")
