@@ -184,8 +184,8 @@ grep -B1 -A5 "^Error in rule impute" failing.log
 echo "a failing chunk failed the Slurm run and named its log ($failed_log)"
 
 # The study job on the example study, locally and through Slurm: the same
-# results, with every imputation chunk, every permutation job and the
-# analysis (the merge of their parts) run as Slurm jobs.
+# results, with every imputation chunk, every permutation job, the analysis
+# (the merge of their parts) and the adjusted test run as Slurm jobs.
 ln -s "$src/workflow" workflow
 study_config=(--configfile "$src/workflow/example-study.yaml" --config bin_dir="$(dirname "$program")" chunk_size=300)
 t4=$(seconds)
@@ -197,7 +197,8 @@ snakemake -s "$src/workflow/Snakefile" --profile "$src/workflow/profiles/slurm" 
   { tail -n 40 study-slurm.log >&2; echo "slurm-local-test: the Slurm study run failed" >&2; exit 1; }
 t6=$(seconds)
 for f in chr1.imputed.vcf.gz chr2.imputed.vcf.gz study.imputed.vcf.gz screen/study.screen.tsv \
-    analysis/P_value.txt analysis/Final_result.txt analysis/csm_model.tsv; do
+    analysis/P_value.txt analysis/Final_result.txt analysis/csm_model.tsv association/study.logistic.tsv \
+    association/study.eigenvec; do
   cmp "study-local/$f" "study-slurm/$f"
 done
 # The reports differ only in their provenance (the output directory).
@@ -208,8 +209,8 @@ cmp study-local/report/report.body study-slurm/report/report.body
 study_chunks=$(ls study-slurm/chr*/chunks/*.checked | wc -l)
 study_parts=$(find study-slurm/analysis/parts -mindepth 1 -maxdepth 1 -type d 2>/dev/null | wc -l)
 study_jobs=$(grep -c "has been submitted with SLURM jobid" study-slurm.log || true)
-if [ "$study_jobs" -ne $((study_chunks + study_parts + 1)) ]; then
-  echo "slurm-local-test: study: $study_chunks chunks, $study_parts permutation jobs and the analysis, but $study_jobs Slurm jobs" >&2
+if [ "$study_jobs" -ne $((study_chunks + study_parts + 2)) ]; then
+  echo "slurm-local-test: study: $study_chunks chunks, $study_parts permutation jobs, the analysis and the adjusted test, but $study_jobs Slurm jobs" >&2
   exit 1
 fi
 
