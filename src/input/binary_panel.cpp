@@ -70,12 +70,17 @@ CodeMatrix read_binary_haplotypes(const std::string& path, int marker_count, int
     bad_file(path, "expected " + std::to_string(haplotype_count) + " haplotypes and " + std::to_string(marker_count) +
                        " markers, found " + std::to_string(stored_haplotypes) + " and " +
                        std::to_string(stored_markers));
-  const std::uint64_t words = (stored_haplotypes + 63) / 64, record = 16 * words;
   in.seekg(0, std::ios::end);
-  const std::uint64_t size = static_cast<std::uint64_t>(in.tellg());
-  if (size != kHeaderBytes + stored_markers * record)
-    bad_file(path, "expected " + std::to_string(kHeaderBytes + stored_markers * record) + " bytes, found " +
-                       std::to_string(size));
+  const std::uint64_t size = static_cast<std::uint64_t>(in.tellg()), body = size - kHeaderBytes;
+  // The counts are checked against the file's size by division, so that no
+  // product of counts a damaged header gives can overflow.
+  if (stored_haplotypes == 0 || stored_haplotypes / 8 > body)
+    bad_file(path, "the header's " + std::to_string(stored_haplotypes) + " haplotypes do not fit its " +
+                       std::to_string(size) + " bytes");
+  const std::uint64_t words = (stored_haplotypes + 63) / 64, record = 16 * words;
+  if (body % record != 0 || body / record != stored_markers)
+    bad_file(path, "expected " + std::to_string(stored_markers) + " markers of " + std::to_string(record) +
+                       " bytes after the header, found " + std::to_string(size) + " bytes in all");
   if (end < 0 || end > marker_count) end = marker_count;
   first = std::clamp(first, 0, end);
   CodeMatrix haplotypes(haplotype_count, marker_count);
