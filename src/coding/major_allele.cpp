@@ -59,10 +59,7 @@ GroupMasks group_masks(const std::vector<std::int16_t>& status, int rows) {
 }
 
 double panel_frequency(const ReferencePanel& panel, int column) {
-  const std::int8_t* codes = panel.haplotypes.column(column);
-  long sum = 0;
-  for (int h = 0; h < panel.haplotype_count; ++h) sum += codes[h];
-  return static_cast<double>(sum) / panel.haplotype_count;
+  return static_cast<double>(panel_code_sum(panel, column)) / panel.haplotype_count;
 }
 
 bool should_recode(int tag, double distance) {

@@ -13,6 +13,7 @@
 #include "parameters/parameter_file.h"
 #include "impute/engine.h"
 #include "impute/hmm_engine.h"
+#include "impute/panel_window.h"
 #include "impute/phased_vcf.h"
 #include "impute/probability_writer.h"
 #include "impute/result_writer.h"
@@ -140,6 +141,21 @@ void write_phases(const RunConfig& cfg, const InputData& data, std::ostream& con
   console << "phased haplotypes written to " << cfg.phase_only_file << "\n";
 }
 
+// A run of the hmm engine on phased haplotypes reads the panel only where
+// its range's imputation blocks need it; every other run reads it whole.
+PanelWindowChoice panel_window_choice(const RunConfig& cfg) {
+  if (cfg.engine != RunConfig::Engine::hmm || cfg.phased_file.empty() || !cfg.phase_only_file.empty() ||
+      cfg.only_create_data_for_nature_papaer == 1)
+    return {};
+  const MarkerRange range = imputation_range(cfg);
+  const int markers = cfg.population_marker;
+  return [range, markers](const MarkerAlignment& alignment) {
+    const HmmSettings settings;
+    return hmm_panel_window(alignment.typed_markers, {range.first, range.end}, markers, settings.block_markers,
+                            settings.block_overlap);
+  };
+}
+
 }  // namespace
 
 std::unique_ptr<ImputationEngine> make_hmm_engine(const RunConfig& cfg, const ReferencePanel& panel,
@@ -187,7 +203,7 @@ int run_imputation_program(RunConfig& cfg, const std::string& parameter_file, st
   check_output_paths(cfg, parameter_file);
   InputData data = cfg.data_form != 0 ? random_input({cfg.population_marker, cfg.population_sample,
                                                       cfg.typed_marker, cfg.typed_sample})
-                                      : read_input(input_files(cfg), console, warnings);
+                                      : read_input(input_files(cfg), console, warnings, panel_window_choice(cfg));
   code_alleles(data.study, data.panel, data.study_map, data.alignment, console);
   if (cfg.only_create_data_for_nature_papaer == 1) {
     write_genotype_export(genotype_export_text(data));

@@ -17,10 +17,17 @@ HmmEngine::HmmEngine(const EngineInput& input, HmmSettings settings)
   w.individuals = input_.study.individuals;
   w.typed = static_cast<int>(input_.typed_markers.size());
   const size_t H = static_cast<size_t>(w.haplotypes), T = static_cast<size_t>(w.typed);
-  w.typed_alleles.resize(T * H);
-  for (size_t m = 0; m < T; ++m) {
-    const std::int8_t* column = panel.haplotypes.column(input_.typed_markers[m]);
-    std::copy(column, column + H, &w.typed_alleles[m * H]);
+  // The panel may hold a window of the markers (a chunk run on phased
+  // haplotypes): only its typed markers and columns are taken.
+  const std::vector<int>& typed = input_.typed_markers;
+  const int held_first = panel.haplotypes.first_column();
+  const int held_end = std::min(panel.marker_count, panel.haplotypes.end_column());
+  w.typed_first = static_cast<int>(std::lower_bound(typed.begin(), typed.end(), held_first) - typed.begin());
+  const size_t typed_end = static_cast<size_t>(std::lower_bound(typed.begin(), typed.end(), held_end) - typed.begin());
+  w.typed_alleles.resize((typed_end - static_cast<size_t>(w.typed_first)) * H);
+  for (size_t m = static_cast<size_t>(w.typed_first); m < typed_end; ++m) {
+    const std::int8_t* column = panel.haplotypes.column(typed[m]);
+    std::copy(column, column + H, &w.typed_alleles[(m - static_cast<size_t>(w.typed_first)) * H]);
   }
   w.genotypes.resize(static_cast<size_t>(w.individuals) * T);
   for (size_t m = 0; m < T; ++m) {
@@ -33,6 +40,11 @@ HmmEngine::HmmEngine(const EngineInput& input, HmmSettings settings)
   w.unknown_fill.resize(static_cast<size_t>(panel.marker_count));
   w.minor_one.resize(static_cast<size_t>(panel.marker_count));
   for (int t = 0; t < panel.marker_count; ++t) {
+    if (t < held_first || t >= held_end) {
+      w.minor_start.push_back(w.carriers.size());
+      w.unknown_start.push_back(w.carriers.size());
+      continue;
+    }
     const std::int8_t* column = panel.haplotypes.column(t);
     int known = 0, ones = 0;
     for (size_t h = 0; h < H; ++h) known += column[h] >= 0, ones += column[h] == 1;
@@ -116,7 +128,7 @@ void HmmEngine::impute_block(int block) {
   const float uniform = 1.0f / static_cast<float>(H);
   std::vector<float> emission_table(2 * L * HH);
   for (size_t row = 0; row < L; ++row) {
-    const std::int8_t* a = &w.typed_alleles[(static_cast<size_t>(run_first) + row) * HH];
+    const std::int8_t* a = &w.typed_alleles[(static_cast<size_t>(run_first - w.typed_first) + row) * HH];
     for (size_t o = 0; o < 2; ++o)
       for (size_t h = 0; h < HH; ++h)
         emission_table[(2 * row + o) * HH + h] = a[h] < 0 ? 1.0f : static_cast<size_t>(a[h]) == o ? match : mismatch;
@@ -225,7 +237,7 @@ void HmmEngine::impute_block_with_composites(size_t rows, int run_first, const s
   const size_t TT = static_cast<size_t>(w.typed), HH = static_cast<size_t>(w.haplotypes);
   const size_t J = 2 * static_cast<size_t>(w.individuals);
   const StateSelectionSettings& selection = settings_.selection;
-  const std::int8_t* run_alleles = &w.typed_alleles[static_cast<size_t>(run_first) * HH];
+  const std::int8_t* run_alleles = &w.typed_alleles[static_cast<size_t>(run_first - w.typed_first) * HH];
   const RunNeighbours neighbours = find_neighbours(
       w.haplotypes, static_cast<int>(J), static_cast<int>(rows), selection,
       [&](int row) { return run_alleles + static_cast<size_t>(row) * HH; },

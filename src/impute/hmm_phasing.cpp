@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -124,6 +125,8 @@ void HmmEngine::phase() {
   const int words = (T + 63) / 64;
   const std::vector<int>& typed = input_.typed_markers;
   const std::vector<double>& cm = settings_.centimorgans;
+  if (w.typed_first != 0 || w.typed_alleles.size() != TT * static_cast<size_t>(H))
+    throw std::logic_error("phasing needs the panel at every typed marker, not a window of it");
   w.phased.assign(2 * static_cast<size_t>(N) * TT, 0);
   if (T == 0 || N == 0) {
     w.phased_done = true;

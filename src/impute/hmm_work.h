@@ -12,7 +12,8 @@ struct HmmEngine::Work {
   int haplotypes = 0;   // reference
   int individuals = 0;  // study
   int typed = 0;
-  std::vector<std::int8_t> typed_alleles;  // typed marker by reference haplotype
+  std::vector<std::int8_t> typed_alleles;  // typed marker by reference haplotype, from typed_first on
+  int typed_first = 0;
   std::vector<std::int8_t> genotypes;      // individual by typed marker
   std::vector<std::int8_t> phased;         // study haplotype by typed marker
   bool phased_done = false;

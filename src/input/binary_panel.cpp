@@ -1,28 +1,32 @@
 #include "input/binary_panel.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <fstream>
 #include <ostream>
 #include <vector>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "base/errors.h"
 
 namespace snp {
 namespace {
 
-constexpr char kMagic[8] = {'S', 'N', 'P', 'H', 'A', 'P', 'B', 1};
-constexpr std::uint64_t kHeaderBytes = 24;
+constexpr char kMagic[8] = {'S', 'N', 'P', 'H', 'A', 'P', 'B', 2};
+constexpr std::uint64_t kHeaderBytes = 24, kCountBytes = 8;
 
-void put_word(std::ostream& out, std::uint64_t value) {
+void put_bytes(std::ostream& out, std::uint64_t value, int count) {
   char bytes[8];
-  for (int k = 0; k < 8; ++k) bytes[k] = static_cast<char>((value >> (8 * k)) & 0xFF);
-  out.write(bytes, 8);
+  for (int k = 0; k < count; ++k) bytes[k] = static_cast<char>((value >> (8 * k)) & 0xFF);
+  out.write(bytes, count);
 }
 
-std::uint64_t get_word(const unsigned char* bytes) {
+std::uint64_t get_bytes(const unsigned char* bytes, int count) {
   std::uint64_t value = 0;
-  for (int k = 7; k >= 0; --k) value = value << 8 | bytes[k];
+  for (int k = count - 1; k >= 0; --k) value = value << 8 | bytes[k];
   return value;
 }
 
@@ -42,74 +46,156 @@ void write_binary_panel(std::ostream& out, int haplotypes, int markers,
                         const std::function<void(int, std::int8_t*)>& codes) {
   const size_t H = static_cast<size_t>(haplotypes), words = (H + 63) / 64;
   out.write(kMagic, 8);
-  put_word(out, H);
-  put_word(out, static_cast<std::uint64_t>(markers));
+  put_bytes(out, H, 8);
+  put_bytes(out, static_cast<std::uint64_t>(markers), 8);
   std::vector<std::int8_t> column(H);
   std::vector<std::uint64_t> bits(2 * words);
+  std::vector<std::uint32_t> counts(2 * static_cast<size_t>(std::max(markers, 0)));
   for (int m = 0; m < markers; ++m) {
     codes(m, column.data());
     std::fill(bits.begin(), bits.end(), 0);
     for (size_t h = 0; h < H; ++h) {
       const std::uint64_t bit = std::uint64_t{1} << (h % 64);
-      if (column[h] == 1) bits[h / 64] |= bit;
-      if (column[h] < 0) bits[words + h / 64] |= bit;
+      if (column[h] == 1) bits[h / 64] |= bit, ++counts[2 * static_cast<size_t>(m)];
+      if (column[h] < 0) bits[words + h / 64] |= bit, ++counts[2 * static_cast<size_t>(m) + 1];
     }
-    for (const std::uint64_t word : bits) put_word(out, word);
+    for (const std::uint64_t word : bits) put_bytes(out, word, 8);
+  }
+  for (const std::uint32_t count : counts) put_bytes(out, count, 4);
+}
+
+namespace {
+
+// An opened binary file whose header and size agree.
+struct CheckedFile {
+  std::ifstream in;
+  std::uint64_t haplotypes = 0, markers = 0, record = 0;
+};
+
+CheckedFile open_checked(const std::string& path, int marker_count, int haplotype_count) {
+  CheckedFile f{std::ifstream(path, std::ios::binary)};
+  if (!f.in) throw InputError(InputProblem::cannot_open, "find error for " + path + " \n", Channel::standard_output);
+  unsigned char header[kHeaderBytes];
+  if (!f.in.read(reinterpret_cast<char*>(header), kHeaderBytes) || std::memcmp(header, kMagic, 7) != 0)
+    bad_file(path, "expected a binary haplotype file header");
+  if (header[7] != kMagic[7])
+    bad_file(path, "expected version " + std::to_string(kMagic[7]) + " of the binary haplotype file, found version " +
+                       std::to_string(header[7]) + " (write it again with snp-convert panel --binary)");
+  f.haplotypes = get_bytes(header + 8, 8), f.markers = get_bytes(header + 16, 8);
+  if (f.haplotypes < static_cast<std::uint64_t>(haplotype_count) ||
+      f.markers < static_cast<std::uint64_t>(marker_count))
+    bad_file(path, "expected " + std::to_string(haplotype_count) + " haplotypes and " + std::to_string(marker_count) +
+                       " markers, found " + std::to_string(f.haplotypes) + " and " + std::to_string(f.markers));
+  f.in.seekg(0, std::ios::end);
+  const std::uint64_t size = static_cast<std::uint64_t>(f.in.tellg()), body = size - kHeaderBytes;
+  // The counts are checked against the file's size by division, so that no
+  // product of counts a damaged header gives can overflow.
+  if (f.haplotypes == 0 || f.haplotypes / 8 > body)
+    bad_file(path, "the header's " + std::to_string(f.haplotypes) + " haplotypes do not fit its " +
+                       std::to_string(size) + " bytes");
+  f.record = 16 * ((f.haplotypes + 63) / 64);
+  if (body % (f.record + kCountBytes) != 0 || body / (f.record + kCountBytes) != f.markers)
+    bad_file(path, "expected " + std::to_string(f.markers) + " markers of " + std::to_string(f.record + kCountBytes) +
+                       " bytes after the header, found " + std::to_string(size) + " bytes in all");
+  return f;
+}
+
+std::vector<unsigned char> read_bytes(CheckedFile& f, const std::string& path, std::uint64_t offset,
+                                      std::uint64_t count, const std::string& what) {
+  std::vector<unsigned char> bytes(static_cast<size_t>(count));
+  f.in.seekg(static_cast<std::streamoff>(offset));
+  if (!f.in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count)))
+    bad_file(path, "cannot read " + what);
+  return bytes;
+}
+
+// Codes of `haplotypes` haplotypes from one marker's two bit sets: each byte
+// of them gives eight codes at once.
+void unpack_marker(const unsigned char* ones, const unsigned char* unknown, size_t haplotypes, std::int8_t* column) {
+  static constexpr auto kSpread = [] {
+    std::array<std::uint64_t, 256> spread{};
+    for (unsigned b = 0; b < 256; ++b)
+      for (unsigned k = 0; k < 8; ++k) spread[b] |= static_cast<std::uint64_t>(b >> k & 1) << (8 * k);
+    return spread;
+  }();
+  const size_t full = haplotypes / 8;
+  auto codes_of = [&](size_t byte) {
+    const std::uint64_t u = kSpread[unknown[byte]];
+    return (kSpread[ones[byte]] & ~u) | (u * 0xFF);  // unknown: every bit of the byte, -1
+  };
+  size_t byte = 0;
+#ifdef __SSE2__
+  // Sixteen haplotypes at a time: each of two bytes spread over eight lanes,
+  // every lane testing its own bit.
+  const __m128i lane_bits = _mm_set_epi8(-128, 64, 32, 16, 8, 4, 2, 1, -128, 64, 32, 16, 8, 4, 2, 1);
+  const __m128i low_bit = _mm_set1_epi8(1);
+  auto lanes = [&](const unsigned char* two) {
+    std::uint16_t pair;
+    std::memcpy(&pair, two, 2);
+    __m128i x = _mm_cvtsi32_si128(pair);
+    x = _mm_unpacklo_epi8(x, x);
+    x = _mm_unpacklo_epi16(x, x);
+    x = _mm_unpacklo_epi32(x, x);
+    return _mm_cmpeq_epi8(_mm_and_si128(x, lane_bits), lane_bits);  // 0xFF where the bit is set
+  };
+  for (; byte + 2 <= full; byte += 2) {
+    const __m128i one = lanes(ones + byte), missing = lanes(unknown + byte);
+    const __m128i codes = _mm_or_si128(_mm_and_si128(one, low_bit), missing);  // unknown: -1
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(column + 8 * byte), codes);
+  }
+#endif
+  for (; byte < full; ++byte) {
+    const std::uint64_t codes = codes_of(byte);
+    std::memcpy(column + 8 * byte, &codes, 8);  // little-endian: haplotype 8 byte + k at byte k
+  }
+  if (full * 8 < haplotypes) {
+    const std::uint64_t codes = codes_of(full);
+    for (size_t h = full * 8; h < haplotypes; ++h) column[h] = static_cast<std::int8_t>(codes >> (8 * (h - full * 8)));
   }
 }
 
+}  // namespace
+
 CodeMatrix read_binary_haplotypes(const std::string& path, int marker_count, int haplotype_count, int first, int end) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw InputError(InputProblem::cannot_open, "find error for " + path + " \n", Channel::standard_output);
-  unsigned char header[kHeaderBytes];
-  if (!in.read(reinterpret_cast<char*>(header), kHeaderBytes) || std::memcmp(header, kMagic, 8) != 0)
-    bad_file(path, "expected a binary haplotype file header");
-  const std::uint64_t stored_haplotypes = get_word(header + 8), stored_markers = get_word(header + 16);
-  if (stored_haplotypes < static_cast<std::uint64_t>(haplotype_count) ||
-      stored_markers < static_cast<std::uint64_t>(marker_count))
-    bad_file(path, "expected " + std::to_string(haplotype_count) + " haplotypes and " + std::to_string(marker_count) +
-                       " markers, found " + std::to_string(stored_haplotypes) + " and " +
-                       std::to_string(stored_markers));
-  in.seekg(0, std::ios::end);
-  const std::uint64_t size = static_cast<std::uint64_t>(in.tellg()), body = size - kHeaderBytes;
-  // The counts are checked against the file's size by division, so that no
-  // product of counts a damaged header gives can overflow.
-  if (stored_haplotypes == 0 || stored_haplotypes / 8 > body)
-    bad_file(path, "the header's " + std::to_string(stored_haplotypes) + " haplotypes do not fit its " +
-                       std::to_string(size) + " bytes");
-  const std::uint64_t words = (stored_haplotypes + 63) / 64, record = 16 * words;
-  if (body % record != 0 || body / record != stored_markers)
-    bad_file(path, "expected " + std::to_string(stored_markers) + " markers of " + std::to_string(record) +
-                       " bytes after the header, found " + std::to_string(size) + " bytes in all");
+  CheckedFile f = open_checked(path, marker_count, haplotype_count);
   if (end < 0 || end > marker_count) end = marker_count;
   first = std::clamp(first, 0, end);
-  CodeMatrix haplotypes(haplotype_count, marker_count);
-  if (first == end) return haplotypes;
-  // The range in one read; each byte of the two bit sets gives the codes of
-  // eight haplotypes at once.
-  std::vector<unsigned char> bytes(static_cast<size_t>(static_cast<std::uint64_t>(end - first) * record));
-  in.seekg(static_cast<std::streamoff>(kHeaderBytes + static_cast<std::uint64_t>(first) * record));
-  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
-    bad_file(path, "cannot read markers " + std::to_string(first + 1) + " to " + std::to_string(end));
-  std::uint64_t spread[256];
-  for (unsigned b = 0; b < 256; ++b) {
-    spread[b] = 0;
-    for (unsigned k = 0; k < 8; ++k) spread[b] |= static_cast<std::uint64_t>(b >> k & 1) << (8 * k);
-  }
-  const size_t H = static_cast<size_t>(haplotype_count), set_bytes = static_cast<size_t>(record / 2);
-  for (int m = first; m < end; ++m) {
-    const unsigned char* ones = &bytes[static_cast<size_t>(m - first) * static_cast<size_t>(record)];
-    const unsigned char* unknown = ones + set_bytes;
-    std::int8_t* column = haplotypes.column(m);
-    for (size_t byte = 0; 8 * byte < H; ++byte) {
-      const std::uint64_t u = spread[unknown[byte]];
-      const std::uint64_t codes = (spread[ones[byte]] & ~u) | (u * 0xFF);  // unknown: every bit of the byte, -1
-      unsigned char eight[8];
-      for (int k = 0; k < 8; ++k) eight[k] = static_cast<unsigned char>(codes >> (8 * k));
-      std::memcpy(column + 8 * byte, eight, std::min<size_t>(8, H - 8 * byte));
+  CodeMatrix haplotypes;
+  haplotypes.allocate_unfilled(haplotype_count, end, first);
+  // Read in batches of markers through a buffer that stays in the cache.
+  const size_t record = static_cast<size_t>(f.record);
+  const int batch = static_cast<int>(std::max<size_t>(1, (size_t{1} << 18) / record));
+  std::vector<unsigned char, CellAllocator<unsigned char>> bytes;
+  f.in.seekg(static_cast<std::streamoff>(kHeaderBytes + static_cast<std::uint64_t>(first) * f.record));
+  for (int from = first; from < end; from += batch) {
+    const int to = std::min(end, from + batch);
+    bytes.resize(static_cast<size_t>(to - from) * record);
+    if (!f.in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
+      bad_file(path, "cannot read markers " + std::to_string(from + 1) + " to " + std::to_string(to));
+    for (int m = from; m < to; ++m) {
+      const unsigned char* ones = &bytes[static_cast<size_t>(m - from) * record];
+      unpack_marker(ones, ones + record / 2, static_cast<size_t>(haplotype_count), haplotypes.column(m));
     }
   }
   return haplotypes;
+}
+
+std::optional<std::vector<int>> read_binary_code_sums(const std::string& path, int marker_count, int haplotype_count) {
+  CheckedFile f = open_checked(path, marker_count, haplotype_count);
+  if (f.haplotypes != static_cast<std::uint64_t>(haplotype_count)) return std::nullopt;
+  const std::vector<unsigned char> bytes =
+      read_bytes(f, path, kHeaderBytes + f.markers * f.record, static_cast<std::uint64_t>(marker_count) * kCountBytes,
+                 "the allele counts");
+  std::vector<int> sums(static_cast<size_t>(marker_count));
+  for (size_t m = 0; m < sums.size(); ++m) {
+    const std::uint64_t ones = get_bytes(&bytes[m * kCountBytes], 4), unknown = get_bytes(&bytes[m * kCountBytes + 4], 4);
+    if (ones + unknown > f.haplotypes)
+      bad_file(path, "marker " + std::to_string(m + 1) + " counts " + std::to_string(ones) + " alleles 1 and " +
+                         std::to_string(unknown) + " unknown ones among " + std::to_string(f.haplotypes) +
+                         " haplotypes");
+    sums[m] = static_cast<int>(ones) - static_cast<int>(unknown);
+  }
+  return sums;
 }
 
 }  // namespace snp

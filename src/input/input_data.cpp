@@ -1,6 +1,10 @@
 #include "input/input_data.h"
 
+#include <optional>
 #include <ostream>
+#include <utility>
+
+#include "input/binary_panel.h"
 
 namespace snp {
 namespace {
@@ -42,12 +46,23 @@ void warn_missing_calls(const CodeMatrix& rows, int first_row, int count, const 
 
 }  // namespace
 
-InputData read_input(const InputFiles& files, std::ostream& console, std::ostream& warnings) {
+InputData read_input(const InputFiles& files, std::ostream& console, std::ostream& warnings,
+                     const PanelWindowChoice& window) {
   InputData d;
-  d.panel = read_reference_panel(files.haplotype_file, files.reference_map_file, files.reference_markers,
-                                 files.haplotypes, console);
+  std::optional<ReferencePanel> partial;
+  if (window)
+    partial = read_reference_panel_without_haplotypes(files.haplotype_file, files.reference_map_file,
+                                                      files.reference_markers, files.haplotypes);
+  d.panel = partial ? std::move(*partial)
+                    : read_reference_panel(files.haplotype_file, files.reference_map_file, files.reference_markers,
+                                           files.haplotypes, console);
   d.study_map = read_study_map(files.study_map_file, files.study_markers);
   d.alignment = align_markers(d.panel, d.study_map);
+  if (partial) {
+    const MarkerWindow columns = window(d.alignment);
+    d.panel.haplotypes = read_binary_haplotypes(files.haplotype_file, files.reference_markers, files.haplotypes,
+                                                columns.first, columns.end);
+  }
 
   const GenotypeGroup cases{files.study_map_file, files.case_file, files.chromosome, false, files.cases};
   const GenotypeGroup controls{files.study_map_file, files.control_file, files.chromosome, true, files.controls};

@@ -2,6 +2,7 @@
 // alignment to the panel and the study genotypes on the reference axis.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 
@@ -33,10 +34,17 @@ struct InputFiles {
   int controls = 0;
 };
 
+// The panel columns a run needs, chosen once the markers are matched.
+using PanelWindowChoice = std::function<MarkerWindow(const MarkerAlignment&)>;
+
 // Reads the panel, the study map and both genotype groups (cases first),
 // matches the markers and lays the study out on the reference axis. Notes
 // on the matching (markers out of order, not matched) and warnings of
-// genotype files that read mostly as missing go to `warnings`.
-InputData read_input(const InputFiles& files, std::ostream& console, std::ostream& warnings);
+// genotype files that read mostly as missing go to `warnings`. Given a
+// window choice, a binary panel's haplotypes are read at the chosen columns
+// only (the panel's code sums stand for the others); a text panel is read
+// whole.
+InputData read_input(const InputFiles& files, std::ostream& console, std::ostream& warnings,
+                     const PanelWindowChoice& window = {});
 
 }  // namespace snp

@@ -48,9 +48,7 @@ int allele_concordance_tag(char s0, char s1, char r0, char r1) {
 std::vector<std::uint8_t> monomorphic_flags(const ReferencePanel& panel) {
   std::vector<std::uint8_t> flags(static_cast<size_t>(panel.marker_count), 0);
   for (int j = 0; j < panel.marker_count; ++j) {
-    const std::int8_t* column = panel.haplotypes.column(j);
-    long sum = 0;
-    for (int h = 0; h < panel.haplotype_count; ++h) sum += column[h];
+    const long sum = panel_code_sum(panel, j);
     flags[static_cast<size_t>(j)] = (sum == 0 || sum == panel.haplotype_count) ? 1 : 0;
   }
   return flags;

@@ -6,6 +6,7 @@
 #include <emmintrin.h>
 #endif
 #include <ostream>
+#include <utility>
 #include <vector>
 
 #include "base/text_source.h"
@@ -144,7 +145,8 @@ CodeMatrix read_haplotypes(const std::string& path, int marker_count, int haplot
     lines.push_back(haplotype_line(scanner, path, i, haplotype_count, marker_count, text->cut() ? all.end() : nullptr));
     check_codes(lines.back(), i, marker_count);
   }
-  CodeMatrix haplotypes(haplotype_count, marker_count);
+  CodeMatrix haplotypes;
+  haplotypes.allocate_unfilled(haplotype_count, marker_count);
   decode_lines(lines, haplotypes, marker_count);
   return haplotypes;
 }
@@ -204,6 +206,28 @@ ReferencePanel read_reference_panel(const std::string& haplotype_path, const std
   panel.haplotypes = read_haplotypes(haplotype_path, marker_count, haplotype_count, console);
   read_reference_map(map_path, panel);
   return panel;
+}
+
+std::optional<ReferencePanel> read_reference_panel_without_haplotypes(const std::string& haplotype_path,
+                                                                      const std::string& map_path, int marker_count,
+                                                                      int haplotype_count) {
+  if (!is_binary_panel(haplotype_path)) return std::nullopt;
+  auto sums = read_binary_code_sums(haplotype_path, marker_count, haplotype_count);
+  if (!sums) return std::nullopt;
+  ReferencePanel panel;
+  panel.haplotype_count = haplotype_count;
+  panel.marker_count = marker_count;
+  panel.code_sums = std::move(*sums);
+  read_reference_map(map_path, panel);
+  return panel;
+}
+
+long panel_code_sum(const ReferencePanel& panel, int marker) {
+  if (!panel.code_sums.empty()) return panel.code_sums[static_cast<size_t>(marker)];
+  const std::int8_t* column = panel.haplotypes.column(marker);
+  long sum = 0;
+  for (int h = 0; h < panel.haplotype_count; ++h) sum += column[h];
+  return sum;
 }
 
 }  // namespace snp

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,20 @@ struct ReferencePanel {
   std::vector<std::string> names;
   std::vector<int> positions;
   std::vector<AllelePair> letters;
+  // Per marker, when `haplotypes` holds only a window of the markers (a
+  // binary panel read for a chunk): the sum of its codes over all haplotypes.
+  std::vector<int> code_sums;
 };
+
+// Reference markers [first, end).
+struct MarkerWindow {
+  int first = 0;
+  int end = 0;
+};
+
+// The sum of the panel's codes at a marker (carriers of allele 1 less
+// unknown alleles).
+long panel_code_sum(const ReferencePanel& panel, int marker);
 
 // Reads haplotype_count lines of marker_count allele codes ("1", "0", "?")
 // at even character positions into the rows of a panel of that size, which
@@ -38,5 +52,12 @@ void read_reference_map(const std::string& path, ReferencePanel& panel);
 // Reads both files of the panel.
 ReferencePanel read_reference_panel(const std::string& haplotype_path, const std::string& map_path, int marker_count,
                                     int haplotype_count, std::ostream& console);
+
+// The map and the code sums of a binary panel whose haplotypes are to be read
+// later, a window of them (read_binary_haplotypes); nothing when the
+// haplotype file is text or its stored counts do not apply.
+std::optional<ReferencePanel> read_reference_panel_without_haplotypes(const std::string& haplotype_path,
+                                                                      const std::string& map_path, int marker_count,
+                                                                      int haplotype_count);
 
 }  // namespace snp

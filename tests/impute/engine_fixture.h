@@ -21,7 +21,7 @@ struct EngineFixture {
   EngineFixture(const std::vector<std::string>& haplotypes, const std::vector<std::string>& individuals) {
     const int markers = static_cast<int>(haplotypes.at(0).size());
     const int rows = static_cast<int>(haplotypes.size()), people = static_cast<int>(individuals.size());
-    panel = {rows, markers, CodeMatrix(rows, markers), {}, {}, {}};
+    panel = {rows, markers, CodeMatrix(rows, markers), {}, {}, {}, {}};
     study = {people, std::vector<std::int16_t>(individuals.size(), 1), CodeMatrix(people, markers, -1), {}};
     auto code = [](char c) { return static_cast<std::int8_t>(c == '?' || c == '.' ? -1 : c - '0'); };
     for (int m = 0; m < markers; ++m) {

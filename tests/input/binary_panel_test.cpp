@@ -36,20 +36,33 @@ struct BothFiles {
   }
 };
 
-TEST(BinaryPanel, ReadsBackTheTextPanelWholeOrByRange) {
+TEST(BinaryPanel, ReadsBackTheTextPanelWholeOrAWindowOfIt) {
   BothFiles files;
   std::ostringstream console;
   EXPECT_TRUE(is_binary_panel(files.dir.file("panel.bin")));
   EXPECT_FALSE(is_binary_panel(files.dir.file("panel.hap")));
   const CodeMatrix whole = read_haplotypes(files.dir.file("panel.bin"), BothFiles::kMarkers, BothFiles::kHaplotypes, console);
-  const CodeMatrix range = read_binary_haplotypes(files.dir.file("panel.bin"), BothFiles::kMarkers, 40, 3, 6);
+  const CodeMatrix window = read_binary_haplotypes(files.dir.file("panel.bin"), BothFiles::kMarkers, 40, 3, 6);
+  EXPECT_EQ(window.first_column(), 3);
+  EXPECT_EQ(window.end_column(), 6);
+  EXPECT_EQ(window.allocated_rows(), 41);
   for (int m = 0; m < BothFiles::kMarkers; ++m)
     for (int h = 0; h < BothFiles::kHaplotypes; ++h) {
       ASSERT_EQ(whole(h, m), files.from_text(h, m)) << h << " " << m;
-      if (h < 40) {
-        ASSERT_EQ(range(h, m), m >= 3 && m < 6 ? files.from_text(h, m) : 0) << h << " " << m;
+      if (h < 40 && m >= 3 && m < 6) {
+        ASSERT_EQ(window(h, m), files.from_text(h, m)) << h << " " << m;
       }
     }
+  // The stored counts give every marker's code sum; they do not apply to
+  // fewer haplotypes than the file holds.
+  const auto sums = read_binary_code_sums(files.dir.file("panel.bin"), BothFiles::kMarkers, BothFiles::kHaplotypes);
+  ASSERT_TRUE(sums.has_value());
+  for (int m = 0; m < BothFiles::kMarkers; ++m) {
+    long sum = 0;
+    for (int h = 0; h < BothFiles::kHaplotypes; ++h) sum += files.from_text(h, m);
+    EXPECT_EQ((*sums)[static_cast<size_t>(m)], sum) << m;
+  }
+  EXPECT_FALSE(read_binary_code_sums(files.dir.file("panel.bin"), BothFiles::kMarkers, 40).has_value());
 }
 
 TEST(BinaryPanel, ShortFileOrTooFewHaplotypesIsAnError) {
@@ -60,6 +73,9 @@ TEST(BinaryPanel, ShortFileOrTooFewHaplotypesIsAnError) {
   std::string bytes = test::read_text(path);
   files.dir.write("short.bin", bytes.substr(0, bytes.size() - 1));
   EXPECT_THROW(read_binary_haplotypes(files.dir.file("short.bin"), 1, 1), InputError);
+  bytes[7] = 1;  // a file of the first version, without the counts
+  files.dir.write("old.bin", bytes);
+  EXPECT_THROW(read_binary_haplotypes(files.dir.file("old.bin"), 1, 1), InputError);
 }
 
 }  // namespace
