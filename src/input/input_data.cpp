@@ -62,6 +62,8 @@ InputData read_input(const InputFiles& files, std::ostream& console, std::ostrea
     const MarkerWindow columns = window(d.alignment);
     d.panel.haplotypes = read_binary_haplotypes(files.haplotype_file, files.reference_markers, files.haplotypes,
                                                 columns.first, columns.end);
+    console << "reference haplotypes read at markers " << columns.first + 1 << " to " << columns.end << " of "
+            << files.reference_markers << "\n";
   }
 
   const GenotypeGroup cases{files.study_map_file, files.case_file, files.chromosome, false, files.cases};
