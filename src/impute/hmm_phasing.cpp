@@ -136,22 +136,36 @@ std::vector<PhasingWindow> phasing_windows(int typed, int window_words, int step
   return windows;
 }
 
-// Reference haplotypes that match a study haplotype over long stretches of
-// a window, from the positional Burrows-Wheeler transform of the window:
-// the candidates of the phasing model when the panel is large.
-constexpr int kCandidateStep = 16;
-constexpr int kCandidatesPerCheckpoint = 8;
+// Conditioning haplotypes of an individual in a window of a large panel:
+// from the positional Burrows-Wheeler transform of the window, each of its
+// two haplotypes takes its nearest reference neighbour at checkpoints
+// spread over the window (then the next nearest, and so on), so that every
+// part of the window has haplotypes that match it there.
+constexpr int kNeighboursPerCheckpoint = 4;
 
-std::vector<int> window_candidates(const RunNeighbours& neighbours, size_t study_haplotype) {
-  std::vector<int> candidates;
-  for (size_t c = 0; c < neighbours.checkpoints.size(); ++c) {
-    const Neighbour* found = neighbours.of(study_haplotype, c);
-    for (int n = 0; n < neighbours.per_checkpoint && found[n].haplotype >= 0; ++n)
-      candidates.push_back(found[n].haplotype);
+RunNeighbours window_neighbours(int sites, int conditioning, int haplotypes, int study_haplotypes,
+                                const std::vector<std::int8_t>& reference, int first,
+                                const std::vector<std::int8_t>& study, size_t typed) {
+  const int per_haplotype = std::max(1, conditioning / 2);
+  const StateSelectionSettings settings{0, kNeighboursPerCheckpoint, std::max(1, sites / per_haplotype)};
+  const size_t H = static_cast<size_t>(haplotypes);
+  return find_neighbours(
+      haplotypes, study_haplotypes, sites, settings,
+      [&](int row) { return &reference[static_cast<size_t>(first + row) * H]; },
+      [&](size_t j, int row) { return study[j * typed + static_cast<size_t>(first + row)]; });
+}
+
+std::vector<int> spread_neighbours(const RunNeighbours& neighbours, size_t individual, int conditioning) {
+  std::vector<int> chosen;
+  for (size_t own = 0; own < 2; ++own) {
+    const size_t wanted = chosen.size() + static_cast<size_t>(conditioning / 2 + (own == 1 ? conditioning % 2 : 0));
+    for (int rank = 0; rank < neighbours.per_checkpoint && chosen.size() < wanted; ++rank)
+      for (size_t c = 0; c < neighbours.checkpoints.size() && chosen.size() < wanted; ++c) {
+        const int h = neighbours.of(2 * individual + own, c)[rank].haplotype;
+        if (h >= 0 && std::find(chosen.begin(), chosen.end(), h) == chosen.end()) chosen.push_back(h);
+      }
   }
-  std::sort(candidates.begin(), candidates.end());
-  candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
-  return candidates;
+  return chosen;
 }
 
 }  // namespace
@@ -184,12 +198,9 @@ void HmmEngine::phase() {
       const PhasingWindow& window = windows[window_index];
       const int first = window.first, end = window.end, sites = end - first;
       const int previous_end = window_index == 0 ? 0 : windows[window_index - 1].end;
-      RunNeighbours neighbours;
-      if (with_study && large_panel)
-        neighbours = find_neighbours(
-            H, 2 * N, sites, StateSelectionSettings{0, kCandidatesPerCheckpoint, kCandidateStep},
-            [&](int row) { return &w.typed_alleles[static_cast<size_t>(first + row) * HH]; },
-            [&](size_t j, int row) { return previous[j * TT + static_cast<size_t>(first + row)]; });
+      const RunNeighbours neighbours = with_study && large_panel
+                                           ? window_neighbours(sites, K, H, 2 * N, w.typed_alleles, first, previous, TT)
+                                           : RunNeighbours{};
       parallel_for(N, settings_.threads, [&](int i, int) {
         const size_t I = static_cast<size_t>(i);
         std::int8_t* out1 = &w.phased[2 * I * TT];
@@ -200,8 +211,7 @@ void HmmEngine::phase() {
         if (!with_study)
           chosen = candidates.closest_to_genotypes(i, window.w0, window.w1, K);
         else if (large_panel)
-          chosen = candidates.closest_among(i, window.w0, window.w1, K, window_candidates(neighbours, 2 * I),
-                                            window_candidates(neighbours, 2 * I + 1));
+          chosen = spread_neighbours(neighbours, I, K);
         else
           chosen = candidates.closest_to_haplotypes(i, window.w0, window.w1, K);
         const int states = static_cast<int>(chosen.size());

@@ -114,20 +114,4 @@ std::vector<int> ConditioningCandidates::closest_to_haplotypes(int individual, i
   return chosen;
 }
 
-std::vector<int> ConditioningCandidates::closest_among(int individual, int w0, int w1, int k,
-                                                      const std::vector<int>& first_candidates,
-                                                      const std::vector<int>& second_candidates) const {
-  std::vector<int> chosen;
-  for (int own = 0; own < 2; ++own) {
-    const auto& mine = study_ones_[2 * static_cast<size_t>(individual) + static_cast<size_t>(own)];
-    std::vector<std::pair<int, int>> scored;
-    for (const int h : own == 0 ? first_candidates : second_candidates)
-      scored.emplace_back(popcount_range(mine.data(), ref_ones_[static_cast<size_t>(h)].data(), w0, w1, true,
-                                         ref_known_[static_cast<size_t>(h)].data()),
-                          h);
-    take_best(scored, k / 2 + (own == 1 ? k % 2 : 0), chosen);
-  }
-  return chosen;
-}
-
 }  // namespace snp

@@ -30,11 +30,6 @@ class ConditioningCandidates {
   // haplotype j as haplotypes + j.
   std::vector<int> closest_to_haplotypes(int individual, int w0, int w1, int k) const;
 
-  // As closest_to_haplotypes, but among the given reference haplotypes for
-  // each of the two haplotypes alone.
-  std::vector<int> closest_among(int individual, int w0, int w1, int k, const std::vector<int>& first_candidates,
-                                 const std::vector<int>& second_candidates) const;
-
  private:
   using Bits = std::vector<std::uint64_t>;
   int haplotypes_;
