@@ -12,7 +12,7 @@ namespace snp {
 HmmSettings automatic_hmm_settings(int haplotypes) {
   HmmSettings settings;
   settings.selection = automatic_state_selection(haplotypes);
-  if (settings.selection.states > 0) settings.window_words = 10, settings.step_words = 6;
+  if (settings.selection.states > 0) settings.window_words = 10, settings.step_words = 6, settings.conditioning = 16;
   return settings;
 }
 
