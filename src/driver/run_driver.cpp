@@ -121,12 +121,11 @@ MarkerRange imputation_range(const RunConfig& cfg) {
 namespace {
 
 HmmSettings hmm_settings(const RunConfig& cfg, const ReferencePanel& panel) {
-  HmmSettings settings;
+  HmmSettings settings = automatic_hmm_settings(panel.haplotype_count);
   settings.centimorgans = cfg.genetic_map_file.empty()
                               ? constant_rate_positions(panel.positions, 1.0)
                               : genetic_positions(read_genetic_map(cfg.genetic_map_file, cfg.current_chr), panel.positions);
   settings.threads = cfg.threads;
-  settings.selection = automatic_state_selection(panel.haplotype_count);
   return settings;
 }
 
@@ -148,9 +147,9 @@ PanelWindowChoice panel_window_choice(const RunConfig& cfg) {
       cfg.only_create_data_for_nature_papaer == 1)
     return {};
   const MarkerRange range = imputation_range(cfg);
-  const int markers = cfg.population_marker;
-  return [range, markers](const MarkerAlignment& alignment) {
-    const HmmSettings settings;
+  const int markers = cfg.population_marker, haplotypes = cfg.population_sample;
+  return [range, markers, haplotypes](const MarkerAlignment& alignment) {
+    const HmmSettings settings = automatic_hmm_settings(haplotypes);  // the blocks the engine will impute
     return hmm_panel_window(alignment.typed_markers, {range.first, range.end}, markers, settings.block_markers,
                             settings.block_overlap);
   };
