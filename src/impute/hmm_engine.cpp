@@ -230,8 +230,18 @@ void HmmEngine::impute_block_with_composites(size_t rows, int run_first, const s
       w.haplotypes, static_cast<int>(J), static_cast<int>(rows), selection,
       [&](int row) { return run_alleles + static_cast<size_t>(row) * HH; },
       [&](size_t j, int row) { return w.phased[j * TT + static_cast<size_t>(run_first + row)]; });
-  const CompositeImputation run{input_.panel, run_alleles, w.unknown_fill,           flanks,
-                                switches,     w.block_first, w.block_end, settings_.imputation_error};
+  // The panel over the run's typed markers and the block, bit-packed.
+  const int* row_markers = &input_.typed_markers[static_cast<size_t>(run_first)];
+  const int first = std::min(w.block_first, row_markers[0]);
+  const int end = std::max(w.block_end, row_markers[rows - 1] + 1);
+  const HaplotypeBits bits = pack_haplotypes(input_.panel.haplotypes, w.haplotypes, first, end);
+  std::vector<std::uint64_t> minor_zero(bits.words, 0);
+  for (int t = first; t < end; ++t)
+    if (w.minor_one[static_cast<size_t>(t)] == 0)
+      minor_zero[static_cast<size_t>(t - first) / 64] |= std::uint64_t{1} << ((t - first) % 64);
+  const CompositeImputation run{bits,     minor_zero,    row_markers,   w.unknown_fill,
+                                flanks,   switches,      w.block_first, w.block_end,
+                                settings_.imputation_error};
   std::vector<CompositeScratch> scratch(static_cast<size_t>(std::max(1, settings_.threads)));
   parallel_for(static_cast<int>(J), settings_.threads, [&](int job, int worker) {
     const size_t j = static_cast<size_t>(job);

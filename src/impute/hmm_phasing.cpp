@@ -11,6 +11,7 @@
 #include "impute/hmm_engine.h"
 #include "impute/hmm_states.h"
 #include "impute/hmm_work.h"
+#include "impute/state_selection.h"
 
 namespace snp {
 
@@ -117,11 +118,62 @@ PairPath diploid_viterbi(const std::int8_t* alleles, int states, int sites, cons
   return path;
 }
 
+namespace {
+
+// A phasing window: words [w0, w1) of the typed markers, markers [first, end).
+struct PhasingWindow {
+  int w0, w1, first, end;
+};
+
+std::vector<PhasingWindow> phasing_windows(int typed, int window_words, int step_words) {
+  const int words = (typed + 63) / 64;
+  std::vector<PhasingWindow> windows;
+  for (int w0 = 0;; w0 += std::max(1, step_words)) {
+    const int w1 = std::min(words, w0 + std::max(1, window_words));
+    windows.push_back({w0, w1, w0 * 64, std::min(typed, w1 * 64)});
+    if (windows.back().end >= typed) break;
+  }
+  return windows;
+}
+
+// Conditioning haplotypes of an individual in a window of a large panel:
+// from the positional Burrows-Wheeler transform of the window, each of its
+// two haplotypes takes its nearest reference neighbour at checkpoints
+// spread over the window (then the next nearest, and so on), so that every
+// part of the window has haplotypes that match it there.
+constexpr int kNeighboursPerCheckpoint = 4;
+
+RunNeighbours window_neighbours(int sites, int conditioning, int haplotypes, int study_haplotypes,
+                                const std::vector<std::int8_t>& reference, int first,
+                                const std::vector<std::int8_t>& study, size_t typed) {
+  const int per_haplotype = std::max(1, conditioning / 2);
+  const StateSelectionSettings settings{0, kNeighboursPerCheckpoint, std::max(1, sites / per_haplotype)};
+  const size_t H = static_cast<size_t>(haplotypes);
+  return find_neighbours(
+      haplotypes, study_haplotypes, sites, settings,
+      [&](int row) { return &reference[static_cast<size_t>(first + row) * H]; },
+      [&](size_t j, int row) { return study[j * typed + static_cast<size_t>(first + row)]; });
+}
+
+std::vector<int> spread_neighbours(const RunNeighbours& neighbours, size_t individual, int conditioning) {
+  std::vector<int> chosen;
+  for (size_t own = 0; own < 2; ++own) {
+    const size_t wanted = chosen.size() + static_cast<size_t>(conditioning / 2 + (own == 1 ? conditioning % 2 : 0));
+    for (int rank = 0; rank < neighbours.per_checkpoint && chosen.size() < wanted; ++rank)
+      for (size_t c = 0; c < neighbours.checkpoints.size() && chosen.size() < wanted; ++c) {
+        const int h = neighbours.of(2 * individual + own, c)[rank].haplotype;
+        if (h >= 0 && std::find(chosen.begin(), chosen.end(), h) == chosen.end()) chosen.push_back(h);
+      }
+  }
+  return chosen;
+}
+
+}  // namespace
+
 void HmmEngine::phase() {
   Work& w = *work_;
   const int T = w.typed, H = w.haplotypes, N = w.individuals;
-  const size_t TT = static_cast<size_t>(T);
-  const int words = (T + 63) / 64;
+  const size_t TT = static_cast<size_t>(T), HH = static_cast<size_t>(H);
   const std::vector<int>& typed = input_.typed_markers;
   const std::vector<double>& cm = settings_.centimorgans;
   w.phased.assign(2 * static_cast<size_t>(N) * TT, 0);
@@ -131,6 +183,10 @@ void HmmEngine::phase() {
   }
   ConditioningCandidates candidates(w.typed_alleles, H, w.genotypes, N, T);
   const int K = std::max(2, settings_.conditioning);
+  // Large panels: after the first pass, the candidates are the reference
+  // haplotypes found by the transform rather than the whole panel.
+  const bool large_panel = settings_.selection.states > 0 && settings_.selection.states < H;
+  const std::vector<PhasingWindow> windows = phasing_windows(T, settings_.window_words, settings_.step_words);
   std::vector<std::int8_t> previous;
   for (int pass = 0; pass < std::max(1, settings_.phasing_passes); ++pass) {
     const bool with_study = pass > 0;
@@ -138,26 +194,33 @@ void HmmEngine::phase() {
       previous = w.phased;
       candidates.set_study_haplotypes(previous);
     }
-    parallel_for(N, settings_.threads, [&](int i, int) {
-      const size_t I = static_cast<size_t>(i);
-      std::int8_t* out1 = &w.phased[2 * I * TT];
-      std::int8_t* out2 = out1 + TT;
-      const std::int8_t* genotype = &w.genotypes[I * TT];
-      int previous_end = 0;
-      for (int w0 = 0;; w0 += std::max(1, settings_.step_words)) {
-        const int w1 = std::min(words, w0 + std::max(1, settings_.window_words));
-        const int first = w0 * 64, end = std::min(T, w1 * 64), sites = end - first;
+    for (size_t window_index = 0; window_index < windows.size(); ++window_index) {
+      const PhasingWindow& window = windows[window_index];
+      const int first = window.first, end = window.end, sites = end - first;
+      const int previous_end = window_index == 0 ? 0 : windows[window_index - 1].end;
+      const RunNeighbours neighbours = with_study && large_panel
+                                           ? window_neighbours(sites, K, H, 2 * N, w.typed_alleles, first, previous, TT)
+                                           : RunNeighbours{};
+      parallel_for(N, settings_.threads, [&](int i, int) {
+        const size_t I = static_cast<size_t>(i);
+        std::int8_t* out1 = &w.phased[2 * I * TT];
+        std::int8_t* out2 = out1 + TT;
+        const std::int8_t* genotype = &w.genotypes[I * TT];
         // Conditioning haplotypes: reference index h < H, study haplotype j as H + j.
-        const std::vector<int> chosen =
-            with_study ? candidates.closest_to_haplotypes(i, w0, w1, K) : candidates.closest_to_genotypes(i, w0, w1, K);
+        std::vector<int> chosen;
+        if (!with_study)
+          chosen = candidates.closest_to_genotypes(i, window.w0, window.w1, K);
+        else if (large_panel)
+          chosen = spread_neighbours(neighbours, I, K);
+        else
+          chosen = candidates.closest_to_haplotypes(i, window.w0, window.w1, K);
         const int states = static_cast<int>(chosen.size());
         std::vector<std::int8_t> rows(static_cast<size_t>(states) * static_cast<size_t>(sites));
         for (size_t k = 0; k < chosen.size(); ++k)
           for (int m = first; m < end; ++m)
             rows[k * static_cast<size_t>(sites) + static_cast<size_t>(m - first)] =
-                chosen[k] < H
-                    ? w.typed_alleles[static_cast<size_t>(m) * static_cast<size_t>(H) + static_cast<size_t>(chosen[k])]
-                    : previous[static_cast<size_t>(chosen[k] - H) * TT + static_cast<size_t>(m)];
+                chosen[k] < H ? w.typed_alleles[static_cast<size_t>(m) * HH + static_cast<size_t>(chosen[k])]
+                              : previous[static_cast<size_t>(chosen[k] - H) * TT + static_cast<size_t>(m)];
         std::vector<double> switches(static_cast<size_t>(sites), 0.0);
         for (int m = first + 1; m < end; ++m)
           switches[static_cast<size_t>(m - first)] =
@@ -189,10 +252,8 @@ void HmmEngine::phase() {
         }
         for (int m = from; m < end; ++m)
           out1[m] = h1[static_cast<size_t>(m - first)], out2[m] = h2[static_cast<size_t>(m - first)];
-        previous_end = end;
-        if (end >= T) break;
-      }
-    });
+      });
+    }
   }
   w.phased_done = true;
 }

@@ -65,10 +65,32 @@ std::vector<int> composite_states(const RunNeighbours& neighbours, size_t study_
   return copied;
 }
 
+namespace {
+
+// Allele-1 probability at a marker from the sums over the composites
+// carrying allele 1 (s) and over all of them (A, C, AC, K).
+double copying_probability(const MarkerFlank& flank, const CarrierSums& s, double A, double C, double AC, double K,
+                           double fill) {
+  double p = fill;
+  if (flank.left >= 0 && flank.left == flank.right) {
+    if (AC > 0) p = s.ac / AC;
+  } else {
+    const double r1 = flank.from_left, r2 = flank.to_right, u = 1.0 / K;
+    const double num = (1 - r1) * (1 - r2) * s.ac + (1 - r1) * r2 * C * u * s.a + r1 * (1 - r2) * A * u * s.c +
+                       r1 * r2 * A * C * u * u * s.count;
+    const double den =
+        (1 - r1) * (1 - r2) * AC + (1 - r1) * r2 * C * u * A + r1 * (1 - r2) * A * u * C + r1 * r2 * A * C * u;
+    if (den > 0) p = num / den;
+  }
+  return std::clamp(p, 0.0, 1.0);
+}
+
+}  // namespace
+
 void impute_with_composites(const CompositeImputation& run, const std::vector<int>& composite, int composites,
                             const std::int8_t* observed, CompositeScratch& scratch, float* out, size_t stride) {
   const size_t K = static_cast<size_t>(composites), L = run.switches.size();
-  const size_t H = static_cast<size_t>(run.panel.haplotype_count);
+  const HaplotypeBits& panel = run.panel;
   if (K == 0 || L == 0) {
     for (int t = run.first; t < run.end; ++t)
       out[static_cast<size_t>(t - run.first) * stride] = run.unknown_fill[static_cast<size_t>(t)];
@@ -76,16 +98,13 @@ void impute_with_composites(const CompositeImputation& run, const std::vector<in
   }
   const float match = static_cast<float>(1 - run.error), mismatch = static_cast<float>(run.error);
   scratch.emissions.resize(L * K), scratch.forward.resize(L * K), scratch.backward.resize(L * K);
-  scratch.a.resize(K), scratch.c.resize(K), scratch.ac.resize(K), scratch.rows.resize(L);
-  for (size_t row = 0; row < L; ++row) {
-    float* e = &scratch.emissions[row * K];
-    const std::int8_t* alleles = run.typed_alleles + row * H;
-    for (size_t k = 0; k < K; ++k) {
-      const std::int8_t a = alleles[static_cast<size_t>(composite[k * L + row])];
-      e[k] = a < 0 || observed[row] < 0 ? 1.0f : a == observed[row] ? match : mismatch;
+  scratch.a.resize(K), scratch.c.resize(K), scratch.ac.resize(K), scratch.rows.resize(L), scratch.copied.resize(K);
+  for (size_t k = 0; k < K; ++k)
+    for (size_t row = 0; row < L; ++row) {
+      const std::int8_t a = panel.allele(composite[k * L + row], run.row_markers[row]);
+      scratch.emissions[row * K + k] = a < 0 || observed[row] < 0 ? 1.0f : a == observed[row] ? match : mismatch;
     }
-    scratch.rows[row] = e;
-  }
+  for (size_t row = 0; row < L; ++row) scratch.rows[row] = &scratch.emissions[row * K];
   float* forward = scratch.forward.data();
   float* backward = scratch.backward.data();
   haploid_forward_backward(scratch.rows.data(), run.switches.data(), composites, static_cast<int>(L), forward,
@@ -93,59 +112,75 @@ void impute_with_composites(const CompositeImputation& run, const std::vector<in
   // As over the whole panel: the posterior of composite k at a marker
   // between typed rows l and r is ((1-r1) a(k) + r1 A/K) ((1-r2) c(k) + r2 C/K),
   // a the forward probabilities at l and c the emissions times the backward
-  // probabilities at r; here summed over the composites directly.
+  // probabilities at r. Between two typed rows each composite copies one
+  // reference haplotype, whose alleles there are a word or two of bits: the
+  // sums run over the composites' carriers of each marker's less frequent
+  // allele.
   float* a = scratch.a.data();
   float* c = scratch.c.data();
   float* ac = scratch.ac.data();
-  const double u = 1.0 / static_cast<double>(K);
-  int prepared_left = -2, prepared_right = -2;
-  double sum_a = 1, sum_c = 1, sum_ac = 0;
-  for (int t = run.first; t < run.end; ++t) {
-    const MarkerFlank& flank = run.flanks[static_cast<size_t>(t - run.first)];
-    const bool on_typed = flank.left >= 0 && flank.left == flank.right;
-    if (flank.left != prepared_left || flank.right != prepared_right) {
-      prepared_left = flank.left, prepared_right = flank.right;
-      if (flank.left >= 0)
-        std::copy_n(forward + static_cast<size_t>(flank.left) * K, K, a);
-      else
-        std::fill(a, a + K, 0.0f);
-      if (on_typed) {
-        std::copy_n(backward + static_cast<size_t>(flank.left) * K, K, c);
-      } else if (flank.right >= 0) {
-        const float* e = scratch.rows[static_cast<size_t>(flank.right)];
-        const float* b = backward + static_cast<size_t>(flank.right) * K;
-        for (size_t k = 0; k < K; ++k) c[k] = e[k] * b[k];
-      } else {
-        std::fill(c, c + K, 1.0f);
-      }
-      double total_a = 0, total_c = 0, total_ac = 0;
-      for (size_t k = 0; k < K; ++k) ac[k] = a[k] * c[k], total_a += a[k], total_c += c[k], total_ac += ac[k];
-      sum_a = flank.left >= 0 ? total_a : 1.0, sum_c = total_c, sum_ac = total_ac;
-    }
-    // The composites' haplotypes at t: those of the row before it (after
-    // it before the first typed row).
-    const size_t at = static_cast<size_t>(flank.left >= 0 ? flank.left : std::max(flank.right, 0));
-    const std::int8_t* column = run.panel.haplotypes.column(t);
-    const double fill = run.unknown_fill[static_cast<size_t>(t)];
-    double s_a = 0, s_c = 0, s_ac = 0, s_1 = 0;
-    for (size_t k = 0; k < K; ++k) {
-      const std::int8_t allele = column[static_cast<size_t>(composite[k * L + at])];
-      const double x = allele < 0 ? fill : allele;
-      if (x == 0) continue;
-      s_a += x * (flank.left >= 0 ? a[k] : 0.0f), s_c += x * c[k], s_ac += x * ac[k], s_1 += x;
-    }
-    double p = fill;
-    if (on_typed) {
-      if (sum_ac > 0) p = s_ac / sum_ac;
+  const std::uint64_t* minor_zero = run.minor_zero.data();
+  for (int group = run.first; group < run.end;) {
+    const MarkerFlank& flank = run.flanks[static_cast<size_t>(group - run.first)];
+    int group_end = group + 1;
+    while (group_end < run.end && run.flanks[static_cast<size_t>(group_end - run.first)].left == flank.left &&
+           run.flanks[static_cast<size_t>(group_end - run.first)].right == flank.right)
+      ++group_end;
+    if (flank.left >= 0)
+      std::copy_n(forward + static_cast<size_t>(flank.left) * K, K, a);
+    else
+      std::fill(a, a + K, 0.0f);
+    if (flank.left >= 0 && flank.left == flank.right) {
+      std::copy_n(backward + static_cast<size_t>(flank.left) * K, K, c);
+    } else if (flank.right >= 0) {
+      const float* e = scratch.rows[static_cast<size_t>(flank.right)];
+      const float* b = backward + static_cast<size_t>(flank.right) * K;
+      for (size_t k = 0; k < K; ++k) c[k] = e[k] * b[k];
     } else {
-      const double r1 = flank.from_left, r2 = flank.to_right, A = sum_a, C = sum_c;
-      const double num = (1 - r1) * (1 - r2) * s_ac + (1 - r1) * r2 * C * u * s_a + r1 * (1 - r2) * A * u * s_c +
-                         r1 * r2 * A * C * u * u * s_1;
-      const double den =
-          (1 - r1) * (1 - r2) * sum_ac + (1 - r1) * r2 * C * u * A + r1 * (1 - r2) * A * u * C + r1 * r2 * A * C * u;
-      if (den > 0) p = num / den;
+      std::fill(c, c + K, 1.0f);
     }
-    out[static_cast<size_t>(t - run.first) * stride] = static_cast<float>(std::clamp(p, 0.0, 1.0));
+    // The composites' haplotypes: those of the row before the markers
+    // (after them before the first typed row).
+    const size_t at = static_cast<size_t>(flank.left >= 0 ? flank.left : std::max(flank.right, 0));
+    double total_a = 0, total_c = 0, total_ac = 0;
+    for (size_t k = 0; k < K; ++k) ac[k] = a[k] * c[k], total_a += a[k], total_c += c[k], total_ac += ac[k];
+    const size_t n = static_cast<size_t>(group_end - group);
+    scratch.minor.assign(n, CarrierSums{});
+    if (!panel.unknown.empty()) scratch.unknown.assign(n, CarrierSums{});
+    CarrierSums* minor = scratch.minor.data();
+    CarrierSums* unknown = scratch.unknown.data();
+    for (size_t k = 0; k < K; ++k) {
+      const size_t row = static_cast<size_t>(composite[k * L + at]) * panel.words;
+      const float wa = a[k], wc = c[k], wac = ac[k];
+      if (panel.unknown.empty()) {
+        for_each_bit(&panel.ones[row], minor_zero, panel.first, group, group_end,
+                     [&](int t) { minor[t - group].add(wa, wc, wac); });
+        continue;
+      }
+      for_each_bit(&panel.unknown[row], nullptr, panel.first, group, group_end,
+                   [&](int t) { unknown[t - group].add(wa, wc, wac); });
+      // Unknown alleles count as 0 in the bits; a marker whose less frequent
+      // allele is 0 takes them back out of its minor sums below.
+      for_each_bit(&panel.ones[row], minor_zero, panel.first, group, group_end,
+                   [&](int t) { minor[t - group].add(wa, wc, wac); });
+    }
+    const double A = flank.left >= 0 ? total_a : 1.0, AC = total_ac, count = static_cast<double>(K);
+    for (int t = group; t < group_end; ++t) {
+      const size_t i = static_cast<size_t>(t - group), relative = static_cast<size_t>(t - panel.first);
+      const bool minor_is_zero = ((minor_zero[relative / 64] >> (relative % 64)) & 1) != 0;
+      const double fill = run.unknown_fill[static_cast<size_t>(t)];
+      CarrierSums m = minor[i];
+      const CarrierSums u = panel.unknown.empty() ? CarrierSums{} : unknown[i];
+      if (minor_is_zero) m.a -= u.a, m.c -= u.c, m.ac -= u.ac, m.count -= u.count;
+      auto ones = [&](double minor_sum, double unknown_sum, double all) {
+        return (minor_is_zero ? all - minor_sum - unknown_sum : minor_sum) + fill * unknown_sum;
+      };
+      const CarrierSums s{ones(m.a, u.a, total_a), ones(m.c, u.c, total_c), ones(m.ac, u.ac, total_ac),
+                   ones(m.count, u.count, count)};
+      out[static_cast<size_t>(t - run.first) * stride] =
+          static_cast<float>(copying_probability(flank, s, A, total_c, AC, count, fill));
+    }
+    group = group_end;
   }
 }
 

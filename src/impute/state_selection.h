@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "input/reference_panel.h"
+#include "impute/haplotype_bits.h"
 
 namespace snp {
 
@@ -70,17 +70,29 @@ struct MarkerFlank {
 // Allele-1 probability of one study haplotype at reference markers
 // [first, end) under the copying model over its composites.
 struct CompositeImputation {
-  const ReferencePanel& panel;
-  const std::int8_t* typed_alleles;  // run row by reference haplotype
-  const std::vector<float>& unknown_fill;
+  const HaplotypeBits& panel;              // covers the run's typed markers and [first, end)
+  const std::vector<std::uint64_t>& minor_zero;  // as panel's words: where allele 0 is the less frequent
+  const int* row_markers;                  // reference marker of each run row
+  const std::vector<float>& unknown_fill;  // per reference marker
   const std::vector<MarkerFlank>& flanks;  // of markers first..end-1
   const std::vector<float>& switches;      // per run row, from the row before
   int first, end;
   double error;
 };
+// Sums over the composites that carry an allele at a marker: of their
+// forward (a), backward (c) and product weights, and their count.
+struct CarrierSums {
+  double a = 0, c = 0, ac = 0, count = 0;
+  void add(float wa, float wc, float wac) { a += wa, c += wc, ac += wac, count += 1; }
+};
 struct CompositeScratch {
   std::vector<float> emissions, forward, backward, a, c, ac;
   std::vector<const float*> rows;
+  std::vector<int> copied;  // the composites' reference haplotypes between two typed rows
+  // Per marker between two typed rows: the sums of a, c, a c and of the
+  // count over the composites that carry its less frequent allele (minor)
+  // or an unknown one.
+  std::vector<CarrierSums> minor, unknown;
 };
 // `observed` per run row: the haplotype's allele, -1 for no evidence.
 // Writes the probability of marker t to out[(t - first) * stride].

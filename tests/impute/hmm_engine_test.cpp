@@ -216,18 +216,25 @@ TEST(HmmEngine, SameProbabilitiesWithAnyNumberOfThreads) {
 // half the markers, so the whole panel gives them no weight either and both
 // passes agree (with switches rare enough that the jump term, spread over
 // 24 haplotypes or over 6 composites, does not count).
+// Unknown panel alleles (at markers whose less frequent allele is 1, and 0)
+// count as the panel's frequency in both.
 TEST(HmmEngine, CompositesGiveTheWholePanelsPosteriorsWhenTheyHoldTheCopiedHaplotypes) {
-  const auto panel = random_haplotypes(24, 120, 31);
+  auto panel = random_haplotypes(24, 120, 31);
   std::vector<std::string> study;
   for (size_t k = 0; k < 6; ++k) study.push_back(genotype(panel[k], panel[k + 6], 2));
-  Imputation run(panel, study, 2);
-  run.settings.imputation_ne = 1000;
-  const auto whole = run.impute();
-  run.settings.selection = {6, 4, 4};
-  const auto chosen = run.impute();
-  ASSERT_EQ(whole.size(), chosen.size());
-  for (size_t k = 0; k < whole.size(); ++k)
-    for (size_t g = 0; g < 3; ++g) EXPECT_NEAR(whole[k][g], chosen[k][g], 2e-3) << k / study.size() << " " << g;
+  for (size_t h = 0; h < panel.size(); ++h) panel[h][7] = h % 5 == 1 ? '0' : '1';
+  for (const size_t h : {0, 6, 13}) panel[h][7] = panel[h][9] = panel[h][71] = '?';
+  for (const auto& with_unknown : {false, true}) {
+    Imputation run(with_unknown ? panel : random_haplotypes(24, 120, 31), study, 2);
+    run.settings.imputation_ne = 1000;
+    const auto whole = run.impute();
+    run.settings.selection = {6, 4, 4};
+    const auto chosen = run.impute();
+    ASSERT_EQ(whole.size(), chosen.size());
+    for (size_t k = 0; k < whole.size(); ++k)
+      for (size_t g = 0; g < 3; ++g)
+        EXPECT_NEAR(whole[k][g], chosen[k][g], 2e-3) << with_unknown << " " << k / study.size() << " " << g;
+  }
 }
 
 // The composites depend on the study haplotype and its block alone: any
