@@ -55,9 +55,9 @@ def main():
                                                        f(s["conc"], 4), f(s["nrc"], 4)))
     print()
     print("dosage r2 on the untyped markers (mean of the markers / pooled over them)")
-    print("%-12s" % "imputer" + "".join(" %15s" % g for g, _ in rows[0][2]))
+    print("%-12s" % "imputer" + "".join(" %17s" % g for g, _ in rows[0][2]))
     for name, _, groups in rows:
-        print("%-12s" % name + "".join(" %15s" % ("%s / %s" % (f(s["r2"]), f(s["pooled"]))) for _, s in groups))
+        print("%-12s" % name + "".join(" %17s" % ("%s / %s" % (f(s["r2"], 4), f(s["pooled"], 4))) for _, s in groups))
 
 
 if __name__ == "__main__":

@@ -120,12 +120,11 @@ MarkerRange imputation_range(const RunConfig& cfg) {
 namespace {
 
 HmmSettings hmm_settings(const RunConfig& cfg, const ReferencePanel& panel) {
-  HmmSettings settings;
+  HmmSettings settings = automatic_hmm_settings(panel.haplotype_count);
   settings.centimorgans = cfg.genetic_map_file.empty()
                               ? constant_rate_positions(panel.positions, 1.0)
                               : genetic_positions(read_genetic_map(cfg.genetic_map_file, cfg.current_chr), panel.positions);
   settings.threads = cfg.threads;
-  settings.selection = automatic_state_selection(panel.haplotype_count);
   return settings;
 }
 

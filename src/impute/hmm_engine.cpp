@@ -9,6 +9,13 @@
 
 namespace snp {
 
+HmmSettings automatic_hmm_settings(int haplotypes) {
+  HmmSettings settings;
+  settings.selection = automatic_state_selection(haplotypes);
+  if (settings.selection.states > 0) settings.window_words = 10, settings.step_words = 6, settings.conditioning = 16;
+  return settings;
+}
+
 HmmEngine::HmmEngine(const EngineInput& input, HmmSettings settings)
     : input_(input), settings_(std::move(settings)), work_(std::make_unique<Work>()) {
   Work& w = *work_;

@@ -48,6 +48,12 @@ struct HmmSettings {
   StateSelectionSettings selection;
 };
 
+// The settings for a panel of `haplotypes`: small panels run the exact pass
+// over every haplotype; large ones impute over composites and phase in
+// longer windows over haplotypes found by the transform, which then match
+// the study haplotypes over longer stretches.
+HmmSettings automatic_hmm_settings(int haplotypes);
+
 // Switch probability between markers `cm` centimorgans apart in a model of
 // `states` haplotypes: 1 - exp(-0.04 Ne cm / states).
 double switch_probability(double cm, double ne, int states);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -21,7 +22,10 @@ PairPath diploid_viterbi(const std::int8_t* alleles, int states, int sites, cons
   // Scores of every site (scaled so that the best at the previous site is 1)
   // with the best per row, per column and overall; the path is traced back
   // by working out again which predecessor gave each chosen score.
-  std::vector<float> score(S * L), row_max(K * L), column_max(K * L), best(L);
+  // Every score is written before it is read: no zero fill of the largest array.
+  const std::unique_ptr<float[]> score_cells(new float[S * L]);
+  float* score = score_cells.get();
+  std::vector<float> row_max(K * L), column_max(K * L), best(L);
   std::vector<float> emission(3 * K);  // by the first row's allele class, per second row
   std::vector<std::uint8_t> kind(K);
   const float emissions[3] = {1.0f, static_cast<float>(error), static_cast<float>(error * error)};
@@ -173,7 +177,7 @@ std::vector<int> spread_neighbours(const RunNeighbours& neighbours, size_t indiv
 void HmmEngine::phase() {
   Work& w = *work_;
   const int T = w.typed, H = w.haplotypes, N = w.individuals;
-  const size_t TT = static_cast<size_t>(T), HH = static_cast<size_t>(H);
+  const size_t TT = static_cast<size_t>(T);
   const std::vector<int>& typed = input_.typed_markers;
   const std::vector<double>& cm = settings_.centimorgans;
   w.phased.assign(2 * static_cast<size_t>(N) * TT, 0);
@@ -219,7 +223,7 @@ void HmmEngine::phase() {
         for (size_t k = 0; k < chosen.size(); ++k)
           for (int m = first; m < end; ++m)
             rows[k * static_cast<size_t>(sites) + static_cast<size_t>(m - first)] =
-                chosen[k] < H ? w.typed_alleles[static_cast<size_t>(m) * HH + static_cast<size_t>(chosen[k])]
+                chosen[k] < H ? candidates.reference_allele(chosen[k], m)
                               : previous[static_cast<size_t>(chosen[k] - H) * TT + static_cast<size_t>(m)];
         std::vector<double> switches(static_cast<size_t>(sites), 0.0);
         for (int m = first + 1; m < end; ++m)

@@ -3,6 +3,7 @@
 // genotypes (first pass) or to its two haplotypes of the previous pass.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -18,6 +19,14 @@ class ConditioningCandidates {
   // Makes the study haplotypes of a pass (haplotype by typed marker, two per
   // individual) candidates of the next.
   void set_study_haplotypes(const std::vector<std::int8_t>& phased);
+
+  // Reference haplotype h's allele at typed marker m (0, 1, -1 unknown).
+  std::int8_t reference_allele(int h, int m) const {
+    const size_t word = static_cast<size_t>(m / 64);
+    const std::uint64_t bit = std::uint64_t{1} << (m % 64);
+    if ((ref_known_[static_cast<size_t>(h)][word] & bit) == 0) return -1;
+    return (ref_ones_[static_cast<size_t>(h)][word] & bit) != 0 ? 1 : 0;
+  }
 
   // The k reference haplotypes with the fewest alleles opposite to the
   // individual's homozygous genotypes in words [w0, w1) of the typed

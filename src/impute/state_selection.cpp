@@ -10,8 +10,8 @@ StateSelectionSettings automatic_state_selection(int haplotypes) {
   // Up to a thousand haplotypes the whole panel costs little more than the
   // composites and is slightly more accurate.
   StateSelectionSettings settings;
-  settings.states = haplotypes > 1000 ? 128 : 0;
-  settings.neighbours = 16;
+  settings.states = haplotypes > 1000 ? 256 : 0;
+  settings.neighbours = 32;
   settings.step = 8;
   return settings;
 }
@@ -98,7 +98,7 @@ void impute_with_composites(const CompositeImputation& run, const std::vector<in
   }
   const float match = static_cast<float>(1 - run.error), mismatch = static_cast<float>(run.error);
   scratch.emissions.resize(L * K), scratch.forward.resize(L * K), scratch.backward.resize(L * K);
-  scratch.a.resize(K), scratch.c.resize(K), scratch.ac.resize(K), scratch.rows.resize(L), scratch.copied.resize(K);
+  scratch.c.resize(K), scratch.rows.resize(L);
   for (size_t k = 0; k < K; ++k)
     for (size_t row = 0; row < L; ++row) {
       const std::int8_t a = panel.allele(composite[k * L + row], run.row_markers[row]);
@@ -115,58 +115,65 @@ void impute_with_composites(const CompositeImputation& run, const std::vector<in
   // probabilities at r. Between two typed rows each composite copies one
   // reference haplotype, whose alleles there are a word or two of bits: the
   // sums run over the composites' carriers of each marker's less frequent
-  // allele.
-  float* a = scratch.a.data();
-  float* c = scratch.c.data();
-  float* ac = scratch.ac.data();
-  const std::uint64_t* minor_zero = run.minor_zero.data();
-  for (int group = run.first; group < run.end;) {
-    const MarkerFlank& flank = run.flanks[static_cast<size_t>(group - run.first)];
-    int group_end = group + 1;
+  // allele, composite by composite so that each reads its haplotypes' bits
+  // in order.
+  const size_t markers = static_cast<size_t>(std::max(0, run.end - run.first));
+  std::vector<MarkerGroup>& groups = scratch.groups;
+  groups.clear();
+  for (int t = run.first; t < run.end;) {
+    const MarkerFlank& flank = run.flanks[static_cast<size_t>(t - run.first)];
+    int group_end = t + 1;
     while (group_end < run.end && run.flanks[static_cast<size_t>(group_end - run.first)].left == flank.left &&
            run.flanks[static_cast<size_t>(group_end - run.first)].right == flank.right)
       ++group_end;
-    if (flank.left >= 0)
-      std::copy_n(forward + static_cast<size_t>(flank.left) * K, K, a);
-    else
-      std::fill(a, a + K, 0.0f);
-    if (flank.left >= 0 && flank.left == flank.right) {
-      std::copy_n(backward + static_cast<size_t>(flank.left) * K, K, c);
-    } else if (flank.right >= 0) {
-      const float* e = scratch.rows[static_cast<size_t>(flank.right)];
-      const float* b = backward + static_cast<size_t>(flank.right) * K;
-      for (size_t k = 0; k < K; ++k) c[k] = e[k] * b[k];
-    } else {
-      std::fill(c, c + K, 1.0f);
-    }
-    // The composites' haplotypes: those of the row before the markers
-    // (after them before the first typed row).
-    const size_t at = static_cast<size_t>(flank.left >= 0 ? flank.left : std::max(flank.right, 0));
-    double total_a = 0, total_c = 0, total_ac = 0;
-    for (size_t k = 0; k < K; ++k) ac[k] = a[k] * c[k], total_a += a[k], total_c += c[k], total_ac += ac[k];
-    const size_t n = static_cast<size_t>(group_end - group);
-    scratch.minor.assign(n, CarrierSums{});
-    if (!panel.unknown.empty()) scratch.unknown.assign(n, CarrierSums{});
-    CarrierSums* minor = scratch.minor.data();
-    CarrierSums* unknown = scratch.unknown.data();
+    groups.push_back({t, group_end, 0, 0, 0});
+    t = group_end;
+  }
+  auto weights = [&](const MarkerFlank& flank, size_t k) {
+    const float a = flank.left >= 0 ? forward[static_cast<size_t>(flank.left) * K + k] : 0.0f;
+    float c = 1.0f;
+    if (flank.left >= 0 && flank.left == flank.right)
+      c = backward[static_cast<size_t>(flank.left) * K + k];
+    else if (flank.right >= 0)
+      c = scratch.rows[static_cast<size_t>(flank.right)][k] * backward[static_cast<size_t>(flank.right) * K + k];
+    return std::pair{a, c};
+  };
+  for (MarkerGroup& group : groups) {
+    const MarkerFlank& flank = run.flanks[static_cast<size_t>(group.first - run.first)];
     for (size_t k = 0; k < K; ++k) {
+      const auto [a, c] = weights(flank, k);
+      group.total_a += a, group.total_c += c, group.total_ac += a * c;
+    }
+  }
+  scratch.minor.assign(markers, CarrierSums{});
+  scratch.unknown.assign(panel.unknown.empty() ? 0 : markers, CarrierSums{});
+  CarrierSums* minor = scratch.minor.data();
+  CarrierSums* unknown = scratch.unknown.data();
+  const std::uint64_t* minor_zero = run.minor_zero.data();
+  for (size_t k = 0; k < K; ++k) {
+    for (const MarkerGroup& group : groups) {
+      const MarkerFlank& flank = run.flanks[static_cast<size_t>(group.first - run.first)];
+      const auto [wa, wc] = weights(flank, k);
+      const float wac = wa * wc;
+      // The composite's haplotype: that of the row before the markers
+      // (after them before the first typed row).
+      const size_t at = static_cast<size_t>(flank.left >= 0 ? flank.left : std::max(flank.right, 0));
       const size_t row = static_cast<size_t>(composite[k * L + at]) * panel.words;
-      const float wa = a[k], wc = c[k], wac = ac[k];
-      if (panel.unknown.empty()) {
-        for_each_bit(&panel.ones[row], minor_zero, panel.first, group, group_end,
-                     [&](int t) { minor[t - group].add(wa, wc, wac); });
-        continue;
-      }
-      for_each_bit(&panel.unknown[row], nullptr, panel.first, group, group_end,
-                   [&](int t) { unknown[t - group].add(wa, wc, wac); });
+      for_each_bit(&panel.ones[row], minor_zero, panel.first, group.first, group.end,
+                   [&](int t) { minor[t - run.first].add(wa, wc, wac); });
       // Unknown alleles count as 0 in the bits; a marker whose less frequent
       // allele is 0 takes them back out of its minor sums below.
-      for_each_bit(&panel.ones[row], minor_zero, panel.first, group, group_end,
-                   [&](int t) { minor[t - group].add(wa, wc, wac); });
+      if (!panel.unknown.empty())
+        for_each_bit(&panel.unknown[row], nullptr, panel.first, group.first, group.end,
+                     [&](int t) { unknown[t - run.first].add(wa, wc, wac); });
     }
-    const double A = flank.left >= 0 ? total_a : 1.0, AC = total_ac, count = static_cast<double>(K);
-    for (int t = group; t < group_end; ++t) {
-      const size_t i = static_cast<size_t>(t - group), relative = static_cast<size_t>(t - panel.first);
+  }
+  const double count = static_cast<double>(K);
+  for (const MarkerGroup& group : groups) {
+    const MarkerFlank& flank = run.flanks[static_cast<size_t>(group.first - run.first)];
+    const double A = flank.left >= 0 ? group.total_a : 1.0;
+    for (int t = group.first; t < group.end; ++t) {
+      const size_t i = static_cast<size_t>(t - run.first), relative = static_cast<size_t>(t - panel.first);
       const bool minor_is_zero = ((minor_zero[relative / 64] >> (relative % 64)) & 1) != 0;
       const double fill = run.unknown_fill[static_cast<size_t>(t)];
       CarrierSums m = minor[i];
@@ -175,12 +182,11 @@ void impute_with_composites(const CompositeImputation& run, const std::vector<in
       auto ones = [&](double minor_sum, double unknown_sum, double all) {
         return (minor_is_zero ? all - minor_sum - unknown_sum : minor_sum) + fill * unknown_sum;
       };
-      const CarrierSums s{ones(m.a, u.a, total_a), ones(m.c, u.c, total_c), ones(m.ac, u.ac, total_ac),
-                   ones(m.count, u.count, count)};
-      out[static_cast<size_t>(t - run.first) * stride] =
-          static_cast<float>(copying_probability(flank, s, A, total_c, AC, count, fill));
+      const CarrierSums s{ones(m.a, u.a, group.total_a), ones(m.c, u.c, group.total_c),
+                          ones(m.ac, u.ac, group.total_ac), ones(m.count, u.count, count)};
+      out[i * stride] =
+          static_cast<float>(copying_probability(flank, s, A, group.total_c, group.total_ac, count, fill));
     }
-    group = group_end;
   }
 }
 

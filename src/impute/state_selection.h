@@ -85,13 +85,18 @@ struct CarrierSums {
   double a = 0, c = 0, ac = 0, count = 0;
   void add(float wa, float wc, float wac) { a += wa, c += wc, ac += wac, count += 1; }
 };
+// Markers [first, end) between the same two typed rows, and the sums of
+// a, c and a c over all composites there.
+struct MarkerGroup {
+  int first, end;
+  double total_a, total_c, total_ac;
+};
 struct CompositeScratch {
-  std::vector<float> emissions, forward, backward, a, c, ac;
+  std::vector<float> emissions, forward, backward, c;
   std::vector<const float*> rows;
-  std::vector<int> copied;  // the composites' reference haplotypes between two typed rows
-  // Per marker between two typed rows: the sums of a, c, a c and of the
-  // count over the composites that carry its less frequent allele (minor)
-  // or an unknown one.
+  std::vector<MarkerGroup> groups;
+  // Per marker: the sums over the composites that carry its less frequent
+  // allele (minor) or an unknown one.
   std::vector<CarrierSums> minor, unknown;
 };
 // `observed` per run row: the haplotype's allele, -1 for no evidence.

@@ -53,8 +53,8 @@ class CompareImputers(unittest.TestCase):
         self.assertEqual(rows["flat"][5], "0.6250")  # 0/0 called: right for 5 of 8 genotypes
         # The second table: all, 1-5%, 5-20%, 20-50% as "mean / pooled".
         self.assertEqual(out.splitlines()[-2].split()[1:],
-                         ["1.000", "/", "1.000", "NA", "/", "NA"] + ["1.000", "/", "1.000"] * 2)
-        self.assertEqual(out.splitlines()[-1].split()[1:4], ["0.000", "/", "0.000"])
+                         ["1.0000", "/", "1.0000", "NA", "/", "NA"] + ["1.0000", "/", "1.0000"] * 2)
+        self.assertEqual(out.splitlines()[-1].split()[1:4], ["0.0000", "/", "0.0000"])
 
 
 if __name__ == "__main__":

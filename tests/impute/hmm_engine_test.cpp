@@ -126,8 +126,12 @@ TEST(HmmEngine, PhasesIndividualsMadeOfPanelHaplotypesAcrossWindows) {
   odd[odd.find('0')] = '2';
   odd[odd.find_first_of("02", 100)] = '1';
   study.push_back(odd);
+  // Both choices of conditioning haplotypes: the closest of the whole panel,
+  // and (as for large panels) the transform's neighbours after the first pass.
+  for (const int states : {0, 6}) {
   Imputation run(panel, study, 1);
   run.settings.window_words = 2, run.settings.step_words = 1;
+  run.settings.selection.states = states, run.settings.conditioning = states > 0 ? 6 : 24;
   HmmEngine engine({run.data.panel, run.data.study, run.typed, 0.33}, run.settings);
   const std::vector<std::int8_t>& phased = engine.phased_haplotypes();
   for (size_t i = 0; i < study.size(); ++i) {
@@ -141,8 +145,9 @@ TEST(HmmEngine, PhasesIndividualsMadeOfPanelHaplotypesAcrossWindows) {
     }
     if (i == panel.size() / 2) break;  // the odd one out
     if (first != panel[2 * i]) std::swap(first, second);
-    EXPECT_EQ(first, panel[2 * i]) << i;
-    EXPECT_EQ(second, panel[2 * i + 1]) << i;
+    EXPECT_EQ(first, panel[2 * i]) << states << " " << i;
+    EXPECT_EQ(second, panel[2 * i + 1]) << states << " " << i;
+  }
   }
 }
 
