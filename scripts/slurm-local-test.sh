@@ -184,8 +184,9 @@ grep -B1 -A5 "^Error in rule impute" failing.log
 echo "a failing chunk failed the Slurm run and named its log ($failed_log)"
 
 # The study job on the example study, locally and through Slurm: the same
-# results, with every imputation chunk, every permutation job, the analysis
-# (the merge of their parts) and the adjusted test run as Slurm jobs.
+# results, with each chromosome's phasing, every imputation chunk, every
+# permutation job, the analysis (the merge of their parts) and the adjusted
+# test run as Slurm jobs.
 ln -s "$src/workflow" workflow
 study_config=(--configfile "$src/workflow/example-study.yaml" --config bin_dir="$(dirname "$program")" chunk_size=300)
 t4=$(seconds)
@@ -208,9 +209,10 @@ done
 cmp study-local/report/report.body study-slurm/report/report.body
 study_chunks=$(ls study-slurm/chr*/chunks/*.checked | wc -l)
 study_parts=$(find study-slurm/analysis/parts -mindepth 1 -maxdepth 1 -type d 2>/dev/null | wc -l)
+study_phasings=$(ls study-slurm/chr*/phased.vcf | wc -l)
 study_jobs=$(grep -c "has been submitted with SLURM jobid" study-slurm.log || true)
-if [ "$study_jobs" -ne $((study_chunks + study_parts + 2)) ]; then
-  echo "slurm-local-test: study: $study_chunks chunks, $study_parts permutation jobs, the analysis and the adjusted test, but $study_jobs Slurm jobs" >&2
+if [ "$study_phasings" -ne 2 ] || [ "$study_jobs" -ne $((study_phasings + study_chunks + study_parts + 2)) ]; then
+  echo "slurm-local-test: study: $study_phasings phasings, $study_chunks chunks, $study_parts permutation jobs, the analysis and the adjusted test, but $study_jobs Slurm jobs" >&2
   exit 1
 fi
 

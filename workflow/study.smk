@@ -1,12 +1,14 @@
 # A case/control study end to end, from VCFs to a report.
 #
 # Per chromosome: the chip genotypes pass quality control (qc.smk), the
-# phased panel and the kept chip genotypes are converted (snp-convert),
-# imputed with the chosen engine (`engine`, `genetic_map`, `threads`) in
-# chunks of `chunk_size` panel markers with VCF
-# output (snp-impute --vcf-out; each chunk's text result is checked to hold
-# one line per marker), and the chunks are concatenated and indexed
-# (bcftools). The chromosomes are then joined, keeping the markers whose
+# phased panel and the kept chip genotypes are converted (snp-convert; the
+# panel also bit-packed, hapmap.bin), imputed with the chosen engine
+# (`engine`, `genetic_map`, `threads`) in chunks of `chunk_size` panel markers
+# with VCF output (snp-impute --vcf-out; each chunk's text result is checked to
+# hold one line per marker), and the chunks are concatenated and indexed
+# (bcftools); the chunks read the bit-packed panel. With the hmm engine the
+# chromosome's study is phased once (snp-impute --phase-only) and every chunk
+# reads those haplotypes (--phased). The chromosomes are then joined, keeping the markers whose
 # imputation R2 reaches `r2_threshold`, into <output_dir>/study.imputed.vcf.gz;
 # snp-screen tests every kept marker, csm-analysis analyses the `top_markers`
 # markers of the screen with the smallest P_MIN (its permutations split into
@@ -92,8 +94,8 @@ wildcard_constraints:
     first=r"[1-9][0-9]*",
     last=r"[1-9][0-9]*",
 
-localrules: all, pheno_cases, contigs, genetic_map, convert_panel, convert_study, chunk_parameters, check_chunk, concatenate,
-    marker_summary, join_chromosomes, screen, report
+localrules: all, pheno_cases, contigs, genetic_map, convert_panel, convert_study, binary_parameters, chunk_parameters,
+    check_chunk, concatenate, marker_summary, join_chromosomes, screen, report
 
 
 def failure(what, log, shown=None):
@@ -156,6 +158,7 @@ rule convert_panel:
     output:
         hap=CONVERT + "/hapmap.hap",
         map=CONVERT + "/hapmap.map",
+        bin=CONVERT + "/hapmap.bin",
     log:
         f"{OUT}/chr{{chrom}}/logs/convert-panel.log",
     params:
@@ -164,7 +167,7 @@ rule convert_panel:
         dir=CONVERT,
     shell:
         "{params.program:q} panel --vcf {input.vcf:q} --out {params.dir:q} --chromosome {params.contig} --drop-monomorphic"
-        + failure("snp-convert panel on chromosome {wildcards.chrom}", "{log:q}")
+        " --binary" + failure("snp-convert panel on chromosome {wildcards.chrom}", "{log:q}")
 
 
 rule pheno_cases:
@@ -216,9 +219,26 @@ def chunks(chrom):
     return [(a, min(a + size - 1, markers)) for a in range(1, markers + 1, size)]
 
 
-rule chunk_parameters:
+def hmm_engine(chrom):
+    return setting(chrom, "engine") == "hmm"
+
+
+# The parameter file of the whole chromosome with the bit-packed panel as its
+# haplotype file (read faster than the text, with the same results).
+rule binary_parameters:
     input:
         CONVERT + "/parameter.txt",
+    output:
+        CONVERT + "/parameter.binary.txt",
+    params:
+        program=program("snp-impute"),
+    shell:
+        "{params.program:q} --write-parameters {output:q} {input:q} Reference_data_file=hapmap.bin > /dev/null"
+
+
+rule chunk_parameters:
+    input:
+        CONVERT + "/parameter.binary.txt",
     output:
         CHUNK + ".params",
     params:
@@ -230,7 +250,7 @@ rule chunk_parameters:
 
 
 def engine_options(chrom):
-    """snp-impute's engine options for a chromosome's chunks."""
+    """snp-impute's engine options for a chromosome's phasing and chunks."""
     entry = CHROMOSOMES[chrom]
     if entry["engine"] != "hmm":
         return "--engine=fast"
@@ -240,12 +260,44 @@ def engine_options(chrom):
     return options
 
 
+def genetic_map_file(wc):
+    return [f"{OUT}/chr{wc.chrom}/genetic_map.txt"] if setting(wc.chrom, "genetic_map") else []
+
+
+PHASED = f"{OUT}/chr{{chrom}}/phased.vcf"
+
+
+# hmm engine: the chromosome's study phased once at its typed markers; every
+# chunk then imputes its range from these haplotypes.
+rule phase:
+    input:
+        params=CONVERT + "/parameter.binary.txt",
+        data=rules.convert_study.output.files,
+        panel=rules.convert_panel.output,
+        map=genetic_map_file,
+    output:
+        PHASED,
+    log:
+        f"{OUT}/chr{{chrom}}/logs/phase.log",
+    params:
+        program=program("snp-impute"),
+        engine=lambda wc: engine_options(wc.chrom),
+    threads: lambda wc: setting(wc.chrom, "threads")
+    resources:
+        mem_mb=lambda wc: setting(wc.chrom, "chunk_mem_mb"),
+        runtime=lambda wc: setting(wc.chrom, "chunk_runtime"),
+    shell:
+        "{params.program:q} {params.engine} --phase-only {output:q} {input.params:q}"
+        + failure("snp-impute --phase-only on chromosome {wildcards.chrom}", "{log:q}")
+
+
 rule impute:
     input:
         params=CHUNK + ".params",
         data=rules.convert_study.output.files,
         panel=rules.convert_panel.output,
-        map=lambda wc: [f"{OUT}/chr{wc.chrom}/genetic_map.txt"] if setting(wc.chrom, "genetic_map") else [],
+        map=genetic_map_file,
+        phased=lambda wc: [PHASED.format(chrom=wc.chrom)] if hmm_engine(wc.chrom) else [],
     output:
         txt=temp(CHUNK + ".txt"),
         vcf=temp(CHUNK + ".vcf.gz"),
@@ -255,12 +307,13 @@ rule impute:
     params:
         program=program("snp-impute"),
         engine=lambda wc: engine_options(wc.chrom),
-    threads: lambda wc: setting(wc.chrom, "threads") if setting(wc.chrom, "engine") == "hmm" else 1
+        phased=lambda wc: f"--phased {shlex.quote(PHASED.format(chrom=wc.chrom))}" if hmm_engine(wc.chrom) else "",
+    threads: lambda wc: setting(wc.chrom, "threads") if hmm_engine(wc.chrom) else 1
     resources:
         mem_mb=lambda wc: setting(wc.chrom, "chunk_mem_mb"),
         runtime=lambda wc: setting(wc.chrom, "chunk_runtime"),
     shell:
-        "{params.program:q} {params.engine} --vcf-out {output.vcf:q} {input.params:q}"
+        "{params.program:q} {params.engine} {params.phased} --vcf-out {output.vcf:q} {input.params:q}"
         + failure("snp-impute on chromosome {wildcards.chrom}, markers {wildcards.first}-{wildcards.last}", "{log:q}")
 
 

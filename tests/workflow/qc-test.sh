@@ -9,7 +9,9 @@
 # - the panel of chromosome 2 names its contig `chr2` while the chip says `2`:
 #   matched with a note;
 # - the genetic map of chromosome 2 is gzipped (as in the example);
-# - a panel marker made monomorphic is left out and counted in the report.
+# - a panel marker made monomorphic is left out and counted in the report;
+# - a copy of the report whose plots cannot be decoded and whose marker table
+#   is empty fails the Chromium check.
 set -euo pipefail
 if [ $# -ne 2 ]; then
   echo "usage: $0 BIN_DIR SOURCE_DIR" >&2
@@ -17,6 +19,9 @@ if [ $# -ne 2 ]; then
 fi
 bin=$(realpath "$1")
 src=$(realpath "$2")
+for tool in chromium bcftools; do
+  command -v $tool >/dev/null || { echo "FAIL: $tool is not installed (scripts/install-deps.sh installs it)" >&2; exit 1; }
+done
 example=$src/workflow/example-study
 work=$(mktemp -d "${TMPDIR:-/tmp}/qc-test.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -65,6 +70,17 @@ for text in 'monomorphic in the panel, left out before imputation</td><td>1</td>
   grep -qF "$text" $out/report/report.html || fail "the report does not show $text"
 done
 "$python" "$src/tests/workflow/check_report.py" $out/report/report.html || fail "the report's check failed"
+
+# The damaged copy: undecodable plots, no selected markers.
+sed -e 's|src="data:image/png;base64,[^"]*"|src="data:image/png;base64,AAAA"|g' \
+    -e '/<table id="fdr-markers">/,/<\/table>/{/^<tr>/d}' $out/report/report.html > damaged.html
+if "$python" "$src/tests/workflow/check_report.py" damaged.html 2> damaged.err; then
+  fail "the check passed a report without plots or selected markers"
+else
+  for message in "the manhattan plot did not load" "the qq plot did not load" "table fdr-markers is empty"; do
+    grep -qF "$message" damaged.err || fail "the damaged report was not reported: $message"
+  done
+fi
 
 [ "$failures" -eq 0 ] || { echo "$failures failure(s)" >&2; exit 1; }
 echo "qc-test: all passed"

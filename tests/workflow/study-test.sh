@@ -6,9 +6,10 @@
 #   tables, the screen, the analysis and the report with its plots) are byte
 #   for byte the same whatever the chunking: one chunk per chromosome, chunks
 #   of 250, and uneven chunks of 130 markers on 2 threads; the three
-#   planted markers are selected;
-# - a phenotype file gives the results of the case IDs, with the
-#   permutations split into three jobs;
+#   planted markers are selected; each chromosome is phased once, and its
+#   chunks read the bit-packed panel;
+# - a phenotype file (with chunks of 250 and the permutations split into
+#   three jobs) gives the results of the case IDs;
 # - the permutations split into jobs: each gets its range, the merge every part;
 # - a chunk that fails fails the workflow naming the chunk's log, and leaves
 #   no joined VCF, screen, analysis or report; a failing analysis likewise;
@@ -36,7 +37,7 @@ fail() {
 run() {
   local name=$1
   shift
-  snakemake -s "$src/workflow/Snakefile" --cores 2 --configfile "${CONFIG:-$src/workflow/example-study.yaml}" \
+  snakemake -s "$src/workflow/Snakefile" --cores 2 --printshellcmds --configfile "${CONFIG:-$src/workflow/example-study.yaml}" \
     --config bin_dir="${BIN_DIR:-$bin}" output_dir="$name" permutations=19 permutation_jobs=1 "$@" > "$name.log" 2>&1
 }
 
@@ -74,22 +75,32 @@ chosen = {r["SNP"] for r in rows if k and float(r["P"]) <= p[k - 1]}
 sys.exit(not {"rs10466", "rs10639", "rs20639"} <= chosen)
 EOF
 
-for size in 250 130; do
-  name=chunks-$size
-  if ! run "$name" chunk_size=$size threads=$((size == 130 ? 2 : 1)); then
-    fail "$name: the workflow failed"
-    tail -30 "$name.log" >&2
-    continue
-  fi
-  strip_provenance "$name"
-  expected=$(( (811 + size - 1) / size ))
-  [ "$(ls "$name"/chr1/chunks/*.checked | wc -l)" -eq "$expected" ] || fail "$name: not $expected chunks on chromosome 1"
-  ls "$name"/chr1/chunks/*.vcf.gz >/dev/null 2>&1 && fail "$name: chunk VCFs were left behind"
+# check_chunks NAME SIZE: the hmm run NAME phased each chromosome once, made
+# chromosome 1's chunks of SIZE markers from those haplotypes and the
+# bit-packed panel, and left no chunk VCF behind.
+check_chunks() {
+  local name=$1 size=$2 chunks=$(( (811 + $2 - 1) / $2 ))
+  [ -s "$name/chr1/phased.vcf" ] && [ -s "$name/chr2/phased.vcf" ] || fail "$name: a chromosome was not phased"
+  [ "$(ls "$name"/chr1/chunks/*.checked | wc -l)" -eq $chunks ] || fail "$name: not $chunks chunks on chromosome 1"
+  [ "$(grep -c -- "--phased $name/chr1/phased.vcf --vcf-out" "$name.log")" -eq $chunks ] ||
+    fail "$name: not every chunk read the phased haplotypes"
+  [ -z "$(grep -L '^Reference_data_file=hapmap.bin$' "$name"/chr1/logs/[0-9]*-[0-9]*.log)" ] ||
+    fail "$name: a chunk did not read the bit-packed panel"
+  if ls "$name"/chr1/chunks/*.vcf.gz >/dev/null 2>&1; then fail "$name: chunk VCFs were left behind"; fi
+}
+check_chunks whole 100000
+
+if run chunks-130 chunk_size=130 threads=2; then
+  strip_provenance chunks-130
+  check_chunks chunks-130 130
   for f in $RESULTS; do
-    cmp -s "whole/$f" "$name/$f" || fail "$name: $f differs from the one-chunk run"
+    cmp -s "whole/$f" "chunks-130/$f" || fail "chunks-130: $f differs from the one-chunk run"
   done
-  echo "ok: chunks of $size give the same results"
-done
+  echo "ok: chunks of 130 on 2 threads give the same results"
+else
+  fail "chunks-130: the workflow failed"
+  tail -30 chunks-130.log >&2
+fi
 
 # The status from a phenotype file (1 case, 0 control) instead of the case
 # IDs, its column chosen by pheno_name among others: the same results.
@@ -99,14 +110,15 @@ bcftools query -l "$src/workflow/example-study/study.vcf.gz" |
 sed -e "s|cases: example-study/cases.txt|pheno: pheno.txt\n  pheno_name: STATUS|" -e "s|: example-study/|: $src/workflow/example-study/|" \
   "$src/workflow/example-study.yaml" > pheno.yaml
 grep -q "pheno_name: STATUS" pheno.yaml || fail "pheno: the config was not made"
-if CONFIG=pheno.yaml run pheno permutation_jobs=3; then
+if CONFIG=pheno.yaml run pheno permutation_jobs=3 chunk_size=250; then
   strip_provenance pheno
+  check_chunks pheno 250
   cmp -s <(sort pheno/pheno-cases.txt) <(awk '!/^#/ && NF { print $1 }' "$src/workflow/example-study/cases.txt" | sort) ||
     fail "pheno: the case IDs read from it differ"
   for f in $RESULTS; do
-    cmp -s "whole/$f" "pheno/$f" || fail "pheno: $f differs from the run with the case IDs"
+    cmp -s "whole/$f" "pheno/$f" || fail "pheno: $f differs from the one-chunk run with the case IDs"
   done
-  echo "ok: a phenotype file, and the permutations in three jobs, give the results of the case IDs in one"
+  echo "ok: a phenotype file, chunks of 250 and the permutations in three jobs give the results of the case IDs in one"
 else
   fail "pheno: the workflow failed"
   tail -30 pheno.log >&2

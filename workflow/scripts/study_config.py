@@ -42,8 +42,8 @@ STUDY_DEFAULTS = {
     "analysis_runtime": 600,
     "permutation_jobs": 1,
 }
-# The chunk size suits the engine: the hmm engine phases all typed markers of
-# the chromosome in every chunk, so its chunks are larger.
+# The chunk size suits the engine: every hmm chunk still loads the whole
+# panel and the chromosome's phased haplotypes, so its chunks are larger.
 CHUNK_SIZE = {"hmm": 25000, "fast": 5000}
 ENGINES = ("hmm", "fast")
 ASSOCIATIONS = ("logistic", "five_model")
