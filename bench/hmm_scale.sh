@@ -4,6 +4,8 @@
 #
 #   bench/hmm_scale.sh [BUILD_DIR] [WORK_DIR]
 #
+# The hmm engine reads the panel bit-packed (snp-convert panel --binary).
+#
 # Environment (defaults):
 #   SIZES="500 2000 5000 20000"  panel individuals, one run per size
 #   STUDY=1000     study individuals
@@ -64,7 +66,7 @@ for size in $SIZES; do
     fi
     run=$dir/run
     rm -rf "$run" && mkdir -p "$run"
-    "$bin_dir/snp-convert" panel --vcf "$dir/split/panel.vcf" --out "$run" >/dev/null
+    "$bin_dir/snp-convert" panel --binary --vcf "$dir/split/panel.vcf" --out "$run" >/dev/null
     "$bin_dir/snp-convert" study --vcf "$dir/split/study.vcf" --cases "$dir/split/cases.txt" --out "$run" >/dev/null
     timed() {
         local name=$1; shift
@@ -73,7 +75,10 @@ for size in $SIZES; do
             || { tail -n 20 "$run/$name.out" "$run/$name.err" >&2; die "$name failed"; }
     }
     timed beagle beagle "ref=$dir/split/panel.vcf" "gt=$dir/split/study.vcf" out=beagle "nthreads=$THREADS"
-    timed hmm "$bin_dir/snp-impute" parameter.txt --engine=hmm --threads "$THREADS" --vcf-out hmm.vcf.gz
+    # The hmm engine reads the bit-packed panel, as the study job does.
+    "$bin_dir/snp-impute" --write-parameters "$run/parameter.binary.txt" "$run/parameter.txt" \
+        Reference_data_file=hapmap.bin >/dev/null
+    timed hmm "$bin_dir/snp-impute" parameter.binary.txt --engine=hmm --threads "$THREADS" --vcf-out hmm.vcf.gz
     grep -q '^total time =' "$run/hmm.out" || die "snp-impute did not finish"
     {
         echo "panel $size individuals, study $STUDY, $LENGTH bases, $THREADS threads each;" \
