@@ -153,8 +153,9 @@ void impute_with_composites(const CompositeImputation& run, const std::vector<in
   for (size_t k = 0; k < K; ++k) {
     for (const MarkerGroup& group : groups) {
       const MarkerFlank& flank = run.flanks[static_cast<size_t>(group.first - run.first)];
-      const auto [wa, wc] = weights(flank, k);
-      const float wac = wa * wc;
+      // Plain names rather than a structured binding: the lambdas below capture them.
+      const std::pair<float, float> weight = weights(flank, k);
+      const float wa = weight.first, wc = weight.second, wac = wa * wc;
       // The composite's haplotype: that of the row before the markers
       // (after them before the first typed row).
       const size_t at = static_cast<size_t>(flank.left >= 0 ? flank.left : std::max(flank.right, 0));
