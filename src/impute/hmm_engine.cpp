@@ -46,6 +46,9 @@ HmmEngine::HmmEngine(const EngineInput& input, HmmSettings settings)
   }
   w.unknown_fill.resize(static_cast<size_t>(panel.marker_count));
   w.minor_one.resize(static_cast<size_t>(panel.marker_count));
+  // The carrier lists serve the pass over the whole panel only; the
+  // composites read the panel's bits.
+  const bool whole_panel = settings_.selection.states <= 0 || settings_.selection.states >= w.haplotypes;
   for (int t = 0; t < panel.marker_count; ++t) {
     if (t < held_first || t >= held_end) {
       w.minor_start.push_back(w.carriers.size());
@@ -59,10 +62,10 @@ HmmEngine::HmmEngine(const EngineInput& input, HmmSettings settings)
     const std::int8_t minor = 2 * ones <= known ? 1 : 0;
     w.minor_one[static_cast<size_t>(t)] = static_cast<std::uint8_t>(minor);
     w.minor_start.push_back(w.carriers.size());
-    for (size_t h = 0; h < H; ++h)
+    for (size_t h = 0; whole_panel && h < H; ++h)
       if (column[h] == minor) w.carriers.push_back(static_cast<int>(h));
     w.unknown_start.push_back(w.carriers.size());
-    for (size_t h = 0; h < H; ++h)
+    for (size_t h = 0; whole_panel && h < H; ++h)
       if (column[h] < 0) w.carriers.push_back(static_cast<int>(h));
   }
   w.minor_start.push_back(w.carriers.size());
