@@ -142,33 +142,37 @@ std::vector<PhasingWindow> phasing_windows(int typed, int window_words, int step
 }
 
 // Conditioning haplotypes of an individual in a window of a large panel:
-// from the positional Burrows-Wheeler transform of the window, each of its
-// two haplotypes takes its nearest reference neighbour at checkpoints
-// spread over the window (then the next nearest, and so on), so that every
-// part of the window has haplotypes that match it there.
+// from the positional Burrows-Wheeler transform of the window, read forwards
+// and backwards, each of its two haplotypes takes its nearest reference
+// neighbours at checkpoints spread over the window (then the next nearest,
+// and so on), so that every part of the window has haplotypes that match it
+// there, on the left and on the right. Matches read one way only leave the
+// phase near the window's start to chance.
 constexpr int kNeighboursPerCheckpoint = 4;
 
 RunNeighbours window_neighbours(int sites, int conditioning, int haplotypes, int study_haplotypes,
                                 const std::vector<std::int8_t>& reference, int first,
-                                const std::vector<std::int8_t>& study, size_t typed) {
+                                const std::vector<std::int8_t>& study, size_t typed, bool backwards) {
   const int per_haplotype = std::max(1, conditioning / 2);
   const StateSelectionSettings settings{0, kNeighboursPerCheckpoint, std::max(1, sites / per_haplotype)};
   const size_t H = static_cast<size_t>(haplotypes);
+  auto site = [&](int row) { return static_cast<size_t>(first + (backwards ? sites - 1 - row : row)); };
   return find_neighbours(
-      haplotypes, study_haplotypes, sites, settings,
-      [&](int row) { return &reference[static_cast<size_t>(first + row) * H]; },
-      [&](size_t j, int row) { return study[j * typed + static_cast<size_t>(first + row)]; });
+      haplotypes, study_haplotypes, sites, settings, [&](int row) { return &reference[site(row) * H]; },
+      [&](size_t j, int row) { return study[j * typed + site(row)]; });
 }
 
-std::vector<int> spread_neighbours(const RunNeighbours& neighbours, size_t individual, int conditioning) {
+std::vector<int> spread_neighbours(const std::vector<RunNeighbours>& lists, size_t individual, int conditioning) {
   std::vector<int> chosen;
   for (size_t own = 0; own < 2; ++own) {
     const size_t wanted = chosen.size() + static_cast<size_t>(conditioning / 2 + (own == 1 ? conditioning % 2 : 0));
-    for (int rank = 0; rank < neighbours.per_checkpoint && chosen.size() < wanted; ++rank)
-      for (size_t c = 0; c < neighbours.checkpoints.size() && chosen.size() < wanted; ++c) {
-        const int h = neighbours.of(2 * individual + own, c)[rank].haplotype;
-        if (h >= 0 && std::find(chosen.begin(), chosen.end(), h) == chosen.end()) chosen.push_back(h);
-      }
+    for (int rank = 0; rank < lists[0].per_checkpoint && chosen.size() < wanted; ++rank)
+      for (size_t c = 0; c < lists[0].checkpoints.size() && chosen.size() < wanted; ++c)
+        for (const RunNeighbours& neighbours : lists) {
+          const int h = neighbours.of(2 * individual + own, c)[rank].haplotype;
+          if (chosen.size() < wanted && h >= 0 && std::find(chosen.begin(), chosen.end(), h) == chosen.end())
+            chosen.push_back(h);
+        }
   }
   return chosen;
 }
@@ -205,9 +209,10 @@ void HmmEngine::phase() {
       const PhasingWindow& window = windows[window_index];
       const int first = window.first, end = window.end, sites = end - first;
       const int previous_end = window_index == 0 ? 0 : windows[window_index - 1].end;
-      const RunNeighbours neighbours = with_study && large_panel
-                                           ? window_neighbours(sites, K, H, 2 * N, w.typed_alleles, first, previous, TT)
-                                           : RunNeighbours{};
+      std::vector<RunNeighbours> lists;
+      if (with_study && large_panel)
+        for (const bool backwards : {false, true})
+          lists.push_back(window_neighbours(sites, K, H, 2 * N, w.typed_alleles, first, previous, TT, backwards));
       parallel_for(N, settings_.threads, [&](int i, int) {
         const size_t I = static_cast<size_t>(i);
         std::int8_t* out1 = &w.phased[2 * I * TT];
@@ -218,7 +223,7 @@ void HmmEngine::phase() {
         if (!with_study)
           chosen = candidates.closest_to_genotypes(i, window.w0, window.w1, K);
         else if (large_panel)
-          chosen = spread_neighbours(neighbours, I, K);
+          chosen = spread_neighbours(lists, I, K);
         else
           chosen = candidates.closest_to_haplotypes(i, window.w0, window.w1, K);
         const int states = static_cast<int>(chosen.size());
