@@ -67,6 +67,10 @@ std::vector<int> composite_states(const RunNeighbours& neighbours, size_t study_
 
 namespace {
 
+// Weight, relative to the total over the composites, below which a
+// composite is left out of the carrier sums.
+constexpr double kNegligibleWeight = 1e-5;
+
 // Allele-1 probability at a marker from the sums over the composites
 // carrying allele 1 (s) and over all of them (A, C, AC, K).
 double copying_probability(const MarkerFlank& flank, const CarrierSums& s, double A, double C, double AC, double K,
@@ -85,6 +89,42 @@ double copying_probability(const MarkerFlank& flank, const CarrierSums& s, doubl
   return std::clamp(p, 0.0, 1.0);
 }
 
+
+// The weights a and c of every composite for the markers of a group (see
+// impute_with_composites) into scratch.weight_a and weight_c, and their
+// totals into the group; in plain loops over the composites, which the
+// compiler vectorises.
+void group_weights(const MarkerFlank& flank, const float* forward, const float* backward, CompositeScratch& scratch,
+                   size_t K, MarkerGroup& group) {
+  float* wa = scratch.weight_a.data();
+  float* wc = scratch.weight_c.data();
+  if (flank.left >= 0)
+    std::copy(forward + static_cast<size_t>(flank.left) * K, forward + static_cast<size_t>(flank.left + 1) * K, wa);
+  else
+    std::fill(wa, wa + K, 0.0f);
+  if (flank.left >= 0 && flank.left == flank.right) {
+    std::copy(backward + static_cast<size_t>(flank.left) * K, backward + static_cast<size_t>(flank.left + 1) * K, wc);
+  } else if (flank.right >= 0) {
+    const float* emission = scratch.rows[static_cast<size_t>(flank.right)];
+    const float* after = backward + static_cast<size_t>(flank.right) * K;
+    for (size_t k = 0; k < K; ++k) wc[k] = emission[k] * after[k];
+  } else {
+    std::fill(wc, wc + K, 1.0f);
+  }
+  // Eight partial sums each, so that the additions need not run in order.
+  constexpr size_t kLanes = 8;
+  float sum_a[kLanes] = {}, sum_c[kLanes] = {}, sum_ac[kLanes] = {};
+  size_t k = 0;
+  for (; k + kLanes <= K; k += kLanes)
+    for (size_t lane = 0; lane < kLanes; ++lane) {
+      sum_a[lane] += wa[k + lane], sum_c[lane] += wc[k + lane];
+      sum_ac[lane] += wa[k + lane] * wc[k + lane];
+    }
+  for (; k < K; ++k) sum_a[0] += wa[k], sum_c[0] += wc[k], sum_ac[0] += wa[k] * wc[k];
+  group.total_a = group.total_c = group.total_ac = 0;
+  for (size_t lane = 0; lane < kLanes; ++lane)
+    group.total_a += sum_a[lane], group.total_c += sum_c[lane], group.total_ac += sum_ac[lane];
+}
 }  // namespace
 
 void impute_with_composites(const CompositeImputation& run, const std::vector<int>& composite, int composites,
@@ -129,36 +169,26 @@ void impute_with_composites(const CompositeImputation& run, const std::vector<in
     groups.push_back({t, group_end, 0, 0, 0});
     t = group_end;
   }
-  auto weights = [&](const MarkerFlank& flank, size_t k) {
-    const float a = flank.left >= 0 ? forward[static_cast<size_t>(flank.left) * K + k] : 0.0f;
-    float c = 1.0f;
-    if (flank.left >= 0 && flank.left == flank.right)
-      c = backward[static_cast<size_t>(flank.left) * K + k];
-    else if (flank.right >= 0)
-      c = scratch.rows[static_cast<size_t>(flank.right)][k] * backward[static_cast<size_t>(flank.right) * K + k];
-    return std::pair{a, c};
-  };
-  for (MarkerGroup& group : groups) {
-    const MarkerFlank& flank = run.flanks[static_cast<size_t>(group.first - run.first)];
-    for (size_t k = 0; k < K; ++k) {
-      const auto [a, c] = weights(flank, k);
-      group.total_a += a, group.total_c += c, group.total_ac += a * c;
-    }
-  }
   scratch.minor.assign(markers, CarrierSums{});
   scratch.unknown.assign(panel.unknown.empty() ? 0 : markers, CarrierSums{});
+  scratch.weight_a.resize(K), scratch.weight_c.resize(K);
   CarrierSums* minor = scratch.minor.data();
   CarrierSums* unknown = scratch.unknown.data();
   const std::uint64_t* minor_zero = run.minor_zero.data();
-  for (size_t k = 0; k < K; ++k) {
-    for (const MarkerGroup& group : groups) {
-      const MarkerFlank& flank = run.flanks[static_cast<size_t>(group.first - run.first)];
-      // Plain names rather than a structured binding: the lambdas below capture them.
-      const std::pair<float, float> weight = weights(flank, k);
-      const float wa = weight.first, wc = weight.second, wac = wa * wc;
+  // Only the composites with a weight that is not negligible beside the
+  // totals enter the carrier sums: usually a few of them, since the others
+  // disagree with the haplotype somewhere in the run.
+  for (MarkerGroup& group : groups) {
+    const MarkerFlank& flank = run.flanks[static_cast<size_t>(group.first - run.first)];
+    group_weights(flank, forward, backward, scratch, K, group);
+    const double least_a = kNegligibleWeight * group.total_a, least_c = kNegligibleWeight * group.total_c,
+                 least_ac = kNegligibleWeight * group.total_ac;
+    const size_t at = static_cast<size_t>(flank.left >= 0 ? flank.left : std::max(flank.right, 0));
+    for (size_t k = 0; k < K; ++k) {
+      const float wa = scratch.weight_a[k], wc = scratch.weight_c[k], wac = wa * wc;
+      if (wa < least_a && wc < least_c && wac < least_ac) continue;
       // The composite's haplotype: that of the row before the markers
       // (after them before the first typed row).
-      const size_t at = static_cast<size_t>(flank.left >= 0 ? flank.left : std::max(flank.right, 0));
       const size_t row = static_cast<size_t>(composite[k * L + at]) * panel.words;
       for_each_bit(&panel.ones[row], minor_zero, panel.first, group.first, group.end,
                    [&](int t) { minor[t - run.first].add(wa, wc, wac); });
@@ -184,7 +214,7 @@ void impute_with_composites(const CompositeImputation& run, const std::vector<in
         return (minor_is_zero ? all - minor_sum - unknown_sum : minor_sum) + fill * unknown_sum;
       };
       const CarrierSums s{ones(m.a, u.a, group.total_a), ones(m.c, u.c, group.total_c),
-                          ones(m.ac, u.ac, group.total_ac), ones(m.count, u.count, count)};
+                          ones(m.ac, u.ac, group.total_ac), count * fill};
       out[i * stride] =
           static_cast<float>(copying_probability(flank, s, A, group.total_c, group.total_ac, count, fill));
     }

@@ -92,7 +92,7 @@ struct MarkerGroup {
   double total_a, total_c, total_ac;
 };
 struct CompositeScratch {
-  std::vector<float> emissions, forward, backward, c;
+  std::vector<float> emissions, forward, backward, c, weight_a, weight_c;
   std::vector<const float*> rows;
   std::vector<MarkerGroup> groups;
   // Per marker: the sums over the composites that carry its less frequent
