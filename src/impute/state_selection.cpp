@@ -67,9 +67,9 @@ std::vector<int> composite_states(const RunNeighbours& neighbours, size_t study_
 
 namespace {
 
-// Weight, relative to the total over the composites, below which a
+// Weight, relative to the largest over the composites, below which a
 // composite is left out of the carrier sums.
-constexpr double kNegligibleWeight = 1e-5;
+constexpr float kNegligibleWeight = 1e-3f;
 
 // Allele-1 probability at a marker from the sums over the composites
 // carrying allele 1 (s) and over all of them (A, C, AC, K).
@@ -114,16 +114,24 @@ void group_weights(const MarkerFlank& flank, const float* forward, const float* 
   // Eight partial sums each, so that the additions need not run in order.
   constexpr size_t kLanes = 8;
   float sum_a[kLanes] = {}, sum_c[kLanes] = {}, sum_ac[kLanes] = {};
+  float most_a[kLanes] = {}, most_c[kLanes] = {}, most_ac[kLanes] = {};
+  auto take = [&](size_t lane, size_t k) {
+    const float product = wa[k] * wc[k];
+    sum_a[lane] += wa[k], sum_c[lane] += wc[k], sum_ac[lane] += product;
+    most_a[lane] = std::max(most_a[lane], wa[k]), most_c[lane] = std::max(most_c[lane], wc[k]);
+    most_ac[lane] = std::max(most_ac[lane], product);
+  };
   size_t k = 0;
   for (; k + kLanes <= K; k += kLanes)
-    for (size_t lane = 0; lane < kLanes; ++lane) {
-      sum_a[lane] += wa[k + lane], sum_c[lane] += wc[k + lane];
-      sum_ac[lane] += wa[k + lane] * wc[k + lane];
-    }
-  for (; k < K; ++k) sum_a[0] += wa[k], sum_c[0] += wc[k], sum_ac[0] += wa[k] * wc[k];
+    for (size_t lane = 0; lane < kLanes; ++lane) take(lane, k + lane);
+  for (; k < K; ++k) take(0, k);
   group.total_a = group.total_c = group.total_ac = 0;
-  for (size_t lane = 0; lane < kLanes; ++lane)
+  group.most_a = group.most_c = group.most_ac = 0;
+  for (size_t lane = 0; lane < kLanes; ++lane) {
     group.total_a += sum_a[lane], group.total_c += sum_c[lane], group.total_ac += sum_ac[lane];
+    group.most_a = std::max(group.most_a, most_a[lane]), group.most_c = std::max(group.most_c, most_c[lane]);
+    group.most_ac = std::max(group.most_ac, most_ac[lane]);
+  }
 }
 }  // namespace
 
@@ -166,7 +174,7 @@ void impute_with_composites(const CompositeImputation& run, const std::vector<in
     while (group_end < run.end && run.flanks[static_cast<size_t>(group_end - run.first)].left == flank.left &&
            run.flanks[static_cast<size_t>(group_end - run.first)].right == flank.right)
       ++group_end;
-    groups.push_back({t, group_end, 0, 0, 0});
+    groups.push_back({t, group_end});
     t = group_end;
   }
   scratch.minor.assign(markers, CarrierSums{});
@@ -181,12 +189,14 @@ void impute_with_composites(const CompositeImputation& run, const std::vector<in
   for (MarkerGroup& group : groups) {
     const MarkerFlank& flank = run.flanks[static_cast<size_t>(group.first - run.first)];
     group_weights(flank, forward, backward, scratch, K, group);
-    const double least_a = kNegligibleWeight * group.total_a, least_c = kNegligibleWeight * group.total_c,
-                 least_ac = kNegligibleWeight * group.total_ac;
+    const float least_a = kNegligibleWeight * group.most_a, least_c = kNegligibleWeight * group.most_c,
+                least_ac = kNegligibleWeight * group.most_ac;
+    group.kept_a = group.kept_c = group.kept_ac = 0;
     const size_t at = static_cast<size_t>(flank.left >= 0 ? flank.left : std::max(flank.right, 0));
     for (size_t k = 0; k < K; ++k) {
       const float wa = scratch.weight_a[k], wc = scratch.weight_c[k], wac = wa * wc;
       if (wa < least_a && wc < least_c && wac < least_ac) continue;
+      group.kept_a += wa, group.kept_c += wc, group.kept_ac += wac;
       // The composite's haplotype: that of the row before the markers
       // (after them before the first typed row).
       const size_t row = static_cast<size_t>(composite[k * L + at]) * panel.words;
@@ -210,11 +220,13 @@ void impute_with_composites(const CompositeImputation& run, const std::vector<in
       CarrierSums m = minor[i];
       const CarrierSums u = panel.unknown.empty() ? CarrierSums{} : unknown[i];
       if (minor_is_zero) m.a -= u.a, m.c -= u.c, m.ac -= u.ac, m.count -= u.count;
-      auto ones = [&](double minor_sum, double unknown_sum, double all) {
-        return (minor_is_zero ? all - minor_sum - unknown_sum : minor_sum) + fill * unknown_sum;
+      // The composites left out count as the panel's frequency, like
+      // unknown alleles.
+      auto ones = [&](double minor_sum, double unknown_sum, double kept, double total) {
+        return (minor_is_zero ? kept - minor_sum - unknown_sum : minor_sum) + fill * (unknown_sum + total - kept);
       };
-      const CarrierSums s{ones(m.a, u.a, group.total_a), ones(m.c, u.c, group.total_c),
-                          ones(m.ac, u.ac, group.total_ac), count * fill};
+      const CarrierSums s{ones(m.a, u.a, group.kept_a, group.total_a), ones(m.c, u.c, group.kept_c, group.total_c),
+                          ones(m.ac, u.ac, group.kept_ac, group.total_ac), count * fill};
       out[i * stride] =
           static_cast<float>(copying_probability(flank, s, A, group.total_c, group.total_ac, count, fill));
     }

@@ -86,10 +86,13 @@ struct CarrierSums {
   void add(float wa, float wc, float wac) { a += wa, c += wc, ac += wac, count += 1; }
 };
 // Markers [first, end) between the same two typed rows, and the sums of
-// a, c and a c over all composites there.
+// a, c and a c over all composites there and over those taken into the
+// carrier sums.
 struct MarkerGroup {
-  int first, end;
-  double total_a, total_c, total_ac;
+  int first = 0, end = 0;
+  double total_a = 0, total_c = 0, total_ac = 0;
+  float most_a = 0, most_c = 0, most_ac = 0;  // the largest weights
+  double kept_a = 0, kept_c = 0, kept_ac = 0;  // the sums over the composites taken
 };
 struct CompositeScratch {
   std::vector<float> emissions, forward, backward, c, weight_a, weight_c;
