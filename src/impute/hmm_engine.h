@@ -63,8 +63,11 @@ double switch_probability(double cm, double ne, int states);
 // switches[site] is the switch probability from the site before
 // (switches[0] unused). Fills forward and backward (site by site, each
 // site's values scaled to sum to 1); scratch holds `haplotypes` values.
+// SumOrder::any lets the sums over the states run in any order (vectorised;
+// the last bits of the results may differ).
+enum class SumOrder { in_order, any };
 void haploid_forward_backward(const float* const* emissions, const float* switches, int haplotypes, int sites,
-                              float* forward, float* backward, float* scratch);
+                              float* forward, float* backward, float* scratch, SumOrder order = SumOrder::in_order);
 
 // The posterior copying probabilities of that model, site by site, for
 // alleles[site * haplotypes + h] (0, 1, -1 unknown) and observed[site] (-1

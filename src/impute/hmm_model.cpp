@@ -11,8 +11,23 @@ double switch_probability(double cm, double ne, int states) {
   return -std::expm1(-0.04 * ne * std::max(cm, 0.0) / std::max(states, 1));
 }
 
+namespace {
+
+float sum_of(const float* values, size_t count, SumOrder order) {
+  float sum = 0;
+  if (order == SumOrder::any) {
+#pragma omp simd reduction(+ : sum)
+    for (size_t i = 0; i < count; ++i) sum += values[i];
+  } else {
+    for (size_t i = 0; i < count; ++i) sum += values[i];
+  }
+  return sum;
+}
+
+}  // namespace
+
 void haploid_forward_backward(const float* const* emissions, const float* switches, int haplotypes, int sites,
-                              float* forward, float* backward, float* scratch) {
+                              float* forward, float* backward, float* scratch, SumOrder order) {
   const size_t H = static_cast<size_t>(haplotypes), L = static_cast<size_t>(sites);
   if (L == 0) return;
   const float uniform = 1.0f / static_cast<float>(H);
@@ -26,9 +41,7 @@ void haploid_forward_backward(const float* const* emissions, const float* switch
       const float stay = 1 - switches[row], jump = switches[row] * uniform;
       for (size_t h = 0; h < H; ++h) f[h] = (stay * before[h] + jump) * e[h];
     }
-    float sum = 0;
-    for (size_t h = 0; h < H; ++h) sum += f[h];
-    const float inverse = 1 / sum;
+    const float inverse = 1 / sum_of(f, H, order);
     for (size_t h = 0; h < H; ++h) f[h] *= inverse;
   }
   std::fill(backward + (L - 1) * H, backward + L * H, 1.0f);
@@ -36,12 +49,11 @@ void haploid_forward_backward(const float* const* emissions, const float* switch
     const float* e = emissions[row + 1];
     const float* after = backward + (row + 1) * H;
     float* b = backward + row * H;
-    float total = 0;
-    for (size_t h = 0; h < H; ++h) total += scratch[h] = e[h] * after[h];
+    for (size_t h = 0; h < H; ++h) scratch[h] = e[h] * after[h];
+    const float total = sum_of(scratch, H, order);
     const float stay = 1 - switches[row + 1], jump = switches[row + 1] * uniform * total;
-    float sum = 0;
-    for (size_t h = 0; h < H; ++h) sum += b[h] = stay * scratch[h] + jump;
-    const float inverse = 1 / sum;
+    for (size_t h = 0; h < H; ++h) b[h] = stay * scratch[h] + jump;
+    const float inverse = 1 / sum_of(b, H, order);
     for (size_t h = 0; h < H; ++h) b[h] *= inverse;
   }
 }

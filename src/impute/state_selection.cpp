@@ -92,8 +92,7 @@ double copying_probability(const MarkerFlank& flank, const CarrierSums& s, doubl
 
 // The weights a and c of every composite for the markers of a group (see
 // impute_with_composites) into scratch.weight_a and weight_c, and their
-// totals into the group; in plain loops over the composites, which the
-// compiler vectorises.
+// totals and largest values into the group.
 void group_weights(const MarkerFlank& flank, const float* forward, const float* backward, CompositeScratch& scratch,
                    size_t K, MarkerGroup& group) {
   float* wa = scratch.weight_a.data();
@@ -111,28 +110,18 @@ void group_weights(const MarkerFlank& flank, const float* forward, const float* 
   } else {
     std::fill(wc, wc + K, 1.0f);
   }
-  // Eight partial sums each, so that the additions need not run in order.
-  constexpr size_t kLanes = 8;
-  float sum_a[kLanes] = {}, sum_c[kLanes] = {}, sum_ac[kLanes] = {};
-  float most_a[kLanes] = {}, most_c[kLanes] = {}, most_ac[kLanes] = {};
-  auto take = [&](size_t lane, size_t k) {
+  // The sums may run in any order, so that the loop is vectorised.
+  float sum_a = 0, sum_c = 0, sum_ac = 0, most_a = 0, most_c = 0, most_ac = 0;
+#pragma omp simd reduction(+ : sum_a, sum_c, sum_ac) reduction(max : most_a, most_c, most_ac)
+  for (size_t k = 0; k < K; ++k) {
     const float product = wa[k] * wc[k];
-    sum_a[lane] += wa[k], sum_c[lane] += wc[k], sum_ac[lane] += product;
-    most_a[lane] = std::max(most_a[lane], wa[k]), most_c[lane] = std::max(most_c[lane], wc[k]);
-    most_ac[lane] = std::max(most_ac[lane], product);
-  };
-  size_t k = 0;
-  for (; k + kLanes <= K; k += kLanes)
-    for (size_t lane = 0; lane < kLanes; ++lane) take(lane, k + lane);
-  for (; k < K; ++k) take(0, k);
-  group.total_a = group.total_c = group.total_ac = 0;
-  group.most_a = group.most_c = group.most_ac = 0;
-  for (size_t lane = 0; lane < kLanes; ++lane) {
-    group.total_a += sum_a[lane], group.total_c += sum_c[lane], group.total_ac += sum_ac[lane];
-    group.most_a = std::max(group.most_a, most_a[lane]), group.most_c = std::max(group.most_c, most_c[lane]);
-    group.most_ac = std::max(group.most_ac, most_ac[lane]);
+    sum_a += wa[k], sum_c += wc[k], sum_ac += product;
+    most_a = std::max(most_a, wa[k]), most_c = std::max(most_c, wc[k]), most_ac = std::max(most_ac, product);
   }
+  group.total_a = sum_a, group.total_c = sum_c, group.total_ac = sum_ac;
+  group.most_a = most_a, group.most_c = most_c, group.most_ac = most_ac;
 }
+
 }  // namespace
 
 void impute_with_composites(const CompositeImputation& run, const std::vector<int>& composite, int composites,
@@ -156,7 +145,7 @@ void impute_with_composites(const CompositeImputation& run, const std::vector<in
   float* forward = scratch.forward.data();
   float* backward = scratch.backward.data();
   haploid_forward_backward(scratch.rows.data(), run.switches.data(), composites, static_cast<int>(L), forward,
-                           backward, scratch.c.data());
+                           backward, scratch.c.data(), SumOrder::any);
   // As over the whole panel: the posterior of composite k at a marker
   // between typed rows l and r is ((1-r1) a(k) + r1 A/K) ((1-r2) c(k) + r2 C/K),
   // a the forward probabilities at l and c the emissions times the backward
