@@ -91,24 +91,22 @@ double copying_probability(const MarkerFlank& flank, const CarrierSums& s, doubl
 
 
 // The weights a and c of every composite for the markers of a group (see
-// impute_with_composites) into scratch.weight_a and weight_c, and their
-// totals and largest values into the group.
-void group_weights(const MarkerFlank& flank, const float* forward, const float* backward, CompositeScratch& scratch,
-                   size_t K, MarkerGroup& group) {
-  float* wa = scratch.weight_a.data();
-  float* wc = scratch.weight_c.data();
-  if (flank.left >= 0)
-    std::copy(forward + static_cast<size_t>(flank.left) * K, forward + static_cast<size_t>(flank.left + 1) * K, wa);
-  else
-    std::fill(wa, wa + K, 0.0f);
+// impute_with_composites), pointed to by the pair returned, with their
+// totals and largest values set in the group.
+std::pair<const float*, const float*> group_weights(const MarkerFlank& flank, const float* forward,
+                                                    const float* backward, CompositeScratch& scratch, size_t K,
+                                                    MarkerGroup& group) {
+  const float* wa = scratch.zeros.data();
+  if (flank.left >= 0) wa = forward + static_cast<size_t>(flank.left) * K;
+  const float* wc = scratch.ones.data();
   if (flank.left >= 0 && flank.left == flank.right) {
-    std::copy(backward + static_cast<size_t>(flank.left) * K, backward + static_cast<size_t>(flank.left + 1) * K, wc);
+    wc = backward + static_cast<size_t>(flank.left) * K;
   } else if (flank.right >= 0) {
     const float* emission = scratch.rows[static_cast<size_t>(flank.right)];
     const float* after = backward + static_cast<size_t>(flank.right) * K;
-    for (size_t k = 0; k < K; ++k) wc[k] = emission[k] * after[k];
-  } else {
-    std::fill(wc, wc + K, 1.0f);
+    float* product = scratch.weight_c.data();
+    for (size_t k = 0; k < K; ++k) product[k] = emission[k] * after[k];
+    wc = product;
   }
   // The sums may run in any order, so that the loop is vectorised.
   float sum_a = 0, sum_c = 0, sum_ac = 0, most_a = 0, most_c = 0, most_ac = 0;
@@ -120,6 +118,7 @@ void group_weights(const MarkerFlank& flank, const float* forward, const float* 
   }
   group.total_a = sum_a, group.total_c = sum_c, group.total_ac = sum_ac;
   group.most_a = most_a, group.most_c = most_c, group.most_ac = most_ac;
+  return {wa, wc};
 }
 
 }  // namespace
@@ -163,12 +162,18 @@ void impute_with_composites(const CompositeImputation& run, const std::vector<in
     while (group_end < run.end && run.flanks[static_cast<size_t>(group_end - run.first)].left == flank.left &&
            run.flanks[static_cast<size_t>(group_end - run.first)].right == flank.right)
       ++group_end;
-    groups.push_back({t, group_end});
+    // At a typed marker where the haplotype's allele was observed, the
+    // caller takes the observed genotype: the model is not needed there.
+    const bool observed_here = flank.left >= 0 && flank.left == flank.right && observed[flank.left] >= 0;
+    if (observed_here)
+      for (int u = t; u < group_end; ++u) out[static_cast<size_t>(u - run.first) * stride] = observed[flank.left];
+    else
+      groups.push_back({t, group_end});
     t = group_end;
   }
   scratch.minor.assign(markers, CarrierSums{});
   scratch.unknown.assign(panel.unknown.empty() ? 0 : markers, CarrierSums{});
-  scratch.weight_a.resize(K), scratch.weight_c.resize(K);
+  scratch.weight_c.resize(K), scratch.zeros.assign(K, 0.0f), scratch.ones.assign(K, 1.0f);
   CarrierSums* minor = scratch.minor.data();
   CarrierSums* unknown = scratch.unknown.data();
   const std::uint64_t* minor_zero = run.minor_zero.data();
@@ -177,13 +182,13 @@ void impute_with_composites(const CompositeImputation& run, const std::vector<in
   // disagree with the haplotype somewhere in the run.
   for (MarkerGroup& group : groups) {
     const MarkerFlank& flank = run.flanks[static_cast<size_t>(group.first - run.first)];
-    group_weights(flank, forward, backward, scratch, K, group);
+    const auto [weight_a, weight_c] = group_weights(flank, forward, backward, scratch, K, group);
     const float least_a = kNegligibleWeight * group.most_a, least_c = kNegligibleWeight * group.most_c,
                 least_ac = kNegligibleWeight * group.most_ac;
     group.kept_a = group.kept_c = group.kept_ac = 0;
     const size_t at = static_cast<size_t>(flank.left >= 0 ? flank.left : std::max(flank.right, 0));
     for (size_t k = 0; k < K; ++k) {
-      const float wa = scratch.weight_a[k], wc = scratch.weight_c[k], wac = wa * wc;
+      const float wa = weight_a[k], wc = weight_c[k], wac = wa * wc;
       if (wa < least_a && wc < least_c && wac < least_ac) continue;
       group.kept_a += wa, group.kept_c += wc, group.kept_ac += wac;
       // The composite's haplotype: that of the row before the markers

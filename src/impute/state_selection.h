@@ -95,7 +95,7 @@ struct MarkerGroup {
   double kept_a = 0, kept_c = 0, kept_ac = 0;  // the sums over the composites taken
 };
 struct CompositeScratch {
-  std::vector<float> emissions, forward, backward, c, weight_a, weight_c;
+  std::vector<float> emissions, forward, backward, c, weight_c, zeros, ones;
   std::vector<const float*> rows;
   std::vector<MarkerGroup> groups;
   // Per marker: the sums over the composites that carry its less frequent
@@ -103,7 +103,8 @@ struct CompositeScratch {
   std::vector<CarrierSums> minor, unknown;
 };
 // `observed` per run row: the haplotype's allele, -1 for no evidence.
-// Writes the probability of marker t to out[(t - first) * stride].
+// Writes the probability of marker t to out[(t - first) * stride]; at a
+// typed marker with an observed allele, that allele (the model is skipped).
 void impute_with_composites(const CompositeImputation& run, const std::vector<int>& composite, int composites,
                             const std::int8_t* observed, CompositeScratch& scratch, float* out, size_t stride);
 
