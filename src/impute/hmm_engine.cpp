@@ -12,7 +12,12 @@ namespace snp {
 HmmSettings automatic_hmm_settings(int haplotypes) {
   HmmSettings settings;
   settings.selection = automatic_state_selection(haplotypes);
-  if (settings.selection.states > 0) settings.window_words = 10, settings.step_words = 6, settings.conditioning = 16;
+  if (settings.selection.states > 0) {
+    // Long windows: fewer joins, where phase errors arise. The largest
+    // panels need more conditioning haplotypes for the same switch error.
+    settings.window_words = 15, settings.step_words = 10;
+    settings.conditioning = haplotypes <= 20000 ? 16 : 48;
+  }
   return settings;
 }
 
