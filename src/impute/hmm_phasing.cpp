@@ -45,20 +45,19 @@ PairPath diploid_viterbi(const std::int8_t* alleles, int states, int sites, cons
             g < 0 || c1 == 2 || c2 == 2 ? 1.0f : emissions[std::abs(c1 + c2 - g)];
       }
   };
+  // The scores are symmetric (the emissions depend on the sum of the two
+  // alleles, and the moves of the two rows are alike): the best of column k
+  // is the best of row k.
   auto summarise = [&](size_t m) {
     const float* cells = &score[m * S];
     float* rows = &row_max[m * K];
-    float* columns = &column_max[m * K];
-    std::copy(cells, cells + K, columns);
     for (size_t k1 = 0; k1 < K; ++k1) {
       const float* cell = cells + k1 * K;
       float largest = cell[0];
-      for (size_t k2 = 0; k2 < K; ++k2) {
-        largest = std::max(largest, cell[k2]);
-        columns[k2] = std::max(columns[k2], cell[k2]);
-      }
+      for (size_t k2 = 0; k2 < K; ++k2) largest = std::max(largest, cell[k2]);
       rows[k1] = largest;
     }
+    std::copy(rows, rows + K, &column_max[m * K]);
     best[m] = *std::max_element(rows, rows + K);
   };
   struct Weights {
