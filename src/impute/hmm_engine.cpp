@@ -16,7 +16,7 @@ HmmSettings automatic_hmm_settings(int haplotypes) {
     // Long windows: fewer joins, where phase errors arise. The largest
     // panels need more conditioning haplotypes for the same switch error.
     settings.window_words = 15, settings.step_words = 10;
-    settings.conditioning = haplotypes <= 20000 ? 16 : 48;
+    settings.conditioning = haplotypes <= 20000 ? 16 : 32;
   }
   return settings;
 }
