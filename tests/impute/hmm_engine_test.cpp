@@ -222,11 +222,14 @@ TEST(HmmEngine, SameProbabilitiesWithAnyNumberOfThreads) {
 // passes agree (with switches rare enough that the jump term, spread over
 // 24 haplotypes or over 6 composites, does not count).
 // Unknown panel alleles (at markers whose less frequent allele is 1, and 0)
-// count as the panel's frequency in both.
+// count as the panel's frequency in both. A typed marker with a missing
+// genotype is imputed by the model in both (where the genotype was observed,
+// it is written as it is).
 TEST(HmmEngine, CompositesGiveTheWholePanelsPosteriorsWhenTheyHoldTheCopiedHaplotypes) {
   auto panel = random_haplotypes(24, 120, 31);
   std::vector<std::string> study;
   for (size_t k = 0; k < 6; ++k) study.push_back(genotype(panel[k], panel[k + 6], 2));
+  study[1][40] = study[4][0] = study[4][118] = '.';
   for (size_t h = 0; h < panel.size(); ++h) panel[h][7] = h % 5 == 1 ? '0' : '1';
   for (const size_t h : {0, 6, 13}) panel[h][7] = panel[h][9] = panel[h][71] = '?';
   for (const auto& with_unknown : {false, true}) {
