@@ -114,11 +114,13 @@ std::pair<const float*, const float*> group_weights(const MarkerFlank& flank, co
   }
   // The sums may run in any order, so that the loop is vectorised.
   float sum_a = 0, sum_c = 0, sum_ac = 0, most_a = 0, most_c = 0, most_ac = 0;
-#pragma omp simd reduction(+ : sum_a, sum_c, sum_ac) reduction(max : most_a, most_c, most_ac)
+#pragma omp simd reduction(+ : sum_a, sum_c, sum_ac)
+  for (size_t k = 0; k < K; ++k) sum_a += wa[k], sum_c += wc[k], sum_ac += wa[k] * wc[k];
   for (size_t k = 0; k < K; ++k) {
     const float product = wa[k] * wc[k];
-    sum_a += wa[k], sum_c += wc[k], sum_ac += product;
-    most_a = std::max(most_a, wa[k]), most_c = std::max(most_c, wc[k]), most_ac = std::max(most_ac, product);
+    most_a = wa[k] > most_a ? wa[k] : most_a;
+    most_c = wc[k] > most_c ? wc[k] : most_c;
+    most_ac = product > most_ac ? product : most_ac;
   }
   group.total_a = sum_a, group.total_c = sum_c, group.total_ac = sum_ac;
   group.most_a = most_a, group.most_c = most_c, group.most_ac = most_ac;
