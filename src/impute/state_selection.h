@@ -80,10 +80,10 @@ struct CompositeImputation {
   double error;
 };
 // Sums over the composites that carry an allele at a marker: of their
-// forward (a), backward (c) and product weights, and their count.
+// forward (a), backward (c) and product weights.
 struct CarrierSums {
-  double a = 0, c = 0, ac = 0, count = 0;
-  void add(float wa, float wc, float wac) { a += wa, c += wc, ac += wac, count += 1; }
+  double a = 0, c = 0, ac = 0;
+  void add(float wa, float wc, float wac) { a += wa, c += wc, ac += wac; }
 };
 // Markers [first, end) between the same two typed rows, and the sums of
 // a, c and a c over all composites there and over those taken into the
