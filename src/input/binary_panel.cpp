@@ -9,6 +9,9 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "base/errors.h"
 
@@ -109,6 +112,31 @@ std::vector<unsigned char> read_bytes(CheckedFile& f, const std::string& path, s
   return bytes;
 }
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define SNP_UNPACK_AVX512 1
+// Codes of the first 64 * (haplotypes / 64) haplotypes, 64 at a time: a mask
+// register takes 64 bits of the file and writes one byte per bit. Returns the
+// number of bytes of the bit sets used.
+__attribute__((target("avx512bw"))) size_t unpack_words_avx512(const unsigned char* ones, const unsigned char* unknown,
+                                                                size_t haplotypes, std::int8_t* column) {
+  const __m512i one = _mm512_set1_epi8(1), minus_one = _mm512_set1_epi8(-1);
+  size_t byte = 0;
+  for (; 8 * (byte + 8) <= haplotypes; byte += 8) {
+    std::uint64_t one_bits, unknown_bits;
+    std::memcpy(&one_bits, ones + byte, 8);  // little-endian: haplotype 8 byte + k at bit 8 byte + k
+    std::memcpy(&unknown_bits, unknown + byte, 8);
+    const __m512i codes = _mm512_mask_mov_epi8(_mm512_maskz_mov_epi8(one_bits, one), unknown_bits, minus_one);
+    _mm512_storeu_si512(column + 8 * byte, codes);
+  }
+  return byte;
+}
+
+bool has_avx512bw() {
+  static const bool available = __builtin_cpu_supports("avx512bw");
+  return available;
+}
+#endif
+
 // Codes of `haplotypes` haplotypes from one marker's two bit sets: each byte
 // of them gives eight codes at once.
 void unpack_marker(const unsigned char* ones, const unsigned char* unknown, size_t haplotypes, std::int8_t* column) {
@@ -124,6 +152,9 @@ void unpack_marker(const unsigned char* ones, const unsigned char* unknown, size
     return (kSpread[ones[byte]] & ~u) | (u * 0xFF);  // unknown: every bit of the byte, -1
   };
   size_t byte = 0;
+#ifdef SNP_UNPACK_AVX512
+  if (has_avx512bw()) byte = unpack_words_avx512(ones, unknown, haplotypes, column);
+#endif
 #ifdef __SSE2__
   // Sixteen haplotypes at a time: each of two bytes spread over eight lanes,
   // every lane testing its own bit.
