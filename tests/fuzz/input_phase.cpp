@@ -15,8 +15,8 @@ namespace {
 const char* const kFiles[5] = {"hapmap.hap", "hapmap.map", "normal.map", "disease.geno", "normal.geno"};
 const char* const kTiny[5] = {
     "0 1 1 0 1 0\n1 0 1 1 1 ?\n0 0 0 1 1 1\n1 1 0 0 1 0\n",
-    "rsID position allele0 allele1\nrs1 1000 A G\nrs2 2000 C T\nrs3 3000 A C\nrs4 4000 G T\nrs5 5000 A G\n"
-    "rs6 6000 C G\n",
+    ("rsID position allele0 allele1\nrs1 1000 A G\nrs2 2000 C T\nrs3 3000 A C\nrs4 4000 G T\nrs5 5000 A G\n"
+     "rs6 6000 C G\n"),
     "7 1 rs1 A G 1000 0 0\n7 2 rs2 T C 2000 0 0\n7 3 rs4 C A 4000 0 0\n7 4 rs9 A T 9000 0 0\n",
     "case1 1 A G T C C A A T \ncase2 1 G G C C 0 0 A A \ncase3 1 A A T T C C T T \n",
     "ctrl1 0 A A C C A A A T \nctrl2 0 A G T T C A 0 T \n",
