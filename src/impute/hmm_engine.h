@@ -82,8 +82,11 @@ struct PairPath {
   std::vector<int> first;
   std::vector<int> second;
 };
+// jump_shares (sites by states, each site's summing to 1), when given, are
+// the shares of the switches that go to each state; without them all states
+// share alike.
 PairPath diploid_viterbi(const std::int8_t* alleles, int states, int sites, const std::int8_t* genotypes,
-                         const double* switches, double error);
+                         const double* switches, double error, const float* jump_shares = nullptr);
 
 class HmmEngine : public ImputationEngine {
  public:

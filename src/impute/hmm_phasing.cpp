@@ -17,8 +17,19 @@
 
 namespace snp {
 
-PairPath diploid_viterbi(const std::int8_t* alleles, int states, int sites, const std::int8_t* genotypes,
-                         const double* switches, double error) {
+namespace {
+
+// The moves of one row of the diploid model into each state k at one site:
+// staying (1 - r + r p_k) and jumping in from elsewhere (r p_k), with p_k
+// the state's share of the jumps. Uniform shares keep the plain form, whose
+// scores are exactly symmetric in the two rows.
+struct RowMoves {
+  std::vector<float> stay, jump;
+};
+
+template <bool kWeighted>
+PairPath viterbi_pairs(const std::int8_t* alleles, int states, int sites, const std::int8_t* genotypes,
+                       const double* switches, double error, const float* jump_shares) {
   const size_t K = static_cast<size_t>(states), S = K * K, L = static_cast<size_t>(sites);
   // Scores of every site (scaled so that the best at the previous site is 1)
   // with the best per row, per column and overall; the path is traced back
@@ -45,19 +56,26 @@ PairPath diploid_viterbi(const std::int8_t* alleles, int states, int sites, cons
             g < 0 || c1 == 2 || c2 == 2 ? 1.0f : emissions[std::abs(c1 + c2 - g)];
       }
   };
-  // The scores are symmetric (the emissions depend on the sum of the two
-  // alleles, and the moves of the two rows are alike): the best of column k
-  // is the best of row k.
+  // With uniform shares the scores are symmetric (the emissions depend on the
+  // sum of the two alleles, and the moves of the two rows are alike): the
+  // best of column k is the best of row k.
   auto summarise = [&](size_t m) {
     const float* cells = &score[m * S];
     float* rows = &row_max[m * K];
+    float* columns = &column_max[m * K];
     for (size_t k1 = 0; k1 < K; ++k1) {
       const float* cell = cells + k1 * K;
       float largest = cell[0];
       for (size_t k2 = 0; k2 < K; ++k2) largest = std::max(largest, cell[k2]);
       rows[k1] = largest;
     }
-    std::copy(rows, rows + K, &column_max[m * K]);
+    if constexpr (kWeighted) {
+      std::copy(cells, cells + K, columns);
+      for (size_t k1 = 1; k1 < K; ++k1)
+        for (size_t k2 = 0; k2 < K; ++k2) columns[k2] = std::max(columns[k2], cells[k1 * K + k2]);
+    } else {
+      std::copy(rows, rows + K, columns);
+    }
     best[m] = *std::max_element(rows, rows + K);
   };
   struct Weights {
@@ -70,21 +88,70 @@ PairPath diploid_viterbi(const std::int8_t* alleles, int states, int sites, cons
     const float inverse = 1.0f / best[m - 1];
     return Weights{stay * stay * inverse, stay * jump * inverse, jump * jump};
   };
+  // Weighted moves at site m: stay and jump per state, those of the first row
+  // scaled by the previous site's best.
+  RowMoves second_row, first_row;
+  auto weighted_moves = [&](size_t m) {
+    const double r = switches[m];
+    const float inverse = 1.0f / best[m - 1];
+    second_row.stay.resize(K), second_row.jump.resize(K), first_row.stay.resize(K), first_row.jump.resize(K);
+    for (size_t k = 0; k < K; ++k) {
+      const double share = jump_shares[m * K + k];
+      second_row.stay[k] = static_cast<float>(1 - r + r * share);
+      second_row.jump[k] = static_cast<float>(r * share);
+      first_row.stay[k] = second_row.stay[k] * inverse;
+      first_row.jump[k] = second_row.jump[k] * inverse;
+    }
+  };
+  // The four ways into (k1, k2) of the weighted model: both rows stay, the
+  // second jumps, the first jumps, both jump.
+  struct Ways {
+    float stay, second, first, both;
+  };
+  auto weighted_ways = [&](size_t m, size_t k1, size_t k2) {
+    const float* before = &score[(m - 1) * S];
+    return Ways{before[k1 * K + k2] * second_row.stay[k2] * first_row.stay[k1],
+                row_max[(m - 1) * K + k1] * first_row.stay[k1] * second_row.jump[k2],
+                column_max[(m - 1) * K + k2] * second_row.stay[k2] * first_row.jump[k1],
+                first_row.jump[k1] * second_row.jump[k2]};
+  };
   load_emissions(0);
   for (size_t k1 = 0; k1 < K; ++k1)
-    for (size_t k2 = 0; k2 < K; ++k2) score[k1 * K + k2] = emission[kind[k1] * K + k2];
+    for (size_t k2 = 0; k2 < K; ++k2) {
+      float start = emission[kind[k1] * K + k2];
+      if constexpr (kWeighted) start *= jump_shares[k1] * jump_shares[k2];
+      score[k1 * K + k2] = start;
+    }
   summarise(0);
   for (size_t m = 1; m < L; ++m) {
-    const Weights w = weights(m);
     load_emissions(m);
-    const float* previous_columns = &column_max[(m - 1) * K];
-    for (size_t k1 = 0; k1 < K; ++k1) {
-      const float* before = &score[(m - 1) * S + k1 * K];
-      float* cell = &score[m * S + k1 * K];
-      const float* e = &emission[kind[k1] * K];
-      const float from_row = std::max(row_max[(m - 1) * K + k1] * w.stay_jump, w.jump_jump);
-      for (size_t k2 = 0; k2 < K; ++k2)
-        cell[k2] = std::max(std::max(before[k2] * w.stay_stay, from_row), previous_columns[k2] * w.stay_jump) * e[k2];
+    if constexpr (kWeighted) {
+      weighted_moves(m);
+      const float* previous_columns = &column_max[(m - 1) * K];
+      for (size_t k1 = 0; k1 < K; ++k1) {
+        const float* before = &score[(m - 1) * S + k1 * K];
+        float* cell = &score[m * S + k1 * K];
+        const float* e = &emission[kind[k1] * K];
+        const float stay1 = first_row.stay[k1], jump1 = first_row.jump[k1];
+        const float from_row = row_max[(m - 1) * K + k1] * stay1;
+        const float* stay2 = second_row.stay.data();
+        const float* jump2 = second_row.jump.data();
+        for (size_t k2 = 0; k2 < K; ++k2)
+          cell[k2] = std::max(std::max(before[k2] * stay2[k2] * stay1, from_row * jump2[k2]),
+                              std::max(previous_columns[k2] * stay2[k2] * jump1, jump1 * jump2[k2])) *
+                     e[k2];
+      }
+    } else {
+      const Weights w = weights(m);
+      const float* previous_columns = &column_max[(m - 1) * K];
+      for (size_t k1 = 0; k1 < K; ++k1) {
+        const float* before = &score[(m - 1) * S + k1 * K];
+        float* cell = &score[m * S + k1 * K];
+        const float* e = &emission[kind[k1] * K];
+        const float from_row = std::max(row_max[(m - 1) * K + k1] * w.stay_jump, w.jump_jump);
+        for (size_t k2 = 0; k2 < K; ++k2)
+          cell[k2] = std::max(std::max(before[k2] * w.stay_stay, from_row), previous_columns[k2] * w.stay_jump) * e[k2];
+      }
     }
     summarise(m);
   }
@@ -100,15 +167,20 @@ PairPath diploid_viterbi(const std::int8_t* alleles, int states, int sites, cons
     if (m == 0) break;
     // The predecessor: staying in both rows when that scores best, else
     // switching the second row, the first, or both.
-    const Weights w = weights(m);
     const float* before = &score[(m - 1) * S];
-    const float stay = before[state] * w.stay_stay;
-    const float second = row_max[(m - 1) * K + k1] * w.stay_jump;
-    const float first = column_max[(m - 1) * K + k2] * w.stay_jump;
-    if (stay >= second && stay >= first && stay >= w.jump_jump) {
-    } else if (second >= first && second >= w.jump_jump) {
+    Ways ways;
+    if constexpr (kWeighted) {
+      weighted_moves(m);
+      ways = weighted_ways(m, k1, k2);
+    } else {
+      const Weights w = weights(m);
+      ways = Ways{before[state] * w.stay_stay, row_max[(m - 1) * K + k1] * w.stay_jump,
+                  column_max[(m - 1) * K + k2] * w.stay_jump, w.jump_jump};
+    }
+    if (ways.stay >= ways.second && ways.stay >= ways.first && ways.stay >= ways.both) {
+    } else if (ways.second >= ways.first && ways.second >= ways.both) {
       k2 = static_cast<size_t>(std::max_element(before + k1 * K, before + k1 * K + K) - (before + k1 * K));
-    } else if (first >= w.jump_jump) {
+    } else if (ways.first >= ways.both) {
       size_t top = 0;
       for (size_t k = 1; k < K; ++k)
         if (before[k * K + k2] > before[top * K + k2]) top = k;
@@ -120,6 +192,14 @@ PairPath diploid_viterbi(const std::int8_t* alleles, int states, int sites, cons
     state = k1 * K + k2;
   }
   return path;
+}
+
+}  // namespace
+
+PairPath diploid_viterbi(const std::int8_t* alleles, int states, int sites, const std::int8_t* genotypes,
+                         const double* switches, double error, const float* jump_shares) {
+  if (jump_shares == nullptr) return viterbi_pairs<false>(alleles, states, sites, genotypes, switches, error, nullptr);
+  return viterbi_pairs<true>(alleles, states, sites, genotypes, switches, error, jump_shares);
 }
 
 namespace {
@@ -176,6 +256,33 @@ std::vector<int> spread_neighbours(const std::vector<RunNeighbours>& lists, size
   return chosen;
 }
 
+// Shares of the switches into each conditioning haplotype, site by site of
+// markers [first, end): in proportion to the reference haplotypes identical
+// to it in the site's word of typed markers, split evenly among the chosen
+// haplotypes that are identical there. A switch then lands on a haplotype
+// as often as on the part of the panel it stands for, as when the model runs
+// over the whole panel.
+std::vector<float> family_shares(const std::vector<int>& chosen, const ConditioningCandidates& candidates,
+                                 const std::vector<std::uint32_t>& copies, int first, int end) {
+  const size_t K = chosen.size(), H = static_cast<size_t>(candidates.haplotypes());
+  std::vector<float> shares(static_cast<size_t>(end - first) * K);
+  std::vector<double> weight(K);
+  for (int w = first / 64; w * 64 < end; ++w) {
+    double total = 0;
+    for (size_t k = 0; k < K; ++k) {
+      const auto pattern = candidates.reference_word(chosen[k], w);
+      int alike = 0;
+      for (const int other : chosen) alike += candidates.reference_word(other, w) == pattern ? 1 : 0;
+      weight[k] = copies[static_cast<size_t>(w) * H + static_cast<size_t>(chosen[k])] / static_cast<double>(alike);
+      total += weight[k];
+    }
+    for (int m = std::max(first, w * 64); m < std::min(end, w * 64 + 64); ++m)
+      for (size_t k = 0; k < K; ++k)
+        shares[static_cast<size_t>(m - first) * K + k] = static_cast<float>(weight[k] / total);
+  }
+  return shares;
+}
+
 }  // namespace
 
 void HmmEngine::phase() {
@@ -197,6 +304,7 @@ void HmmEngine::phase() {
   // haplotypes found by the transform rather than the whole panel.
   const bool large_panel = settings_.selection.states > 0 && settings_.selection.states < H;
   const std::vector<PhasingWindow> windows = phasing_windows(T, settings_.window_words, settings_.step_words);
+  const std::vector<std::uint32_t> copies = large_panel ? reference_copies_per_word(candidates) : std::vector<std::uint32_t>();
   std::vector<std::int8_t> previous;
   for (int pass = 0; pass < std::max(1, settings_.phasing_passes); ++pass) {
     const bool with_study = pass > 0;
@@ -238,8 +346,11 @@ void HmmEngine::phase() {
               switch_probability(cm[static_cast<size_t>(typed[static_cast<size_t>(m)])] -
                                      cm[static_cast<size_t>(typed[static_cast<size_t>(m - 1)])],
                                  settings_.phasing_ne, states);
-        const PairPath path =
-            diploid_viterbi(rows.data(), states, sites, genotype + first, switches.data(), settings_.phasing_error);
+        const bool weighted = large_panel && std::all_of(chosen.begin(), chosen.end(), [&](int h) { return h < H; });
+        const std::vector<float> shares =
+            weighted ? family_shares(chosen, candidates, copies, first, end) : std::vector<float>();
+        const PairPath path = diploid_viterbi(rows.data(), states, sites, genotype + first, switches.data(),
+                                              settings_.phasing_error, weighted ? shares.data() : nullptr);
         std::vector<std::int8_t> h1(static_cast<size_t>(sites)), h2(h1);
         for (int s = 0; s < sites; ++s) {
           const size_t S = static_cast<size_t>(s);

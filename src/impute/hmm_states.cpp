@@ -114,4 +114,23 @@ std::vector<int> ConditioningCandidates::closest_to_haplotypes(int individual, i
   return chosen;
 }
 
+std::vector<std::uint32_t> reference_copies_per_word(const ConditioningCandidates& candidates) {
+  const int H = candidates.haplotypes();
+  const size_t HH = static_cast<size_t>(H);
+  std::vector<std::uint32_t> copies(static_cast<size_t>(candidates.words()) * HH);
+  std::vector<std::pair<std::pair<std::uint64_t, std::uint64_t>, int>> patterns(HH);
+  for (int w = 0; w < candidates.words(); ++w) {
+    for (int h = 0; h < H; ++h) patterns[static_cast<size_t>(h)] = {candidates.reference_word(h, w), h};
+    std::sort(patterns.begin(), patterns.end());
+    for (size_t from = 0; from < HH;) {
+      size_t to = from + 1;
+      while (to < HH && patterns[to].first == patterns[from].first) ++to;
+      for (size_t k = from; k < to; ++k)
+        copies[static_cast<size_t>(w) * HH + static_cast<size_t>(patterns[k].second)] = static_cast<std::uint32_t>(to - from);
+      from = to;
+    }
+  }
+  return copies;
+}
+
 }  // namespace snp

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace snp {
@@ -28,6 +29,15 @@ class ConditioningCandidates {
     return (ref_ones_[static_cast<size_t>(h)][word] & bit) != 0 ? 1 : 0;
   }
 
+  // Reference haplotype h in word w of the typed markers: its ones and its
+  // known alleles.
+  std::pair<std::uint64_t, std::uint64_t> reference_word(int h, int w) const {
+    return {ref_ones_[static_cast<size_t>(h)][static_cast<size_t>(w)],
+            ref_known_[static_cast<size_t>(h)][static_cast<size_t>(w)]};
+  }
+  int words() const { return words_; }
+  int haplotypes() const { return haplotypes_; }
+
   // The k reference haplotypes with the fewest alleles opposite to the
   // individual's homozygous genotypes in words [w0, w1) of the typed
   // markers (64 markers a word); ties go to the lower index.
@@ -50,5 +60,11 @@ class ConditioningCandidates {
   std::vector<Bits> study_ones_;            // per study haplotype
   Bits all_known_;
 };
+
+// For every word of the typed markers and reference haplotype h, at
+// [word * haplotypes + h]: how many reference haplotypes are identical to h
+// in that word (h included).
+std::vector<std::uint32_t> reference_copies_per_word(const ConditioningCandidates& candidates);
+
 
 }  // namespace snp

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "impute/engine_fixture.h"
+#include "impute/hmm_states.h"
 #include "impute/phased_vcf.h"
 #include "input/genetic_map.h"
 #include "test_support.h"
@@ -59,6 +60,38 @@ TEST(DiploidViterbi, FollowsThePairThatExplainsTheGenotypesWithoutSwitching) {
     EXPECT_EQ(std::max(first, second), 2) << m;
     EXPECT_EQ(first, path.first[0]) << m;
   }
+}
+
+// Rows 00, 11, 01, 10 explain genotypes 1 1 as rows {0, 1} (haplotypes 00
+// and 11) or as rows {2, 3} (01 and 10), equally well: the shares of the
+// switches, which stand for how much of the panel each row represents,
+// decide the phase.
+TEST(DiploidViterbi, SharesOfTheSwitchesDecideBetweenPairsThatFitAlike) {
+  const std::int8_t rows[] = {0, 0, 1, 1, 0, 1, 1, 0};
+  const std::int8_t genotypes[] = {1, 1};
+  const double switches[] = {0, 0.01};
+  const float favour_first_pair[] = {0.4f, 0.4f, 0.1f, 0.1f, 0.4f, 0.4f, 0.1f, 0.1f};
+  const float favour_second_pair[] = {0.1f, 0.1f, 0.4f, 0.4f, 0.1f, 0.1f, 0.4f, 0.4f};
+  for (const auto& [shares, low] : {std::pair{favour_first_pair, 0}, std::pair{favour_second_pair, 2}}) {
+    const PairPath path = diploid_viterbi(rows, 4, 2, genotypes, switches, 0.01, shares);
+    for (size_t m = 0; m < 2; ++m) {
+      EXPECT_EQ(std::min(path.first[m], path.second[m]), low) << m;
+      EXPECT_EQ(std::max(path.first[m], path.second[m]), low + 1) << m;
+    }
+  }
+}
+
+// Copies are counted per word of 64 typed markers; an unknown allele makes a
+// haplotype differ from one that has it known.
+TEST(ReferenceCopies, CountIdenticalHaplotypesWordByWord) {
+  const int markers = 65, haplotypes = 3;
+  std::vector<std::int8_t> alleles(static_cast<size_t>(markers * haplotypes), 0);
+  auto set = [&](int m, int h, std::int8_t a) { alleles[static_cast<size_t>(m * haplotypes + h)] = a; };
+  for (int m = 0; m < 64; m += 5) set(m, 0, 1), set(m, 1, 1), set(m, 2, 1);
+  set(3, 2, -1);
+  set(64, 1, 1);
+  const ConditioningCandidates candidates(alleles, haplotypes, std::vector<std::int8_t>(markers, 0), 1, markers);
+  EXPECT_EQ(reference_copies_per_word(candidates), (std::vector<std::uint32_t>{2, 2, 1, 2, 1, 2}));
 }
 
 // Random distinct haplotypes of `markers` alleles.
