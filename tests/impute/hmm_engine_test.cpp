@@ -81,6 +81,21 @@ TEST(DiploidViterbi, SharesOfTheSwitchesDecideBetweenPairsThatFitAlike) {
   }
 }
 
+// Rows 11, 11, 00, 00 and genotypes 2 0: both rows must switch to row 2 or
+// 3, which fit alike; the second site's shares decide which.
+TEST(DiploidViterbi, SwitchesGoWhereTheSharesAreLarger) {
+  const std::int8_t rows[] = {1, 1, 1, 1, 0, 0, 0, 0};
+  const std::int8_t genotypes[] = {2, 0};
+  const double switches[] = {0, 0.01};
+  const float to_row_2[] = {0.25f, 0.25f, 0.25f, 0.25f, 0.1f, 0.1f, 0.7f, 0.1f};
+  const float to_row_3[] = {0.25f, 0.25f, 0.25f, 0.25f, 0.1f, 0.1f, 0.1f, 0.7f};
+  for (const auto& [shares, row] : {std::pair{to_row_2, 2}, std::pair{to_row_3, 3}}) {
+    const PairPath path = diploid_viterbi(rows, 4, 2, genotypes, switches, 0.01, shares);
+    EXPECT_EQ(path.first[1], row);
+    EXPECT_EQ(path.second[1], row);
+  }
+}
+
 // Copies are counted per word of 64 typed markers; an unknown allele makes a
 // haplotype differ from one that has it known.
 TEST(ReferenceCopies, CountIdenticalHaplotypesWordByWord) {
