@@ -71,7 +71,8 @@ TEST(DiploidViterbi, SharesOfTheSwitchesDecideBetweenPairsThatFitAlike) {
   const std::int8_t genotypes[] = {1, 1};
   const double switches[] = {0, 0.01};
   const float favour_first_pair[] = {0.4f, 0.4f, 0.1f, 0.1f, 0.4f, 0.4f, 0.1f, 0.1f};
-  const float favour_second_pair[] = {0.1f, 0.1f, 0.4f, 0.4f, 0.1f, 0.1f, 0.4f, 0.4f};
+  // The pair's two shares count together: 0.3 * 0.15 outweighs 0.5 * 0.05.
+  const float favour_second_pair[] = {0.5f, 0.05f, 0.3f, 0.15f, 0.5f, 0.05f, 0.3f, 0.15f};
   for (const auto& [shares, low] : {std::pair{favour_first_pair, 0}, std::pair{favour_second_pair, 2}}) {
     const PairPath path = diploid_viterbi(rows, 4, 2, genotypes, switches, 0.01, shares);
     for (size_t m = 0; m < 2; ++m) {
