@@ -21,10 +21,12 @@ namespace {
 
 // The moves of one row of the diploid model into each state k at one site:
 // staying (1 - r + r p_k) and jumping in from elsewhere (r p_k), with p_k
-// the state's share of the jumps. Uniform shares keep the plain form, whose
-// scores are exactly symmetric in the two rows.
+// the state's share of the jumps; the best score of each row of the
+// previous site times its stay, scaled; the scale (the inverse of the
+// previous site's best).
 struct RowMoves {
-  std::vector<float> stay, jump;
+  std::vector<float> stay, jump, best_staying;
+  float inverse = 1;
 };
 
 template <bool kWeighted>
@@ -56,9 +58,10 @@ PairPath viterbi_pairs(const std::int8_t* alleles, int states, int sites, const 
             g < 0 || c1 == 2 || c2 == 2 ? 1.0f : emissions[std::abs(c1 + c2 - g)];
       }
   };
-  // With uniform shares the scores are symmetric (the emissions depend on the
-  // sum of the two alleles, and the moves of the two rows are alike): the
-  // best of column k is the best of row k.
+  // The scores are symmetric (the emissions depend on the sum of the two
+  // alleles, and the moves of the two rows are alike): the best of column k
+  // is the best of row k. The weighted recursion keeps them exactly so by
+  // forming every product in both orders alike.
   auto summarise = [&](size_t m) {
     const float* cells = &score[m * S];
     float* rows = &row_max[m * K];
@@ -69,13 +72,7 @@ PairPath viterbi_pairs(const std::int8_t* alleles, int states, int sites, const 
       for (size_t k2 = 0; k2 < K; ++k2) largest = std::max(largest, cell[k2]);
       rows[k1] = largest;
     }
-    if constexpr (kWeighted) {
-      std::copy(cells, cells + K, columns);
-      for (size_t k1 = 1; k1 < K; ++k1)
-        for (size_t k2 = 0; k2 < K; ++k2) columns[k2] = std::max(columns[k2], cells[k1 * K + k2]);
-    } else {
-      std::copy(rows, rows + K, columns);
-    }
+    std::copy(rows, rows + K, columns);
     best[m] = *std::max_element(rows, rows + K);
   };
   struct Weights {
@@ -88,57 +85,57 @@ PairPath viterbi_pairs(const std::int8_t* alleles, int states, int sites, const 
     const float inverse = 1.0f / best[m - 1];
     return Weights{stay * stay * inverse, stay * jump * inverse, jump * jump};
   };
-  // Weighted moves at site m: stay and jump per state, those of the first row
-  // scaled by the previous site's best.
-  RowMoves second_row, first_row;
-  auto weighted_moves = [&](size_t m) {
+  // Weighted moves at site m.
+  RowMoves moves;
+  auto weighted_site = [&](size_t m) {
     const double r = switches[m];
-    const float inverse = 1.0f / best[m - 1];
-    second_row.stay.resize(K), second_row.jump.resize(K), first_row.stay.resize(K), first_row.jump.resize(K);
+    moves.inverse = 1.0f / best[m - 1];
+    moves.stay.resize(K), moves.jump.resize(K), moves.best_staying.resize(K);
     for (size_t k = 0; k < K; ++k) {
       const double share = jump_shares[m * K + k];
-      second_row.stay[k] = static_cast<float>(1 - r + r * share);
-      second_row.jump[k] = static_cast<float>(r * share);
-      first_row.stay[k] = second_row.stay[k] * inverse;
-      first_row.jump[k] = second_row.jump[k] * inverse;
+      moves.stay[k] = static_cast<float>(1 - r + r * share);
+      moves.jump[k] = static_cast<float>(r * share);
+      moves.best_staying[k] = row_max[(m - 1) * K + k] * moves.stay[k] * moves.inverse;
     }
   };
-  // The four ways into (k1, k2) of the weighted model: both rows stay, the
-  // second jumps, the first jumps, both jump.
+  // The four ways into (k1, k2) of the weighted model, scaled: both rows
+  // stay, the second jumps, the first jumps, both jump (from the previous
+  // best, which the scale makes 1).
   struct Ways {
     float stay, second, first, both;
   };
   auto weighted_ways = [&](size_t m, size_t k1, size_t k2) {
-    const float* before = &score[(m - 1) * S];
-    return Ways{before[k1 * K + k2] * second_row.stay[k2] * first_row.stay[k1],
-                row_max[(m - 1) * K + k1] * first_row.stay[k1] * second_row.jump[k2],
-                column_max[(m - 1) * K + k2] * second_row.stay[k2] * first_row.jump[k1],
-                first_row.jump[k1] * second_row.jump[k2]};
+    return Ways{score[(m - 1) * S + k1 * K + k2] * (moves.stay[k1] * moves.stay[k2] * moves.inverse),
+                moves.best_staying[k1] * moves.jump[k2], moves.best_staying[k2] * moves.jump[k1],
+                moves.jump[k1] * moves.jump[k2]};
   };
   load_emissions(0);
   for (size_t k1 = 0; k1 < K; ++k1)
     for (size_t k2 = 0; k2 < K; ++k2) {
       float start = emission[kind[k1] * K + k2];
-      if constexpr (kWeighted) start *= jump_shares[k1] * jump_shares[k2];
+      if constexpr (kWeighted) start *= jump_shares[k1] * jump_shares[k2];  // the product first: symmetric
       score[k1 * K + k2] = start;
     }
   summarise(0);
   for (size_t m = 1; m < L; ++m) {
     load_emissions(m);
     if constexpr (kWeighted) {
-      weighted_moves(m);
-      const float* previous_columns = &column_max[(m - 1) * K];
+      weighted_site(m);
+      const float* stay2 = moves.stay.data();
+      const float* jump2 = moves.jump.data();
+      const float* staying2 = moves.best_staying.data();
+      const float inverse = moves.inverse;
       for (size_t k1 = 0; k1 < K; ++k1) {
         const float* before = &score[(m - 1) * S + k1 * K];
         float* cell = &score[m * S + k1 * K];
         const float* e = &emission[kind[k1] * K];
-        const float stay1 = first_row.stay[k1], jump1 = first_row.jump[k1];
-        const float from_row = row_max[(m - 1) * K + k1] * stay1;
-        const float* stay2 = second_row.stay.data();
-        const float* jump2 = second_row.jump.data();
+        const float stay1 = stay2[k1], jump1 = jump2[k1];
+        // The second row jumping, with or without the first: jump2 times the
+        // larger of the two.
+        const float second_jumps = std::max(staying2[k1], jump1);
         for (size_t k2 = 0; k2 < K; ++k2)
-          cell[k2] = std::max(std::max(before[k2] * stay2[k2] * stay1, from_row * jump2[k2]),
-                              std::max(previous_columns[k2] * stay2[k2] * jump1, jump1 * jump2[k2])) *
+          cell[k2] = std::max(std::max(before[k2] * (stay1 * stay2[k2] * inverse), jump2[k2] * second_jumps),
+                              staying2[k2] * jump1) *
                      e[k2];
       }
     } else {
@@ -170,7 +167,7 @@ PairPath viterbi_pairs(const std::int8_t* alleles, int states, int sites, const 
     const float* before = &score[(m - 1) * S];
     Ways ways;
     if constexpr (kWeighted) {
-      weighted_moves(m);
+      weighted_site(m);
       ways = weighted_ways(m, k1, k2);
     } else {
       const Weights w = weights(m);

@@ -79,14 +79,17 @@ void ConditioningCandidates::set_study_haplotypes(const std::vector<std::int8_t>
 
 std::vector<int> ConditioningCandidates::closest_to_genotypes(int individual, int w0, int w1, int k) const {
   const size_t I = static_cast<size_t>(individual);
-  const std::uint64_t* all = all_known_.data();
+  const std::uint64_t* hom0 = hom0_[I].data();
+  const std::uint64_t* hom2 = hom2_[I].data();
   std::vector<std::pair<int, int>> scored;
+  scored.reserve(static_cast<size_t>(haplotypes_));
   for (int h = 0; h < haplotypes_; ++h) {
-    const auto& ones = ref_ones_[static_cast<size_t>(h)];
-    const auto& known = ref_known_[static_cast<size_t>(h)];
-    const int bad = popcount_range(hom0_[I].data(), ones.data(), w0, w1, false, all) +
-                    popcount_range(hom2_[I].data(), known.data(), w0, w1, false, all) -
-                    popcount_range(hom2_[I].data(), ones.data(), w0, w1, false, all);
+    const std::uint64_t* ones = ref_ones_[static_cast<size_t>(h)].data();
+    const std::uint64_t* known = ref_known_[static_cast<size_t>(h)].data();
+    // Opposite alleles: a one where the genotype is 0/0, a known zero where
+    // it is 2/2 (the two never overlap).
+    int bad = 0;
+    for (int w = w0; w < w1; ++w) bad += std::popcount((hom0[w] & ones[w]) | (hom2[w] & known[w] & ~ones[w]));
     scored.emplace_back(bad, h);
   }
   std::vector<int> chosen;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 #include "impute/engine_fixture.h"
@@ -94,6 +95,58 @@ TEST(DiploidViterbi, SwitchesGoWhereTheSharesAreLarger) {
     const PairPath path = diploid_viterbi(rows, 4, 2, genotypes, switches, 0.01, shares);
     EXPECT_EQ(path.first[1], row);
     EXPECT_EQ(path.second[1], row);
+  }
+}
+
+// The probability of a path of the diploid model, and the best over every
+// path by enumeration, for small random problems: the recursion must find a
+// best path, with and without shares.
+double pair_path_probability(const std::int8_t* rows, int K, int L, const std::int8_t* genotypes,
+                             const double* switches, double error, const float* shares, const std::vector<int>& first,
+                             const std::vector<int>& second) {
+  auto share = [&](int m, int k) { return shares ? static_cast<double>(shares[m * K + k]) : 1.0 / K; };
+  auto emission = [&](int m, int k1, int k2) {
+    const int g = genotypes[m], a = rows[k1 * L + m], b = rows[k2 * L + m];
+    return g < 0 ? 1.0 : std::pow(error, std::abs(a + b - g));
+  };
+  auto move = [&](int m, int from, int to) { return (from == to ? 1 - switches[m] : 0.0) + switches[m] * share(m, to); };
+  double p = share(0, first[0]) * share(0, second[0]) * emission(0, first[0], second[0]);
+  for (int m = 1; m < L; ++m) {
+    const size_t M = static_cast<size_t>(m);
+    p *= move(m, first[M - 1], first[M]) * move(m, second[M - 1], second[M]) * emission(m, first[M], second[M]);
+  }
+  return p;
+}
+
+TEST(DiploidViterbi, FindsTheMostProbablePathOfSmallRandomProblems) {
+  const int K = 3, L = 4;
+  std::mt19937 rng(7);
+  for (int trial = 0; trial < 40; ++trial) {
+    std::vector<std::int8_t> rows(K * L), genotypes(L);
+    for (auto& a : rows) a = static_cast<std::int8_t>(rng() % 2);
+    for (auto& g : genotypes) g = static_cast<std::int8_t>(static_cast<int>(rng() % 4) - 1);
+    std::vector<double> switches(L);
+    for (int m = 1; m < L; ++m) switches[static_cast<size_t>(m)] = 0.05 + 0.4 * static_cast<double>(rng() % 100) / 100.0;
+    std::vector<float> shares(K * L);
+    for (int m = 0; m < L; ++m) {
+      float total = 0;
+      for (int k = 0; k < K; ++k) total += shares[static_cast<size_t>(m * K + k)] = 1.0f + static_cast<float>(rng() % 9);
+      for (int k = 0; k < K; ++k) shares[static_cast<size_t>(m * K + k)] /= total;
+    }
+    for (const float* given : {static_cast<const float*>(nullptr), static_cast<const float*>(shares.data())}) {
+      const PairPath path = diploid_viterbi(rows.data(), K, L, genotypes.data(), switches.data(), 0.1, given);
+      const double found = pair_path_probability(rows.data(), K, L, genotypes.data(), switches.data(), 0.1, given,
+                                                 path.first, path.second);
+      double best = 0;
+      std::vector<int> first(L), second(L);
+      for (int code = 0; code < 6561; ++code) {  // (K * K)^L pairs of paths
+        for (int m = 0, rest = code; m < L; ++m, rest /= K * K)
+          first[static_cast<size_t>(m)] = rest % (K * K) / K, second[static_cast<size_t>(m)] = rest % K;
+        best = std::max(best, pair_path_probability(rows.data(), K, L, genotypes.data(), switches.data(), 0.1, given,
+                                                    first, second));
+      }
+      EXPECT_NEAR(found / best, 1.0, 1e-5) << "trial " << trial << (given ? " with shares" : " uniform");
+    }
   }
 }
 
