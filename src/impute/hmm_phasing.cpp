@@ -65,14 +65,13 @@ PairPath viterbi_pairs(const std::int8_t* alleles, int states, int sites, const 
   auto summarise = [&](size_t m) {
     const float* cells = &score[m * S];
     float* rows = &row_max[m * K];
-    float* columns = &column_max[m * K];
     for (size_t k1 = 0; k1 < K; ++k1) {
       const float* cell = cells + k1 * K;
       float largest = cell[0];
       for (size_t k2 = 0; k2 < K; ++k2) largest = std::max(largest, cell[k2]);
       rows[k1] = largest;
     }
-    std::copy(rows, rows + K, columns);
+    std::copy(rows, rows + K, &column_max[m * K]);
     best[m] = *std::max_element(rows, rows + K);
   };
   struct Weights {
@@ -301,7 +300,8 @@ void HmmEngine::phase() {
   // haplotypes found by the transform rather than the whole panel.
   const bool large_panel = settings_.selection.states > 0 && settings_.selection.states < H;
   const std::vector<PhasingWindow> windows = phasing_windows(T, settings_.window_words, settings_.step_words);
-  const std::vector<std::uint32_t> copies = large_panel ? reference_copies_per_word(candidates) : std::vector<std::uint32_t>();
+  const std::vector<std::uint32_t> copies =
+      large_panel ? reference_copies_per_word(candidates) : std::vector<std::uint32_t>();
   std::vector<std::int8_t> previous;
   for (int pass = 0; pass < std::max(1, settings_.phasing_passes); ++pass) {
     const bool with_study = pass > 0;

@@ -11,13 +11,10 @@ std::pair<size_t, std::uint64_t> word_bit(int m) {
   return {static_cast<size_t>(m / 64), std::uint64_t{1} << (m % 64)};
 }
 
-int popcount_range(const std::uint64_t* a, const std::uint64_t* b, int w0, int w1, bool exclusive_or,
-                   const std::uint64_t* mask) {
+// Differing alleles of a and b where the mask is set, in words [w0, w1).
+int differences(const std::uint64_t* a, const std::uint64_t* b, int w0, int w1, const std::uint64_t* mask) {
   int count = 0;
-  for (int w = w0; w < w1; ++w) {
-    const std::uint64_t x = exclusive_or ? (a[w] ^ b[w]) : (a[w] & b[w]);
-    count += std::popcount(x & mask[w]);
-  }
+  for (int w = w0; w < w1; ++w) count += std::popcount((a[w] ^ b[w]) & mask[w]);
   return count;
 }
 
@@ -104,13 +101,13 @@ std::vector<int> ConditioningCandidates::closest_to_haplotypes(int individual, i
     const auto& mine = study_ones_[2 * static_cast<size_t>(individual) + static_cast<size_t>(own)];
     std::vector<std::pair<int, int>> scored;
     for (int h = 0; h < H; ++h)
-      scored.emplace_back(popcount_range(mine.data(), ref_ones_[static_cast<size_t>(h)].data(), w0, w1, true,
+      scored.emplace_back(differences(mine.data(), ref_ones_[static_cast<size_t>(h)].data(), w0, w1,
                                          ref_known_[static_cast<size_t>(h)].data()),
                           h);
     for (int j = 0; j < 2 * N; ++j)
       if (j / 2 != individual)
         scored.emplace_back(
-            popcount_range(mine.data(), study_ones_[static_cast<size_t>(j)].data(), w0, w1, true, all_known_.data()),
+            differences(mine.data(), study_ones_[static_cast<size_t>(j)].data(), w0, w1, all_known_.data()),
             H + j);
     take_best(scored, k / 2 + (own == 1 ? k % 2 : 0), chosen);
   }
@@ -125,11 +122,11 @@ std::vector<std::uint32_t> reference_copies_per_word(const ConditioningCandidate
   for (int w = 0; w < candidates.words(); ++w) {
     for (int h = 0; h < H; ++h) patterns[static_cast<size_t>(h)] = {candidates.reference_word(h, w), h};
     std::sort(patterns.begin(), patterns.end());
+    std::uint32_t* in_word = &copies[static_cast<size_t>(w) * HH];
     for (size_t from = 0; from < HH;) {
       size_t to = from + 1;
       while (to < HH && patterns[to].first == patterns[from].first) ++to;
-      for (size_t k = from; k < to; ++k)
-        copies[static_cast<size_t>(w) * HH + static_cast<size_t>(patterns[k].second)] = static_cast<std::uint32_t>(to - from);
+      for (size_t k = from; k < to; ++k) in_word[patterns[k].second] = static_cast<std::uint32_t>(to - from);
       from = to;
     }
   }

@@ -66,5 +66,4 @@ class ConditioningCandidates {
 // in that word (h included).
 std::vector<std::uint32_t> reference_copies_per_word(const ConditioningCandidates& candidates);
 
-
 }  // namespace snp
