@@ -84,9 +84,11 @@ struct PairPath {
 };
 // jump_shares (sites by states, each site's summing to 1), when given, are
 // the shares of the switches that go to each state; without them all states
-// share alike.
+// share alike. With the shares, staying (sites by states, at most 1), when
+// given, scales the probability that a row does not switch.
 PairPath diploid_viterbi(const std::int8_t* alleles, int states, int sites, const std::int8_t* genotypes,
-                         const double* switches, double error, const float* jump_shares = nullptr);
+                         const double* switches, double error, const float* jump_shares = nullptr,
+                         const float* staying = nullptr);
 
 class HmmEngine : public ImputationEngine {
  public:

@@ -20,8 +20,8 @@ namespace snp {
 namespace {
 
 // The moves of one row of the diploid model into each state k at one site:
-// staying (1 - r + r p_k) and jumping in from elsewhere (r p_k), with p_k
-// the state's share of the jumps; the best score of each row of the
+// staying ((1 - r) s_k + r p_k) and jumping in from elsewhere (r p_k), with
+// p_k the state's share of the jumps and s_k the part of it that stays; the best score of each row of the
 // previous site times its stay, scaled; the scale (the inverse of the
 // previous site's best).
 struct RowMoves {
@@ -31,7 +31,7 @@ struct RowMoves {
 
 template <bool kWeighted>
 PairPath viterbi_pairs(const std::int8_t* alleles, int states, int sites, const std::int8_t* genotypes,
-                       const double* switches, double error, const float* jump_shares) {
+                       const double* switches, double error, const float* jump_shares, const float* staying) {
   const size_t K = static_cast<size_t>(states), S = K * K, L = static_cast<size_t>(sites);
   // Scores of every site (scaled so that the best at the previous site is 1)
   // with the best per row, per column and overall; the path is traced back
@@ -92,7 +92,8 @@ PairPath viterbi_pairs(const std::int8_t* alleles, int states, int sites, const 
     moves.stay.resize(K), moves.jump.resize(K), moves.best_staying.resize(K);
     for (size_t k = 0; k < K; ++k) {
       const double share = jump_shares[m * K + k];
-      moves.stay[k] = static_cast<float>(1 - r + r * share);
+      const double kept = staying == nullptr ? 1.0 : staying[m * K + k];
+      moves.stay[k] = static_cast<float>((1 - r) * kept + r * share);
       moves.jump[k] = static_cast<float>(r * share);
       moves.best_staying[k] = row_max[(m - 1) * K + k] * moves.stay[k] * moves.inverse;
     }
@@ -193,9 +194,10 @@ PairPath viterbi_pairs(const std::int8_t* alleles, int states, int sites, const 
 }  // namespace
 
 PairPath diploid_viterbi(const std::int8_t* alleles, int states, int sites, const std::int8_t* genotypes,
-                         const double* switches, double error, const float* jump_shares) {
-  if (jump_shares == nullptr) return viterbi_pairs<false>(alleles, states, sites, genotypes, switches, error, nullptr);
-  return viterbi_pairs<true>(alleles, states, sites, genotypes, switches, error, jump_shares);
+                         const double* switches, double error, const float* jump_shares, const float* staying) {
+  if (jump_shares == nullptr)
+    return viterbi_pairs<false>(alleles, states, sites, genotypes, switches, error, nullptr, nullptr);
+  return viterbi_pairs<true>(alleles, states, sites, genotypes, switches, error, jump_shares, staying);
 }
 
 namespace {
@@ -252,31 +254,53 @@ std::vector<int> spread_neighbours(const std::vector<RunNeighbours>& lists, size
   return chosen;
 }
 
-// Shares of the switches into each conditioning haplotype, site by site of
-// markers [first, end): in proportion to the reference haplotypes identical
-// to it in the site's word of typed markers, split evenly among the chosen
-// haplotypes that are identical there. A switch then lands on a haplotype
-// as often as on the part of the panel it stands for, as when the model runs
-// over the whole panel.
-std::vector<float> family_shares(const std::vector<int>& chosen, const ConditioningCandidates& candidates,
-                                 const std::vector<std::uint32_t>& copies, int first, int end) {
+// How a row moves among the conditioning haplotypes, site by site of
+// markers [first, end), weighted by what each stands for in the panel:
+// - shares: a switch lands on each in proportion to the reference
+//   haplotypes identical to it in the site's word of typed markers, split
+//   evenly among the chosen haplotypes that are identical there;
+// - staying: at the first site of a word, a row that stays keeps the part
+//   of its haplotype's copies (identical over the words before, up to
+//   kStayingSpanWords with this one) that stay identical in this word.
+// A row that copies one haplotype over a long stretch then weighs about as
+// much as the panel haplotypes that match it all along, as in the model
+// over the whole panel. Two paths that trade the ends of two haplotypes
+// are told apart only by counts over several words: with two, the
+// products of the two trades are alike.
+constexpr int kStayingSpanWords = 4;
+
+struct SwitchWeights {
+  std::vector<float> shares, staying;
+};
+
+SwitchWeights family_weights(const std::vector<int>& chosen, const ConditioningCandidates& candidates,
+                             const std::vector<std::uint32_t>& copies, const std::vector<std::uint32_t>& copies_across,
+                             const std::vector<std::uint32_t>& copies_before, int first, int end) {
   const size_t K = chosen.size(), H = static_cast<size_t>(candidates.haplotypes());
-  std::vector<float> shares(static_cast<size_t>(end - first) * K);
+  SwitchWeights weights{std::vector<float>(static_cast<size_t>(end - first) * K),
+                        std::vector<float>(static_cast<size_t>(end - first) * K, 1.0f)};
   std::vector<double> weight(K);
   for (int w = first / 64; w * 64 < end; ++w) {
+    const size_t W = static_cast<size_t>(w);
     double total = 0;
     for (size_t k = 0; k < K; ++k) {
       const auto pattern = candidates.reference_word(chosen[k], w);
       int alike = 0;
       for (const int other : chosen) alike += candidates.reference_word(other, w) == pattern ? 1 : 0;
-      weight[k] = copies[static_cast<size_t>(w) * H + static_cast<size_t>(chosen[k])] / static_cast<double>(alike);
+      weight[k] = copies[W * H + static_cast<size_t>(chosen[k])] / static_cast<double>(alike);
       total += weight[k];
     }
     for (int m = std::max(first, w * 64); m < std::min(end, w * 64 + 64); ++m)
       for (size_t k = 0; k < K; ++k)
-        shares[static_cast<size_t>(m - first) * K + k] = static_cast<float>(weight[k] / total);
+        weights.shares[static_cast<size_t>(m - first) * K + k] = static_cast<float>(weight[k] / total);
+    if (w * 64 > first)  // a word's first site
+      for (size_t k = 0; k < K; ++k) {
+        const size_t h = static_cast<size_t>(chosen[k]);
+        weights.staying[static_cast<size_t>(w * 64 - first) * K + k] =
+            static_cast<float>(copies_across[W * H + h] / static_cast<double>(copies_before[(W - 1) * H + h]));
+      }
   }
-  return shares;
+  return weights;
 }
 
 }  // namespace
@@ -301,7 +325,11 @@ void HmmEngine::phase() {
   const bool large_panel = settings_.selection.states > 0 && settings_.selection.states < H;
   const std::vector<PhasingWindow> windows = phasing_windows(T, settings_.window_words, settings_.step_words);
   const std::vector<std::uint32_t> copies =
-      large_panel ? reference_copies_per_word(candidates) : std::vector<std::uint32_t>();
+      large_panel ? reference_copies(candidates, 1) : std::vector<std::uint32_t>();
+  const std::vector<std::uint32_t> copies_across =
+      large_panel ? reference_copies(candidates, kStayingSpanWords) : std::vector<std::uint32_t>();
+  const std::vector<std::uint32_t> copies_before =
+      large_panel ? reference_copies(candidates, kStayingSpanWords - 1) : std::vector<std::uint32_t>();
   std::vector<std::int8_t> previous;
   for (int pass = 0; pass < std::max(1, settings_.phasing_passes); ++pass) {
     const bool with_study = pass > 0;
@@ -344,10 +372,11 @@ void HmmEngine::phase() {
                                      cm[static_cast<size_t>(typed[static_cast<size_t>(m - 1)])],
                                  settings_.phasing_ne, states);
         const bool weighted = large_panel && std::all_of(chosen.begin(), chosen.end(), [&](int h) { return h < H; });
-        const std::vector<float> shares =
-            weighted ? family_shares(chosen, candidates, copies, first, end) : std::vector<float>();
-        const PairPath path = diploid_viterbi(rows.data(), states, sites, genotype + first, switches.data(),
-                                              settings_.phasing_error, weighted ? shares.data() : nullptr);
+        const SwitchWeights moves =
+            weighted ? family_weights(chosen, candidates, copies, copies_across, copies_before, first, end) : SwitchWeights();
+        const PairPath path =
+            diploid_viterbi(rows.data(), states, sites, genotype + first, switches.data(), settings_.phasing_error,
+                            weighted ? moves.shares.data() : nullptr, weighted ? moves.staying.data() : nullptr);
         std::vector<std::int8_t> h1(static_cast<size_t>(sites)), h2(h1);
         for (int s = 0; s < sites; ++s) {
           const size_t S = static_cast<size_t>(s);

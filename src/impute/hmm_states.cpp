@@ -114,13 +114,20 @@ std::vector<int> ConditioningCandidates::closest_to_haplotypes(int individual, i
   return chosen;
 }
 
-std::vector<std::uint32_t> reference_copies_per_word(const ConditioningCandidates& candidates) {
+std::vector<std::uint32_t> reference_copies(const ConditioningCandidates& candidates, int span) {
   const int H = candidates.haplotypes();
   const size_t HH = static_cast<size_t>(H);
   std::vector<std::uint32_t> copies(static_cast<size_t>(candidates.words()) * HH);
-  std::vector<std::pair<std::pair<std::uint64_t, std::uint64_t>, int>> patterns(HH);
+  using Word = std::pair<std::uint64_t, std::uint64_t>;
+  std::vector<std::pair<std::vector<Word>, int>> patterns(HH);
   for (int w = 0; w < candidates.words(); ++w) {
-    for (int h = 0; h < H; ++h) patterns[static_cast<size_t>(h)] = {candidates.reference_word(h, w), h};
+    const int from_word = std::max(0, w - span + 1);
+    for (int h = 0; h < H; ++h) {
+      auto& [key, haplotype] = patterns[static_cast<size_t>(h)];
+      key.clear();
+      for (int v = from_word; v <= w; ++v) key.push_back(candidates.reference_word(h, v));
+      haplotype = h;
+    }
     std::sort(patterns.begin(), patterns.end());
     std::uint32_t* in_word = &copies[static_cast<size_t>(w) * HH];
     for (size_t from = 0; from < HH;) {

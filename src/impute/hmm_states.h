@@ -63,7 +63,8 @@ class ConditioningCandidates {
 
 // For every word of the typed markers and reference haplotype h, at
 // [word * haplotypes + h]: how many reference haplotypes are identical to h
-// in that word (h included).
-std::vector<std::uint32_t> reference_copies_per_word(const ConditioningCandidates& candidates);
+// (h included) in that word and the span - 1 words before it, as far as
+// they go.
+std::vector<std::uint32_t> reference_copies(const ConditioningCandidates& candidates, int span);
 
 }  // namespace snp

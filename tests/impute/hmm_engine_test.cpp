@@ -98,18 +98,41 @@ TEST(DiploidViterbi, SwitchesGoWhereTheSharesAreLarger) {
   }
 }
 
+// Rows 0 (A) and 1 (B) are alike but for A's allele 1 at site 3; row 2 (C)
+// carries 1 at site 0 and on from site 3. Genotypes 1 0 0 1 0 0 are A with
+// C then B, or B with C then A (or C then B late): one switch each, with
+// opposite phases of sites 0 and 3. Staying on A (or B) over site 2 costs
+// what the staying factors say; only a path that keeps that row pays it.
+TEST(DiploidViterbi, StayingDecidesBetweenPathsThatTradeTheEndsOfTwoHaplotypes) {
+  const std::int8_t rows[] = {0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 1, 1, 1};
+  const std::int8_t genotypes[] = {1, 0, 0, 1, 0, 0};
+  const double switches[] = {0, 0.01, 0.01, 0.01, 0.01, 0.01};
+  const std::vector<float> shares(18, 1.0f / 3);
+  for (const int costly : {0, 1}) {
+    std::vector<float> staying(18, 1.0f);
+    staying[2 * 3 + static_cast<size_t>(costly)] = 0.01f;
+    const PairPath path = diploid_viterbi(rows, 3, 6, genotypes, switches, 0.001, shares.data(), staying.data());
+    const std::vector<int>& carrier = rows[path.first[0] * 6] == 1 ? path.first : path.second;
+    // Keeping A over site 2 costs: the carrier of site 0 takes A's 1 at site 3.
+    EXPECT_EQ(rows[carrier[3] * 6 + 3], costly == 0 ? 1 : 0) << "staying on row " << costly << " costs";
+  }
+}
+
 // The probability of a path of the diploid model, and the best over every
 // path by enumeration, for small random problems: the recursion must find a
-// best path, with and without shares.
+// best path, uniform, with shares, and with shares and staying factors.
 double pair_path_probability(const std::int8_t* rows, int K, int L, const std::int8_t* genotypes,
-                             const double* switches, double error, const float* shares, const std::vector<int>& first,
-                             const std::vector<int>& second) {
+                             const double* switches, double error, const float* shares, const float* staying,
+                             const std::vector<int>& first, const std::vector<int>& second) {
   auto share = [&](int m, int k) { return shares ? static_cast<double>(shares[m * K + k]) : 1.0 / K; };
+  auto kept = [&](int m, int k) { return staying ? static_cast<double>(staying[m * K + k]) : 1.0; };
   auto emission = [&](int m, int k1, int k2) {
     const int g = genotypes[m], a = rows[k1 * L + m], b = rows[k2 * L + m];
     return g < 0 ? 1.0 : std::pow(error, std::abs(a + b - g));
   };
-  auto move = [&](int m, int from, int to) { return (from == to ? 1 - switches[m] : 0.0) + switches[m] * share(m, to); };
+  auto move = [&](int m, int from, int to) {
+    return (from == to ? (1 - switches[m]) * kept(m, to) : 0.0) + switches[m] * share(m, to);
+  };
   double p = share(0, first[0]) * share(0, second[0]) * emission(0, first[0], second[0]);
   for (int m = 1; m < L; ++m) {
     const size_t M = static_cast<size_t>(m);
@@ -133,25 +156,31 @@ TEST(DiploidViterbi, FindsTheMostProbablePathOfSmallRandomProblems) {
       for (int k = 0; k < K; ++k) total += shares[static_cast<size_t>(m * K + k)] = 1.0f + static_cast<float>(rng() % 9);
       for (int k = 0; k < K; ++k) shares[static_cast<size_t>(m * K + k)] /= total;
     }
-    for (const float* given : {static_cast<const float*>(nullptr), static_cast<const float*>(shares.data())}) {
-      const PairPath path = diploid_viterbi(rows.data(), K, L, genotypes.data(), switches.data(), 0.1, given);
+    std::vector<float> staying(K * L);
+    for (auto& s : staying) s = 0.1f + 0.1f * static_cast<float>(rng() % 10);
+    const std::pair<const float*, const float*> models[] = {
+        {nullptr, nullptr}, {shares.data(), nullptr}, {shares.data(), staying.data()}};
+    for (const auto& [given, kept] : models) {
+      const PairPath path = diploid_viterbi(rows.data(), K, L, genotypes.data(), switches.data(), 0.1, given, kept);
       const double found = pair_path_probability(rows.data(), K, L, genotypes.data(), switches.data(), 0.1, given,
-                                                 path.first, path.second);
+                                                 kept, path.first, path.second);
       double best = 0;
       std::vector<int> first(L), second(L);
       for (int code = 0; code < 6561; ++code) {  // (K * K)^L pairs of paths
         for (int m = 0, rest = code; m < L; ++m, rest /= K * K)
           first[static_cast<size_t>(m)] = rest % (K * K) / K, second[static_cast<size_t>(m)] = rest % K;
         best = std::max(best, pair_path_probability(rows.data(), K, L, genotypes.data(), switches.data(), 0.1, given,
-                                                    first, second));
+                                                    kept, first, second));
       }
-      EXPECT_NEAR(found / best, 1.0, 1e-5) << "trial " << trial << (given ? " with shares" : " uniform");
+      EXPECT_NEAR(found / best, 1.0, 1e-5)
+          << "trial " << trial << (kept ? " with staying" : given ? " with shares" : " uniform");
     }
   }
 }
 
-// Copies are counted per word of 64 typed markers; an unknown allele makes a
-// haplotype differ from one that has it known.
+// Copies are counted per word of 64 typed markers, or over a word and the
+// ones before it; an unknown allele makes a haplotype differ from one that
+// has it known.
 TEST(ReferenceCopies, CountIdenticalHaplotypesWordByWord) {
   const int markers = 65, haplotypes = 3;
   std::vector<std::int8_t> alleles(static_cast<size_t>(markers * haplotypes), 0);
@@ -160,7 +189,8 @@ TEST(ReferenceCopies, CountIdenticalHaplotypesWordByWord) {
   set(3, 2, -1);
   set(64, 1, 1);
   const ConditioningCandidates candidates(alleles, haplotypes, std::vector<std::int8_t>(markers, 0), 1, markers);
-  EXPECT_EQ(reference_copies_per_word(candidates), (std::vector<std::uint32_t>{2, 2, 1, 2, 1, 2}));
+  EXPECT_EQ(reference_copies(candidates, 1), (std::vector<std::uint32_t>{2, 2, 1, 2, 1, 2}));
+  EXPECT_EQ(reference_copies(candidates, 2), (std::vector<std::uint32_t>{2, 2, 1, 1, 1, 1}));
 }
 
 // Random distinct haplotypes of `markers` alleles.
