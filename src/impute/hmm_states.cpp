@@ -114,28 +114,50 @@ std::vector<int> ConditioningCandidates::closest_to_haplotypes(int individual, i
   return chosen;
 }
 
+namespace {
+
+// Classes of equal keys: the class of each item, numbered by key order.
+template <typename Key>
+std::vector<std::uint32_t> classes_of(const std::vector<Key>& keys) {
+  std::vector<std::pair<Key, std::uint32_t>> sorted(keys.size());
+  for (size_t h = 0; h < keys.size(); ++h) sorted[h] = {keys[h], static_cast<std::uint32_t>(h)};
+  std::sort(sorted.begin(), sorted.end());
+  std::vector<std::uint32_t> classes(keys.size());
+  std::uint32_t current = 0;
+  for (size_t k = 0; k < sorted.size(); ++k) {
+    if (k > 0 && sorted[k].first != sorted[k - 1].first) ++current;
+    classes[sorted[k].second] = current;
+  }
+  return classes;
+}
+
+}  // namespace
+
 std::vector<std::uint32_t> reference_copies(const ConditioningCandidates& candidates, int span) {
-  const int H = candidates.haplotypes();
-  const size_t HH = static_cast<size_t>(H);
-  std::vector<std::uint32_t> copies(static_cast<size_t>(candidates.words()) * HH);
-  using Word = std::pair<std::uint64_t, std::uint64_t>;
-  std::vector<std::pair<std::vector<Word>, int>> patterns(HH);
-  for (int w = 0; w < candidates.words(); ++w) {
-    const int from_word = std::max(0, w - span + 1);
-    for (int h = 0; h < H; ++h) {
-      auto& [key, haplotype] = patterns[static_cast<size_t>(h)];
-      key.clear();
-      for (int v = from_word; v <= w; ++v) key.push_back(candidates.reference_word(h, v));
-      haplotype = h;
+  const int H = candidates.haplotypes(), words = candidates.words();
+  const size_t HH = static_cast<size_t>(H), W = static_cast<size_t>(words);
+  // Classes over one word, then over spans one word longer: a haplotype's
+  // class over the span ending at w is its class over the shorter span
+  // ending at w - 1 together with its class in word w.
+  std::vector<std::vector<std::uint32_t>> in_word(W), over_span;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> patterns(HH);
+  for (size_t w = 0; w < W; ++w) {
+    for (int h = 0; h < H; ++h) patterns[static_cast<size_t>(h)] = candidates.reference_word(h, static_cast<int>(w));
+    in_word[w] = classes_of(patterns);
+  }
+  over_span = in_word;
+  std::vector<std::uint64_t> joined(HH);
+  for (int length = 2; length <= span; ++length)
+    for (size_t w = W; w-- > 1;) {  // downwards: word w - 1 still holds the shorter span
+      for (size_t h = 0; h < HH; ++h) joined[h] = std::uint64_t{over_span[w - 1][h]} << 32 | in_word[w][h];
+      over_span[w] = classes_of(joined);
     }
-    std::sort(patterns.begin(), patterns.end());
-    std::uint32_t* in_word = &copies[static_cast<size_t>(w) * HH];
-    for (size_t from = 0; from < HH;) {
-      size_t to = from + 1;
-      while (to < HH && patterns[to].first == patterns[from].first) ++to;
-      for (size_t k = from; k < to; ++k) in_word[patterns[k].second] = static_cast<std::uint32_t>(to - from);
-      from = to;
-    }
+  std::vector<std::uint32_t> copies(W * HH);
+  std::vector<std::uint32_t> sizes(HH);
+  for (size_t w = 0; w < W; ++w) {
+    std::fill(sizes.begin(), sizes.end(), 0);
+    for (const std::uint32_t c : over_span[w]) ++sizes[c];
+    for (size_t h = 0; h < HH; ++h) copies[w * HH + h] = sizes[over_span[w][h]];
   }
   return copies;
 }
