@@ -254,54 +254,10 @@ std::vector<int> spread_neighbours(const std::vector<RunNeighbours>& lists, size
   return chosen;
 }
 
-// How a row moves among the conditioning haplotypes, site by site of
-// markers [first, end), weighted by what each stands for in the panel:
-// - shares: a switch lands on each in proportion to the reference
-//   haplotypes identical to it in the site's word of typed markers, split
-//   evenly among the chosen haplotypes that are identical there;
-// - staying: at the first site of a word, a row that stays keeps the part
-//   of its haplotype's copies (identical over the words before, up to
-//   kStayingSpanWords with this one) that stay identical in this word.
-// A row that copies one haplotype over a long stretch then weighs about as
-// much as the panel haplotypes that match it all along, as in the model
-// over the whole panel. Two paths that trade the ends of two haplotypes
-// are told apart only by counts over several words: with two, the
-// products of the two trades are alike.
+// The part of a row that stays is counted over up to this many words of
+// typed markers (family_weights): over two, paths that trade the ends of two
+// haplotypes score alike; four did best on simulated panels.
 constexpr int kStayingSpanWords = 4;
-
-struct SwitchWeights {
-  std::vector<float> shares, staying;
-};
-
-SwitchWeights family_weights(const std::vector<int>& chosen, const ConditioningCandidates& candidates,
-                             const std::vector<std::uint32_t>& copies, const std::vector<std::uint32_t>& copies_across,
-                             const std::vector<std::uint32_t>& copies_before, int first, int end) {
-  const size_t K = chosen.size(), H = static_cast<size_t>(candidates.haplotypes());
-  SwitchWeights weights{std::vector<float>(static_cast<size_t>(end - first) * K),
-                        std::vector<float>(static_cast<size_t>(end - first) * K, 1.0f)};
-  std::vector<double> weight(K);
-  for (int w = first / 64; w * 64 < end; ++w) {
-    const size_t W = static_cast<size_t>(w);
-    double total = 0;
-    for (size_t k = 0; k < K; ++k) {
-      const auto pattern = candidates.reference_word(chosen[k], w);
-      int alike = 0;
-      for (const int other : chosen) alike += candidates.reference_word(other, w) == pattern ? 1 : 0;
-      weight[k] = copies[W * H + static_cast<size_t>(chosen[k])] / static_cast<double>(alike);
-      total += weight[k];
-    }
-    for (int m = std::max(first, w * 64); m < std::min(end, w * 64 + 64); ++m)
-      for (size_t k = 0; k < K; ++k)
-        weights.shares[static_cast<size_t>(m - first) * K + k] = static_cast<float>(weight[k] / total);
-    if (w * 64 > first)  // a word's first site
-      for (size_t k = 0; k < K; ++k) {
-        const size_t h = static_cast<size_t>(chosen[k]);
-        weights.staying[static_cast<size_t>(w * 64 - first) * K + k] =
-            static_cast<float>(copies_across[W * H + h] / static_cast<double>(copies_before[(W - 1) * H + h]));
-      }
-  }
-  return weights;
-}
 
 }  // namespace
 

@@ -162,4 +162,35 @@ std::vector<std::uint32_t> reference_copies(const ConditioningCandidates& candid
   return copies;
 }
 
+SwitchWeights family_weights(const std::vector<int>& chosen, const ConditioningCandidates& candidates,
+                             const std::vector<std::uint32_t>& copies, const std::vector<std::uint32_t>& copies_across,
+                             const std::vector<std::uint32_t>& copies_before, int first, int end) {
+  const size_t K = chosen.size(), H = static_cast<size_t>(candidates.haplotypes());
+  SwitchWeights weights{std::vector<float>(static_cast<size_t>(end - first) * K),
+                        std::vector<float>(static_cast<size_t>(end - first) * K, 1.0f)};
+  std::vector<double> weight(K);
+  for (int w = first / 64; w * 64 < end; ++w) {
+    const size_t W = static_cast<size_t>(w);
+    double total = 0;
+    for (size_t k = 0; k < K; ++k) {
+      const auto pattern = candidates.reference_word(chosen[k], w);
+      int alike = 0;
+      for (const int other : chosen) alike += candidates.reference_word(other, w) == pattern ? 1 : 0;
+      weight[k] = copies[W * H + static_cast<size_t>(chosen[k])] / static_cast<double>(alike);
+      total += weight[k];
+    }
+    for (int m = std::max(first, w * 64); m < std::min(end, w * 64 + 64); ++m)
+      for (size_t k = 0; k < K; ++k)
+        weights.shares[static_cast<size_t>(m - first) * K + k] = static_cast<float>(weight[k] / total);
+    if (w * 64 > first)  // a word's first site
+      for (size_t k = 0; k < K; ++k) {
+        const size_t h = static_cast<size_t>(chosen[k]);
+        weights.staying[static_cast<size_t>(w * 64 - first) * K + k] =
+            static_cast<float>(copies_across[W * H + h] / static_cast<double>(copies_before[(W - 1) * H + h]));
+      }
+  }
+  return weights;
+}
+
+
 }  // namespace snp

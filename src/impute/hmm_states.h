@@ -67,4 +67,27 @@ class ConditioningCandidates {
 // they go.
 std::vector<std::uint32_t> reference_copies(const ConditioningCandidates& candidates, int span);
 
+// The moves of a row of the phasing model among the chosen conditioning
+// haplotypes, sites (markers [first, end)) by chosen haplotypes.
+struct SwitchWeights {
+  std::vector<float> shares, staying;
+};
+
+// The moves weighted by what each chosen haplotype stands for in the panel:
+// - shares: a switch lands on each in proportion to the reference
+//   haplotypes identical to it in the site's word of typed markers
+//   (copies), split evenly among the chosen haplotypes identical there;
+// - staying (1 elsewhere): at the first site of a word, a row that stays
+//   keeps the part of its haplotype's copies over the span that ends with
+//   the previous word (copies_before) that stay identical in this word too
+//   (copies_across, the span one word longer).
+// A row that copies one haplotype over a long stretch then weighs about as
+// much as the panel haplotypes that match it all along, as in the model
+// over the whole panel. Two paths that trade the ends of two haplotypes are
+// told apart only by counts over several words: over two, the products of
+// the two trades are alike.
+SwitchWeights family_weights(const std::vector<int>& chosen, const ConditioningCandidates& candidates,
+                             const std::vector<std::uint32_t>& copies, const std::vector<std::uint32_t>& copies_across,
+                             const std::vector<std::uint32_t>& copies_before, int first, int end);
+
 }  // namespace snp
