@@ -182,30 +182,35 @@ TEST(DiploidViterbi, FindsTheMostProbablePathOfSmallRandomProblems) {
 // ones before it; an unknown allele makes a haplotype differ from one that
 // has it known. The phasing model's moves follow from them.
 TEST(ReferenceCopies, CountIdenticalHaplotypesAndWeighTheMovesOfTheRows) {
-  const int markers = 65, haplotypes = 3;
+  const int markers = 129, haplotypes = 3;
   std::vector<std::int8_t> alleles(static_cast<size_t>(markers * haplotypes), 0);
   auto set = [&](int m, int h, std::int8_t a) { alleles[static_cast<size_t>(m * haplotypes + h)] = a; };
   for (int m = 0; m < 64; m += 5) set(m, 0, 1), set(m, 1, 1), set(m, 2, 1);
   set(3, 2, -1);
   set(64, 1, 1);
+  set(128, 2, 1);
   const ConditioningCandidates candidates(alleles, haplotypes, std::vector<std::int8_t>(markers, 0), 1, markers);
-  EXPECT_EQ(reference_copies(candidates, 1), (std::vector<std::uint32_t>{2, 2, 1, 2, 1, 2}));
-  EXPECT_EQ(reference_copies(candidates, 2), (std::vector<std::uint32_t>{2, 2, 1, 1, 1, 1}));
+  const auto copies = reference_copies(candidates, 1), two = reference_copies(candidates, 2),
+             three = reference_copies(candidates, 3);
+  EXPECT_EQ(copies, (std::vector<std::uint32_t>{2, 2, 1, 2, 1, 2, 2, 2, 1}));
+  EXPECT_EQ(two, (std::vector<std::uint32_t>{2, 2, 1, 1, 1, 1, 1, 1, 1}));
+  EXPECT_EQ(three, two);
 
-  // Haplotypes 0 and 2 chosen. Word 0: 0 stands for 2 copies, 2 for 1.
-  // Word 1: the two are alike and split 2 copies each. At the word's first
-  // site, a row on 0 keeps 1 of its 2 copies, a row on 2 its 1 of 1.
-  const auto copies = reference_copies(candidates, 1), across = reference_copies(candidates, 2);
-  const SwitchWeights whole = family_weights({0, 2}, candidates, copies, across, copies, 0, markers);
+  // Haplotypes 0 and 2 chosen, staying counted over two words. Word 0: 0
+  // stands for 2 copies, 2 for 1. Word 1: the two are alike and split 2
+  // copies each; at its first site, a row on 0 keeps 1 of its 2 copies, a
+  // row on 2 its 1 of 1. Word 2: each keeps its 1 copy over words 0-1.
+  const SwitchWeights whole = family_weights({0, 2}, candidates, copies, three, two, 0, markers);
   EXPECT_FLOAT_EQ(whole.shares[2 * 63], 2.0f / 3);
   EXPECT_FLOAT_EQ(whole.shares[2 * 63 + 1], 1.0f / 3);
   EXPECT_FLOAT_EQ(whole.shares[2 * 64], 0.5f);
-  EXPECT_EQ(std::vector<float>(whole.staying.begin(), whole.staying.begin() + 128), std::vector<float>(128, 1.0f));
-  EXPECT_FLOAT_EQ(whole.staying[2 * 64], 0.5f);
-  EXPECT_FLOAT_EQ(whole.staying[2 * 64 + 1], 1.0f);
-  // A window that starts with word 1 starts there: nothing to keep.
-  const SwitchWeights window = family_weights({0, 2}, candidates, copies, across, copies, 64, markers);
-  EXPECT_EQ(window.staying, std::vector<float>(2, 1.0f));
+  EXPECT_FLOAT_EQ(whole.shares[2 * 128], 2.0f / 3);
+  std::vector<float> staying(2 * markers, 1.0f);
+  staying[2 * 64] = 0.5f;
+  EXPECT_EQ(whole.staying, staying);
+  // A window that starts with word 1 starts there: nothing to keep at 64.
+  const SwitchWeights window = family_weights({0, 2}, candidates, copies, three, two, 64, markers);
+  EXPECT_EQ(window.staying, std::vector<float>(2 * 65, 1.0f));
   EXPECT_FLOAT_EQ(window.shares[0], 0.5f);
 }
 
