@@ -280,12 +280,8 @@ void HmmEngine::phase() {
   // haplotypes found by the transform rather than the whole panel.
   const bool large_panel = settings_.selection.states > 0 && settings_.selection.states < H;
   const std::vector<PhasingWindow> windows = phasing_windows(T, settings_.window_words, settings_.step_words);
-  const std::vector<std::uint32_t> copies =
-      large_panel ? reference_copies(candidates, 1) : std::vector<std::uint32_t>();
-  const std::vector<std::uint32_t> copies_across =
-      large_panel ? reference_copies(candidates, kStayingSpanWords) : std::vector<std::uint32_t>();
-  const std::vector<std::uint32_t> copies_before =
-      large_panel ? reference_copies(candidates, kStayingSpanWords - 1) : std::vector<std::uint32_t>();
+  const ReferenceCopies copies =
+      large_panel ? reference_copies(candidates, kStayingSpanWords) : ReferenceCopies();
   std::vector<std::int8_t> previous;
   for (int pass = 0; pass < std::max(1, settings_.phasing_passes); ++pass) {
     const bool with_study = pass > 0;
@@ -329,7 +325,7 @@ void HmmEngine::phase() {
                                  settings_.phasing_ne, states);
         const bool weighted = large_panel && std::all_of(chosen.begin(), chosen.end(), [&](int h) { return h < H; });
         const SwitchWeights moves =
-            weighted ? family_weights(chosen, candidates, copies, copies_across, copies_before, first, end) : SwitchWeights();
+            weighted ? family_weights(chosen, candidates, copies, first, end) : SwitchWeights();
         const PairPath path =
             diploid_viterbi(rows.data(), states, sites, genotype + first, switches.data(), settings_.phasing_error,
                             weighted ? moves.shares.data() : nullptr, weighted ? moves.staying.data() : nullptr);

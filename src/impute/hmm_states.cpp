@@ -133,38 +133,49 @@ std::vector<std::uint32_t> classes_of(const std::vector<Key>& keys) {
 
 }  // namespace
 
-std::vector<std::uint32_t> reference_copies(const ConditioningCandidates& candidates, int span) {
+ReferenceCopies reference_copies(const ConditioningCandidates& candidates, int span) {
   const int H = candidates.haplotypes(), words = candidates.words();
   const size_t HH = static_cast<size_t>(H), W = static_cast<size_t>(words);
   // Classes over one word, then over spans one word longer: a haplotype's
   // class over the span ending at w is its class over the shorter span
   // ending at w - 1 together with its class in word w.
-  std::vector<std::vector<std::uint32_t>> in_word(W), over_span;
+  std::vector<std::vector<std::uint32_t>> in_word(W);
   std::vector<std::pair<std::uint64_t, std::uint64_t>> patterns(HH);
   for (size_t w = 0; w < W; ++w) {
     for (int h = 0; h < H; ++h) patterns[static_cast<size_t>(h)] = candidates.reference_word(h, static_cast<int>(w));
     in_word[w] = classes_of(patterns);
   }
-  over_span = in_word;
+  std::vector<std::vector<std::uint32_t>> over_span = in_word;
   std::vector<std::uint64_t> joined(HH);
-  for (int length = 2; length <= span; ++length)
+  auto lengthen = [&] {
     for (size_t w = W; w-- > 1;) {  // downwards: word w - 1 still holds the shorter span
       for (size_t h = 0; h < HH; ++h) joined[h] = std::uint64_t{over_span[w - 1][h]} << 32 | in_word[w][h];
       over_span[w] = classes_of(joined);
     }
-  std::vector<std::uint32_t> copies(W * HH);
-  std::vector<std::uint32_t> sizes(HH);
-  for (size_t w = 0; w < W; ++w) {
-    std::fill(sizes.begin(), sizes.end(), 0);
-    for (const std::uint32_t c : over_span[w]) ++sizes[c];
-    for (size_t h = 0; h < HH; ++h) copies[w * HH + h] = sizes[over_span[w][h]];
-  }
+  };
+  // Per word, the number of haplotypes in each haplotype's class.
+  auto sizes_of = [&](const std::vector<std::vector<std::uint32_t>>& classes) {
+    std::vector<std::uint32_t> counts(W * HH), sizes(HH);
+    for (size_t w = 0; w < W; ++w) {
+      std::fill(sizes.begin(), sizes.end(), 0);
+      for (const std::uint32_t c : classes[w]) ++sizes[c];
+      for (size_t h = 0; h < HH; ++h) counts[w * HH + h] = sizes[classes[w][h]];
+    }
+    return counts;
+  };
+  ReferenceCopies copies{sizes_of(in_word), std::vector<float>(W * HH, 1.0f)};
+  for (int length = 2; length < std::max(span, 2); ++length) lengthen();
+  const std::vector<std::uint32_t> shorter = sizes_of(over_span);
+  lengthen();
+  const std::vector<std::uint32_t> longer = sizes_of(over_span);
+  for (size_t w = 1; w < W; ++w)
+    for (size_t h = 0; h < HH; ++h)
+      copies.kept[w * HH + h] = static_cast<float>(longer[w * HH + h] / static_cast<double>(shorter[(w - 1) * HH + h]));
   return copies;
 }
 
 SwitchWeights family_weights(const std::vector<int>& chosen, const ConditioningCandidates& candidates,
-                             const std::vector<std::uint32_t>& copies, const std::vector<std::uint32_t>& copies_across,
-                             const std::vector<std::uint32_t>& copies_before, int first, int end) {
+                             const ReferenceCopies& copies, int first, int end) {
   const size_t K = chosen.size(), H = static_cast<size_t>(candidates.haplotypes());
   SwitchWeights weights{std::vector<float>(static_cast<size_t>(end - first) * K),
                         std::vector<float>(static_cast<size_t>(end - first) * K, 1.0f)};
@@ -176,7 +187,7 @@ SwitchWeights family_weights(const std::vector<int>& chosen, const ConditioningC
       const auto pattern = candidates.reference_word(chosen[k], w);
       int alike = 0;
       for (const int other : chosen) alike += candidates.reference_word(other, w) == pattern ? 1 : 0;
-      weight[k] = copies[W * H + static_cast<size_t>(chosen[k])] / static_cast<double>(alike);
+      weight[k] = copies.in_word[W * H + static_cast<size_t>(chosen[k])] / static_cast<double>(alike);
       total += weight[k];
     }
     for (int m = std::max(first, w * 64); m < std::min(end, w * 64 + 64); ++m)
@@ -185,8 +196,7 @@ SwitchWeights family_weights(const std::vector<int>& chosen, const ConditioningC
     if (w * 64 > first)  // a word's first site
       for (size_t k = 0; k < K; ++k) {
         const size_t h = static_cast<size_t>(chosen[k]);
-        weights.staying[static_cast<size_t>(w * 64 - first) * K + k] =
-            static_cast<float>(copies_across[W * H + h] / static_cast<double>(copies_before[(W - 1) * H + h]));
+        weights.staying[static_cast<size_t>(w * 64 - first) * K + k] = copies.kept[W * H + h];
       }
   }
   return weights;

@@ -61,11 +61,18 @@ class ConditioningCandidates {
   Bits all_known_;
 };
 
-// For every word of the typed markers and reference haplotype h, at
-// [word * haplotypes + h]: how many reference haplotypes are identical to h
-// (h included) in that word and the span - 1 words before it, as far as
-// they go.
-std::vector<std::uint32_t> reference_copies(const ConditioningCandidates& candidates, int span);
+// For every word w of the typed markers and reference haplotype h, at
+// [w * haplotypes + h]:
+// - in_word: how many reference haplotypes are identical to h in word w
+//   (h included);
+// - kept: of those identical to h over the span - 1 words that end with
+//   word w - 1, the part that is identical to it in word w too (1 in word
+//   0). The span is at least 2.
+struct ReferenceCopies {
+  std::vector<std::uint32_t> in_word;
+  std::vector<float> kept;
+};
+ReferenceCopies reference_copies(const ConditioningCandidates& candidates, int span);
 
 // The moves of a row of the phasing model among the chosen conditioning
 // haplotypes, sites (markers [first, end)) by chosen haplotypes.
@@ -75,19 +82,17 @@ struct SwitchWeights {
 
 // The moves weighted by what each chosen haplotype stands for in the panel:
 // - shares: a switch lands on each in proportion to the reference
-//   haplotypes identical to it in the site's word of typed markers
-//   (copies), split evenly among the chosen haplotypes identical there;
+//   haplotypes identical to it in the site's word of typed markers, split
+//   evenly among the chosen haplotypes identical there;
 // - staying (1 elsewhere): at the first site of a word, a row that stays
-//   keeps the part of its haplotype's copies over the span that ends with
-//   the previous word (copies_before) that stay identical in this word too
-//   (copies_across, the span one word longer).
+//   keeps the part of its haplotype's copies that stay identical to it
+//   (kept).
 // A row that copies one haplotype over a long stretch then weighs about as
 // much as the panel haplotypes that match it all along, as in the model
 // over the whole panel. Two paths that trade the ends of two haplotypes are
 // told apart only by counts over several words: over two, the products of
 // the two trades are alike.
 SwitchWeights family_weights(const std::vector<int>& chosen, const ConditioningCandidates& candidates,
-                             const std::vector<std::uint32_t>& copies, const std::vector<std::uint32_t>& copies_across,
-                             const std::vector<std::uint32_t>& copies_before, int first, int end);
+                             const ReferenceCopies& copies, int first, int end);
 
 }  // namespace snp

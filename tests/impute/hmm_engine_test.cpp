@@ -190,17 +190,18 @@ TEST(ReferenceCopies, CountIdenticalHaplotypesAndWeighTheMovesOfTheRows) {
   set(64, 1, 1);
   set(128, 2, 1);
   const ConditioningCandidates candidates(alleles, haplotypes, std::vector<std::int8_t>(markers, 0), 1, markers);
-  const auto copies = reference_copies(candidates, 1), two = reference_copies(candidates, 2),
-             three = reference_copies(candidates, 3);
-  EXPECT_EQ(copies, (std::vector<std::uint32_t>{2, 2, 1, 2, 1, 2, 2, 2, 1}));
-  EXPECT_EQ(two, (std::vector<std::uint32_t>{2, 2, 1, 1, 1, 1, 1, 1, 1}));
-  EXPECT_EQ(three, two);
+  // Over words 0-1, each haplotype is alone; 0 and 1 are alike in word 0.
+  const ReferenceCopies two = reference_copies(candidates, 2), three = reference_copies(candidates, 3);
+  EXPECT_EQ(two.in_word, (std::vector<std::uint32_t>{2, 2, 1, 2, 1, 2, 2, 2, 1}));
+  EXPECT_EQ(two.kept, (std::vector<float>{1, 1, 1, 0.5f, 0.5f, 1, 0.5f, 1, 0.5f}));
+  EXPECT_EQ(three.in_word, two.in_word);
+  EXPECT_EQ(three.kept, (std::vector<float>{1, 1, 1, 0.5f, 0.5f, 1, 1, 1, 1}));
 
-  // Haplotypes 0 and 2 chosen, staying counted over two words. Word 0: 0
+  // Haplotypes 0 and 2 chosen, staying counted over three words. Word 0: 0
   // stands for 2 copies, 2 for 1. Word 1: the two are alike and split 2
   // copies each; at its first site, a row on 0 keeps 1 of its 2 copies, a
   // row on 2 its 1 of 1. Word 2: each keeps its 1 copy over words 0-1.
-  const SwitchWeights whole = family_weights({0, 2}, candidates, copies, three, two, 0, markers);
+  const SwitchWeights whole = family_weights({0, 2}, candidates, three, 0, markers);
   EXPECT_FLOAT_EQ(whole.shares[2 * 63], 2.0f / 3);
   EXPECT_FLOAT_EQ(whole.shares[2 * 63 + 1], 1.0f / 3);
   EXPECT_FLOAT_EQ(whole.shares[2 * 64], 0.5f);
@@ -208,9 +209,12 @@ TEST(ReferenceCopies, CountIdenticalHaplotypesAndWeighTheMovesOfTheRows) {
   std::vector<float> staying(2 * markers, 1.0f);
   staying[2 * 64] = 0.5f;
   EXPECT_EQ(whole.staying, staying);
-  // A window that starts with word 1 starts there: nothing to keep at 64.
-  const SwitchWeights window = family_weights({0, 2}, candidates, copies, three, two, 64, markers);
-  EXPECT_EQ(window.staying, std::vector<float>(2 * 65, 1.0f));
+  // A window that starts with word 1 starts there: nothing to keep at 64,
+  // and over two words each row keeps half at 128.
+  const SwitchWeights window = family_weights({0, 2}, candidates, two, 64, markers);
+  std::vector<float> window_staying(2 * 65, 1.0f);
+  window_staying[2 * 64] = window_staying[2 * 64 + 1] = 0.5f;
+  EXPECT_EQ(window.staying, window_staying);
   EXPECT_FLOAT_EQ(window.shares[0], 0.5f);
 }
 
