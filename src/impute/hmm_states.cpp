@@ -180,19 +180,20 @@ SwitchWeights family_weights(const std::vector<int>& chosen, const ConditioningC
   SwitchWeights weights{std::vector<float>(static_cast<size_t>(end - first) * K),
                         std::vector<float>(static_cast<size_t>(end - first) * K, 1.0f)};
   std::vector<double> weight(K);
+  std::vector<float> share(K);
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> patterns(K);
   for (int w = first / 64; w * 64 < end; ++w) {
     const size_t W = static_cast<size_t>(w);
+    for (size_t k = 0; k < K; ++k) patterns[k] = candidates.reference_word(chosen[k], w);
     double total = 0;
     for (size_t k = 0; k < K; ++k) {
-      const auto pattern = candidates.reference_word(chosen[k], w);
-      int alike = 0;
-      for (const int other : chosen) alike += candidates.reference_word(other, w) == pattern ? 1 : 0;
+      const auto alike = std::count(patterns.begin(), patterns.end(), patterns[k]);
       weight[k] = copies.in_word[W * H + static_cast<size_t>(chosen[k])] / static_cast<double>(alike);
       total += weight[k];
     }
+    for (size_t k = 0; k < K; ++k) share[k] = static_cast<float>(weight[k] / total);
     for (int m = std::max(first, w * 64); m < std::min(end, w * 64 + 64); ++m)
-      for (size_t k = 0; k < K; ++k)
-        weights.shares[static_cast<size_t>(m - first) * K + k] = static_cast<float>(weight[k] / total);
+      std::copy(share.begin(), share.end(), &weights.shares[static_cast<size_t>(m - first) * K]);
     if (w * 64 > first)  // a word's first site
       for (size_t k = 0; k < K; ++k) {
         const size_t h = static_cast<size_t>(chosen[k]);
@@ -201,6 +202,5 @@ SwitchWeights family_weights(const std::vector<int>& chosen, const ConditioningC
   }
   return weights;
 }
-
 
 }  // namespace snp
