@@ -21,9 +21,10 @@ namespace {
 
 // The moves of one row of the diploid model into each state k at one site:
 // staying ((1 - r) s_k + r p_k) and jumping in from elsewhere (r p_k), with
-// p_k the state's share of the jumps and s_k the part of it that stays; the best score of each row of the
-// previous site times its stay, scaled; the scale (the inverse of the
-// previous site's best).
+// p_k the state's share of the jumps and s_k the part of its weight that a
+// row staying on it keeps; the best score of each row of the previous site
+// times its stay, scaled; the scale (the inverse of the previous site's
+// best).
 struct RowMoves {
   std::vector<float> stay, jump, best_staying;
   float inverse = 1;

@@ -153,24 +153,26 @@ ReferenceCopies reference_copies(const ConditioningCandidates& candidates, int s
       over_span[w] = classes_of(joined);
     }
   };
-  // Per word, the number of haplotypes in each haplotype's class.
-  auto sizes_of = [&](const std::vector<std::vector<std::uint32_t>>& classes) {
-    std::vector<std::uint32_t> counts(W * HH), sizes(HH);
-    for (size_t w = 0; w < W; ++w) {
-      std::fill(sizes.begin(), sizes.end(), 0);
-      for (const std::uint32_t c : classes[w]) ++sizes[c];
-      for (size_t h = 0; h < HH; ++h) counts[w * HH + h] = sizes[classes[w][h]];
-    }
-    return counts;
+  // The number of haplotypes in each haplotype's class, in one word.
+  std::vector<std::uint32_t> sizes(HH);
+  auto count_classes = [&](const std::vector<std::uint32_t>& classes, std::uint32_t* counts) {
+    std::fill(sizes.begin(), sizes.end(), 0);
+    for (const std::uint32_t c : classes) ++sizes[c];
+    for (size_t h = 0; h < HH; ++h) counts[h] = sizes[classes[h]];
   };
-  ReferenceCopies copies{sizes_of(in_word), std::vector<float>(W * HH, 1.0f)};
+  ReferenceCopies copies{std::vector<std::uint32_t>(W * HH), std::vector<float>(W * HH, 1.0f)};
+  for (size_t w = 0; w < W; ++w) count_classes(in_word[w], &copies.in_word[w * HH]);
   for (int length = 2; length < std::max(span, 2); ++length) lengthen();
-  const std::vector<std::uint32_t> shorter = sizes_of(over_span);
+  std::vector<std::uint32_t> shorter = copies.in_word;  // over span - 1 words
+  if (span > 2)
+    for (size_t w = 0; w < W; ++w) count_classes(over_span[w], &shorter[w * HH]);
   lengthen();
-  const std::vector<std::uint32_t> longer = sizes_of(over_span);
-  for (size_t w = 1; w < W; ++w)
+  std::vector<std::uint32_t> longer(HH);
+  for (size_t w = 1; w < W; ++w) {
+    count_classes(over_span[w], longer.data());
     for (size_t h = 0; h < HH; ++h)
-      copies.kept[w * HH + h] = static_cast<float>(longer[w * HH + h] / static_cast<double>(shorter[(w - 1) * HH + h]));
+      copies.kept[w * HH + h] = static_cast<float>(longer[h] / static_cast<double>(shorter[(w - 1) * HH + h]));
+  }
   return copies;
 }
 
